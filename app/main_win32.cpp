@@ -1,0 +1,2 @@
+// main_posix.cpp - the program's entry on Windows.
+int main() { return 0; }

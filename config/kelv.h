@@ -1,0 +1,24 @@
+// kelv.h - TKelv: the settings kept between runs (Setup.ini, www/dirs.ini), the
+// upload directory, the start mode and the interpreter's php.ini. Class-level
+// functions only; each call opens and closes its file. Main thread only.
+#pragma once
+#include <string>
+
+class TKelv {
+ public:
+  TKelv() = delete;
+
+  // Replaces the shared-directory list file with the lines of text, each ended by CR LF.
+  static void SaveSharedDirs(const std::string& text);
+  // The list file's lines, each followed by CR LF; "" when there is no file.
+  static std::string LoadSharedDirs();
+  static void SetAutoRun(const std::string& value);
+  // True when AutoRun is "1"; an absent or blank value is written as "1" first.
+  static bool GetAutoRun();
+  // 0 when the first command-line argument is "-auto" (any letter case), else 1.
+  static int GetStartMode();
+  // The upload directory, created when missing.
+  static std::string GetUploadDir();
+  // Writes php/php.ini from the stored template; never raises.
+  static void WritePhpIni();
+};

@@ -1,0 +1,56 @@
+// native_fs_win32.cpp - Windows paths: PathCombineA, case-insensitive names, the ANSI code page.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "http/native_fs.h"
+
+namespace native_fs {
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::string Combine(const std::string& fileName, const std::string& dir) {
+  char out[MAX_PATH] = {};
+  if (PathCombineA(out, dir.empty() ? nullptr : dir.c_str(), fileName.c_str()) == nullptr) return "";
+  return out;
+}
+
+bool IsInside(const std::string& root, const std::string& path) {
+  if (root.empty() || path.size() < root.size()) return false;
+  if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, root.data(), static_cast<int>(root.size()),
+                     path.data(), static_cast<int>(root.size())) != CSTR_EQUAL)
+    return false;
+  return path.size() == root.size() || root.back() == '\\' || path[root.size()] == '\\';
+}
+
+bool IsPlainName(const std::string& path) {
+  // "page.php.", "page.php " and "page.php::$DATA" all open page.php.
+  if (path.empty() || path.back() == '.' || path.back() == ' ') return false;
+  std::size_t colon = path.find(':');
+  return colon == std::string::npos || (colon == 1 && path.find(':', 2) == std::string::npos);
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+  if (utf8.empty()) return "";
+  int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                 nullptr, 0);
+  if (wide <= 0) return "";
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
+  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return "";
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace native_fs

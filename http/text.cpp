@@ -1,0 +1,42 @@
+// text.cpp - trimming, case and cutting of 8-bit text.
+#include "http/text.h"
+
+namespace text {
+
+std::string Trim(const std::string& s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+std::string UpperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+bool SameTextAscii(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
+
+std::pair<std::string, std::string> Cut(const std::string& s, const std::string& d) {
+  std::size_t at = s.find(d);
+  if (at == std::string::npos) return {s, ""};
+  return {s.substr(0, at), s.substr(at + d.size())};
+}
+
+std::string ReplaceAllRepeatedly(std::string s, const std::string& from, const std::string& to) {
+  for (std::size_t at; (at = s.find(from)) != std::string::npos;) {
+    std::string out;
+    out.reserve(s.size());
+    std::size_t pos = 0;
+    for (; at != std::string::npos; at = s.find(from, pos)) {
+      out.append(s, pos, at - pos).append(to);
+      pos = at + from.size();
+    }
+    out.append(s, pos, std::string::npos);
+    s.swap(out);
+  }
+  return s;
+}
+
+}  // namespace text

@@ -1,0 +1,42 @@
+// web_server.h - TWebServer: the HTTP server of the site root. It reads one
+// request per connection, answers it (a file, a redirect, a page run through
+// the interpreter, or a close without a reply) and closes the connection.
+//
+// Create, Start, Stop, Active and destruction belong to the main thread;
+// HandleConnection and the replies run on connection threads, any number at once.
+#pragma once
+#include <memory>
+#include <mutex>
+#include <string>
+
+class TIdMimeTable;
+class TIdPeerThread;
+class TIdTCPServer;
+
+class TWebServer {
+ public:
+  TWebServer();
+  ~TWebServer();
+  TWebServer(const TWebServer&) = delete;
+  TWebServer& operator=(const TWebServer&) = delete;
+
+  // Listens on every local address at port: up to three attempts, freeing the
+  // port after each failed one. Read Active() for the outcome.
+  void Start(int port);
+  bool Stop();
+  bool Active() const { return FActive; }
+
+  void HandleConnection(TIdPeerThread& thread);
+
+ private:
+  void SendFile(TIdPeerThread& thread, const std::string& fileName);
+  void SendRedirect(TIdPeerThread& thread, const std::string& location);
+  void RunPhp(TIdPeerThread& thread, const std::string& request, const std::string& scriptFile);
+
+  std::mutex FBusy;  // serializes building the interpreter's environment and starting it
+  std::unique_ptr<TIdMimeTable> FMimeTable;
+  std::unique_ptr<TIdTCPServer> FServer;
+  std::string FWebRoot;  // written by Start only, after its Stop
+  std::string FPhpExe;   // "" when no interpreter was there at Start
+  bool FActive = false;
+};

@@ -1,0 +1,24 @@
+// file_reader.h - read-only file access for sending files, one file per platform.
+#pragma once
+#include <cstdint>
+#include <string>
+
+class TIdFileReader {
+ public:
+  // Opens for sending: others may read the file but not write it meanwhile
+  // (where the platform can say so). Raises EFOpenError.
+  explicit TIdFileReader(const std::string& path);
+  ~TIdFileReader();
+  TIdFileReader(const TIdFileReader&) = delete;
+  TIdFileReader& operator=(const TIdFileReader&) = delete;
+
+  std::int64_t Size() const;
+  int Read(void* buffer, int count);  // bytes read; 0 at the end; -1 on failure
+
+  static bool Exists(const std::string& path);  // a file, not a directory
+  // The size of the file, opened with no sharing restriction; raises EFOpenError.
+  static std::int64_t SizeByPath(const std::string& path);
+
+ private:
+  std::intptr_t FHandle;
+};

@@ -1,0 +1,55 @@
+// stack.h - the process-wide socket layer (ProcessStack): thin wrappers over the
+// platform's socket calls, with its errors mapped onto the 100xx codes once, here.
+//
+// Every call that fails returns -1 (or kInvalidSocket) and leaves its code for
+// LastError() on the calling thread; nothing else reads errno or WSAGetLastError.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/port.h"
+
+struct TIdAddress {
+  std::uint32_t IP = 0;  // network byte order
+  int Port = 0;
+};
+
+class TIdStack {
+ public:
+  // Started by the first TIdComponent, stopped by the last (guarded by one global lock).
+  static void Acquire();
+  static void Release();
+
+  static int LastError();  // the mapped code of this thread's last failed call
+
+  // Whether a listening socket sets address reuse when the server leaves it to
+  // the platform: Linux keeps a port in TIME_WAIT that a listener must still bind.
+  static bool ReuseAddressByDefault();
+
+  static socket_t NewStreamSocket();
+  static int SetReuseAddress(socket_t s);
+  static int Bind(socket_t s, std::uint32_t ip, int port);
+  static int Listen(socket_t s, int backlog);
+  static socket_t Accept(socket_t s, TIdAddress& peer);
+  static int LocalName(socket_t s, TIdAddress& local);
+
+  // 1 readable, 0 time-out, -1 failure; timeoutMs -2 waits without limit.
+  static int WaitReadable(socket_t s, int timeoutMs);
+  static int Recv(socket_t s, void* buffer, int length);
+  static int Send(socket_t s, const void* buffer, int length);
+
+  // Ends the socket from any thread: a call blocked on it on another thread
+  // returns. Returns true when the handle was released too; false when the
+  // platform keeps it until Release() so that its number cannot be reused while
+  // another thread may still be inside a call on it.
+  static bool Disconnect(socket_t s);
+  // Shuts down the sending side and releases the handle (owning thread only).
+  static void Close(socket_t s);
+
+  static std::string HostName();
+  // Addresses of the host-name lookup, in the order given; raises EIdSocketError.
+  static std::vector<std::uint32_t> HostAddresses();
+};
+
+std::string IPToText(std::uint32_t ip);  // dotted decimal, network byte order in

@@ -1,0 +1,189 @@
+// stack_posix.cpp - the socket layer over BSD sockets, errno mapped onto the 100xx codes.
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "net/exceptions.h"
+#include "net/stack.h"
+
+namespace {
+
+thread_local int tLastError = 0;
+
+int MapErrno(int e) {
+  switch (e) {
+    case EINTR: return 10004;
+    case EBADF: case ENOTSOCK: return 10038;
+    case EACCES: case EPERM: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE: case ENFILE: return 10024;
+    case EAGAIN: return 10035;
+    case EINPROGRESS: return 10036;
+    case EALREADY: return 10037;
+    case EDESTADDRREQ: return 10039;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENETRESET: return 10052;
+    case ECONNABORTED: return 10053;
+    case ECONNRESET: return 10054;
+    case ENOBUFS: case ENOMEM: return 10055;
+    case EISCONN: return 10056;
+    case ENOTCONN: return 10057;
+    case EPIPE: case ESHUTDOWN: return 10058;
+    case ETOOMANYREFS: return 10059;
+    case ETIMEDOUT: return 10060;
+    case ECONNREFUSED: return 10061;
+    case ELOOP: return 10062;
+    case ENAMETOOLONG: return 10063;
+    case EHOSTDOWN: return 10064;
+    case EHOSTUNREACH: return 10065;
+    case ENOTEMPTY: return 10066;
+    default: return e;
+  }
+}
+
+int Fail() {
+  tLastError = MapErrno(errno);
+  return -1;
+}
+
+}  // namespace
+
+void TIdStack::Acquire() {
+  // A peer that vanishes must fail the send with EPIPE, not kill the process.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+void TIdStack::Release() {}
+
+int TIdStack::LastError() { return tLastError; }
+
+bool TIdStack::ReuseAddressByDefault() { return true; }
+
+socket_t TIdStack::NewStreamSocket() {
+  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (s < 0) Fail();
+  return s;
+}
+
+int TIdStack::SetReuseAddress(socket_t s) {
+  int one = 1;
+  return ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0 ? 0 : Fail();
+}
+
+int TIdStack::Bind(socket_t s, std::uint32_t ip, int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = ip;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 0 : Fail();
+}
+
+int TIdStack::Listen(socket_t s, int backlog) { return ::listen(s, backlog) == 0 ? 0 : Fail(); }
+
+socket_t TIdStack::Accept(socket_t s, TIdAddress& peer) {
+  sockaddr_in a{};
+  socklen_t n = sizeof a;
+  int c = ::accept4(s, reinterpret_cast<sockaddr*>(&a), &n, SOCK_CLOEXEC);
+  if (c < 0) {
+    Fail();
+    // A listening socket that was shut down reports EINVAL: treat it as closed.
+    if (errno == EINVAL) tLastError = 10038;
+    return kInvalidSocket;
+  }
+  peer.IP = a.sin_addr.s_addr;
+  peer.Port = ntohs(a.sin_port);
+  return c;
+}
+
+int TIdStack::LocalName(socket_t s, TIdAddress& local) {
+  sockaddr_in a{};
+  socklen_t n = sizeof a;
+  if (::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0) return Fail();
+  local.IP = a.sin_addr.s_addr;
+  local.Port = ntohs(a.sin_port);
+  return 0;
+}
+
+int TIdStack::WaitReadable(socket_t s, int timeoutMs) {
+  // poll, not select: descriptors of busy servers pass FD_SETSIZE.
+  pollfd p{s, POLLIN, 0};
+  for (;;) {
+    int r = ::poll(&p, 1, timeoutMs == -2 ? -1 : timeoutMs);
+    if (r > 0) return 1;
+    if (r == 0) return 0;
+    if (errno != EINTR) return Fail();
+  }
+}
+
+int TIdStack::Recv(socket_t s, void* buffer, int length) {
+  for (;;) {
+    ssize_t r = ::recv(s, buffer, static_cast<size_t>(length), 0);
+    if (r >= 0) return static_cast<int>(r);
+    if (errno != EINTR) return Fail();
+  }
+}
+
+int TIdStack::Send(socket_t s, const void* buffer, int length) {
+  for (;;) {
+    ssize_t r = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (r >= 0) return static_cast<int>(r);
+    if (errno != EINTR) return Fail();
+  }
+}
+
+bool TIdStack::Disconnect(socket_t s) {
+  // Shutting down both directions wakes a recv or poll blocked on another
+  // thread; the descriptor itself is closed later by its owner.
+  ::shutdown(s, SHUT_RDWR);
+  return false;
+}
+
+void TIdStack::Close(socket_t s) {
+  ::shutdown(s, SHUT_WR);
+  ::close(s);
+}
+
+std::string TIdStack::HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "";
+  return name;
+}
+
+std::vector<std::uint32_t> TIdStack::HostAddresses() {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (::getaddrinfo(HostName().c_str(), nullptr, &hints, &list) != 0 || list == nullptr) {
+    tLastError = IdErr::HostNotFound;
+    throw EIdSocketError(IdErr::HostNotFound);
+  }
+  std::vector<std::uint32_t> result;
+  for (addrinfo* a = list; a != nullptr; a = a->ai_next) {
+    std::uint32_t ip = reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+    bool seen = false;
+    for (auto r : result) seen = seen || r == ip;
+    if (!seen) result.push_back(ip);  // getaddrinfo lists one entry per socket type
+  }
+  ::freeaddrinfo(list);
+  return result;
+}

@@ -1,0 +1,128 @@
+// stack_win32.cpp - the socket layer over WinSock 2.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "net/exceptions.h"
+#include "net/stack.h"
+
+namespace {
+
+thread_local int tLastError = 0;
+
+int Fail() {
+  tLastError = WSAGetLastError();
+  return -1;
+}
+
+}  // namespace
+
+void TIdStack::Acquire() {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw EIdStackInitializationFailed();
+}
+
+void TIdStack::Release() { WSACleanup(); }
+
+int TIdStack::LastError() { return tLastError; }
+
+bool TIdStack::ReuseAddressByDefault() { return false; }
+
+socket_t TIdStack::NewStreamSocket() {
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) Fail();
+  // Children (the interpreter, console commands) inherit handles; never this one.
+  else SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  return s;
+}
+
+int TIdStack::SetReuseAddress(socket_t s) {
+  BOOL one = TRUE;
+  return ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one) == 0
+             ? 0
+             : Fail();
+}
+
+int TIdStack::Bind(socket_t s, std::uint32_t ip, int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = ip;
+  a.sin_port = htons(static_cast<u_short>(port));
+  return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 0 : Fail();
+}
+
+int TIdStack::Listen(socket_t s, int backlog) { return ::listen(s, backlog) == 0 ? 0 : Fail(); }
+
+socket_t TIdStack::Accept(socket_t s, TIdAddress& peer) {
+  sockaddr_in a{};
+  int n = sizeof a;
+  SOCKET c = ::accept(s, reinterpret_cast<sockaddr*>(&a), &n);
+  if (c == INVALID_SOCKET) {
+    Fail();
+    return kInvalidSocket;
+  }
+  SetHandleInformation(reinterpret_cast<HANDLE>(c), HANDLE_FLAG_INHERIT, 0);
+  peer.IP = a.sin_addr.s_addr;
+  peer.Port = ntohs(a.sin_port);
+  return c;
+}
+
+int TIdStack::LocalName(socket_t s, TIdAddress& local) {
+  sockaddr_in a{};
+  int n = sizeof a;
+  if (::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0) return Fail();
+  local.IP = a.sin_addr.s_addr;
+  local.Port = ntohs(a.sin_port);
+  return 0;
+}
+
+int TIdStack::WaitReadable(socket_t s, int timeoutMs) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(s, &set);
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  int r = ::select(0, &set, nullptr, nullptr, timeoutMs == -2 ? nullptr : &tv);
+  if (r == SOCKET_ERROR) return Fail();
+  return r == 1 ? 1 : 0;
+}
+
+int TIdStack::Recv(socket_t s, void* buffer, int length) {
+  int r = ::recv(s, static_cast<char*>(buffer), length, 0);
+  return r == SOCKET_ERROR ? Fail() : r;
+}
+
+int TIdStack::Send(socket_t s, const void* buffer, int length) {
+  int r = ::send(s, static_cast<const char*>(buffer), length, 0);
+  return r == SOCKET_ERROR ? Fail() : r;
+}
+
+bool TIdStack::Disconnect(socket_t s) {
+  ::shutdown(s, SD_BOTH);
+  ::closesocket(s);
+  return true;
+}
+
+void TIdStack::Close(socket_t s) {
+  ::shutdown(s, SD_SEND);
+  ::closesocket(s);
+}
+
+std::string TIdStack::HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "";
+  return name;
+}
+
+std::vector<std::uint32_t> TIdStack::HostAddresses() {
+  hostent* h = ::gethostbyname(HostName().c_str());
+  if (h == nullptr || h->h_addr_list == nullptr || h->h_addr_list[0] == nullptr) {
+    int code = WSAGetLastError();
+    throw EIdSocketError(code != 0 ? code : IdErr::HostNotFound);
+  }
+  std::vector<std::uint32_t> result;
+  for (char** a = h->h_addr_list; *a != nullptr; ++a) {
+    std::uint32_t ip;
+    memcpy(&ip, *a, sizeof ip);
+    result.push_back(ip);
+  }
+  return result;
+}

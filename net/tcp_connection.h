@@ -1,0 +1,86 @@
+// tcp_connection.h - TIdTCPConnection: reads, writes and close of one connection.
+//
+// Used by its own thread only, except DropSocket(), which a stopping server calls
+// from another thread to wake that thread's blocked read or write.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "net/component.h"
+#include "net/io_handler_socket.h"
+
+class TIdTCPServer;
+
+// Received bytes not yet read: reads advance an offset; the unread tail is moved
+// to the front only after 32768 consumed bytes.
+class TIdInputQueue {
+ public:
+  std::size_t Size() const { return FData.size() - FOffset; }
+  void Append(const char* bytes, std::size_t n) { FData.append(bytes, n); }
+  void Take(void* out, std::size_t n);  // raises EIdNotEnoughDataInBuffer
+  void Clear() { FData.clear(); FOffset = 0; }
+
+ private:
+  std::string FData;
+  std::size_t FOffset = 0;
+};
+
+class TIdTCPConnection : public TIdComponent {
+ public:
+  TIdTCPConnection();
+  ~TIdTCPConnection() override;
+
+  // Hands over the transport; with owns set it is destroyed on close.
+  void AttachIOHandler(std::unique_ptr<TIdIOHandlerSocket> handler, bool owns = true);
+  TIdIOHandlerSocket* SocketHandler() const { return FIOHandler.get(); }
+
+  std::uint8_t ReadByte();
+  void ReadExact(void* buffer, int n);
+  void WriteText(const std::string& text);
+  void WriteBytes(const void* buffer, int n);
+  // Sends the whole file in SendBufferSize chunks; returns its size.
+  std::int64_t WriteFileContents(const std::string& path, bool transmit = false);
+
+  bool IsConnected();
+  void CloseConnection();
+  void DropSocket();  // any thread
+
+  // Returns bytes received, 0 on a close, -1 on a time-out.
+  int FillInputQueue(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout);
+  void CheckClosed(bool raiseIfClosed, bool ignoreQueue);
+  TIdInputQueue& InputQueue() { return FInputQueue; }
+
+  int ReadTimeout = 0;  // ms; 0 waits without limit
+  int RecvBufferSize = 32768;
+  int SendBufferSize = 32768;
+  std::function<void()> OnDisconnected;
+
+ private:
+  void DestroyHandler();
+
+  std::mutex FHandlerLock;  // guards FIOHandler's teardown against DropSocket
+  std::unique_ptr<TIdIOHandlerSocket> FIOHandler;
+  bool FOwnsHandler = false;
+  std::atomic<bool> FPeerClosed{false};  // set by DropSocket from any thread
+  TIdInputQueue FInputQueue;
+  std::unique_ptr<char[]> FRecvBuffer;  // made at the first receive
+  std::unique_ptr<char[]> FSendBuffer;  // made at the first file sent
+};
+
+// The server side's connection: a link back to its server.
+class TIdTCPServerConnection : public TIdTCPConnection {
+ public:
+  explicit TIdTCPServerConnection(TIdTCPServer* server) : FServer(server) {}
+  TIdTCPServer* Server() const { return FServer; }
+
+ private:
+  TIdTCPServer* FServer;
+};
+
+// Utility operations of the layer.
+std::int64_t FileSizeByPath(const std::string& path);
+std::string FirstLocalAddress();  // raises EIdSocketError when the lookup fails
