@@ -1,0 +1,35 @@
+# lib.sh - helpers shared by the black-box test scripts.
+passed=0; failed=0
+ok()   { passed=$((passed + 1)); echo "ok   $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL $*"; }
+check() {  # name expected actual
+  if [ "$2" = "$3" ]; then ok "$1"; else fail "$1: expected [$2] got [$3]"; fi
+}
+finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }
+
+# Sends raw bytes and prints everything the server answers (bounded in time).
+raw() {  # port bytes
+  timeout 5 bash -c 'exec 3<>/dev/tcp/127.0.0.1/'"$1"' || exit 1; printf "%b" "$2" >&3; cat <&3' _ "$2" 2>/dev/null
+}
+
+wait_port() {  # port: until something answers on it, at most 20 s
+  for _ in $(seq 200); do
+    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_closed() {  # port: until nothing listens, at most 20 s
+  for _ in $(seq 200); do
+    (exec 3<>/dev/tcp/127.0.0.1/"$1") 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The application directory: the program and a site beside it.
+make_app() {  # dir program
+  mkdir -p "$1/www/sub dir" "$1/www/docs" "$1/php/temp" "$1/php/extensions"
+  cp "$2" "$1/"
+}
