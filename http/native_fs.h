@@ -7,6 +7,8 @@ namespace native_fs {
 
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);
+enum class TPathKind { None, File, Directory };
+TPathKind KindOf(const std::string& path);
 bool DeleteFile(const std::string& path);
 
 // The canonical form of fileName combined with dir: "." and ".." resolved, never

@@ -8,20 +8,22 @@
 
 namespace native_fs {
 
-bool FileExists(const std::string& path) {
+TPathKind KindOf(const std::string& path) {
   struct stat st;
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return TPathKind::None;
+  if (S_ISREG(st.st_mode)) return TPathKind::File;
+  return S_ISDIR(st.st_mode) ? TPathKind::Directory : TPathKind::None;
 }
 
-bool DirectoryExists(const std::string& path) {
-  struct stat st;
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
+
+bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
 bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
-  std::string joined = !fileName.empty() && fileName[0] == '/' ? fileName : dir + "/" + fileName;
+  // A relative name with no folder stays relative, and is refused below.
+  std::string joined = (!fileName.empty() && fileName[0] == '/') || dir.empty() ? fileName : dir + "/" + fileName;
   if (joined.empty() || joined[0] != '/') return "";  // only absolute paths are mapped
   std::vector<std::string> parts;
   std::size_t i = 0;

@@ -6,15 +6,15 @@
 
 namespace native_fs {
 
-bool FileExists(const std::string& path) {
+TPathKind KindOf(const std::string& path) {
   DWORD a = GetFileAttributesA(path.c_str());
-  return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (path.empty() || a == INVALID_FILE_ATTRIBUTES) return TPathKind::None;
+  return (a & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TPathKind::Directory : TPathKind::File;
 }
 
-bool DirectoryExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
+
+bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
 bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 

@@ -64,7 +64,9 @@ std::string TOstrel::MapUrlToFile(const std::string& root, const std::string& ur
   std::string p = ToNativePath(r + u);
   // A directory named without its slash gets the redirect target; no file of
   // it is served until the request comes back through the root check above.
-  if (native_fs::DirectoryExists(p)) return ToUrlPath(u + PathDelim());
-  if (native_fs::FileExists(p)) return CheckInRoot(r, p);
-  return "";
+  switch (native_fs::KindOf(p)) {
+    case native_fs::TPathKind::Directory: return ToUrlPath(u + PathDelim());
+    case native_fs::TPathKind::File: return CheckInRoot(r, p);
+    default: return "";
+  }
 }

@@ -11,12 +11,17 @@
 
 namespace {
 constexpr int kBindAttempts = 3;
+// Browsers open several connections at once and every request is a connection
+// of its own: a queue of 15 overflows in a burst, and the client then waits a
+// whole SYN retransmission (a second or more) for its page.
+constexpr int kListenQueue = 128;
 const char* const kDefaultDocs = "index.html|index.php|";
 }  // namespace
 
 TWebServer::TWebServer()
     : FMimeTable(std::make_unique<TIdMimeTable>(true)), FServer(std::make_unique<TIdTCPServer>()) {
   FServer->OnConnect = [this](TIdPeerThread& thread) { HandleConnection(thread); };
+  FServer->ListenQueue = kListenQueue;
 }
 
 TWebServer::~TWebServer() {

@@ -70,6 +70,7 @@ const char* SocketErrorText(int code);
 // Socket error codes that the layer tests for.
 namespace IdErr {
 inline constexpr int Interrupted = 10004;
+inline constexpr int WouldBlock = 10035;
 inline constexpr int NotASocket = 10038;
 inline constexpr int AddressInUse = 10048;
 inline constexpr int ConnAborted = 10053;

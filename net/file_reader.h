@@ -6,7 +6,8 @@
 class TIdFileReader {
  public:
   // Opens for sending: others may read the file but not write it meanwhile
-  // (where the platform can say so). Raises EFOpenError.
+  // (where the platform can say so). Raises EIdFileNotFound when no file is
+  // there, EFOpenError when it cannot be opened.
   explicit TIdFileReader(const std::string& path);
   ~TIdFileReader();
   TIdFileReader(const TIdFileReader&) = delete;
@@ -21,4 +22,5 @@ class TIdFileReader {
 
  private:
   std::intptr_t FHandle;
+  std::int64_t FSize = 0;
 };

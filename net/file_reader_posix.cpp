@@ -11,15 +11,21 @@
 
 TIdFileReader::TIdFileReader(const std::string& path) {
   FHandle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FHandle < 0) throw EFOpenError(path, std::strerror(errno));
+  if (FHandle < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) throw EIdFileNotFound(path);
+    throw EFOpenError(path, std::strerror(errno));
+  }
+  struct stat st;
+  if (::fstat(static_cast<int>(FHandle), &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(static_cast<int>(FHandle));
+    throw EIdFileNotFound(path);
+  }
+  FSize = st.st_size;
 }
 
 TIdFileReader::~TIdFileReader() { ::close(static_cast<int>(FHandle)); }
 
-std::int64_t TIdFileReader::Size() const {
-  struct stat st;
-  return ::fstat(static_cast<int>(FHandle), &st) == 0 ? st.st_size : 0;
-}
+std::int64_t TIdFileReader::Size() const { return FSize; }
 
 int TIdFileReader::Read(void* buffer, int count) {
   for (;;) {
@@ -34,4 +40,9 @@ bool TIdFileReader::Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::int64_t TIdFileReader::SizeByPath(const std::string& path) { return TIdFileReader(path).Size(); }
+// Linux has no sharing modes to honour: the size comes from the name alone.
+std::int64_t TIdFileReader::SizeByPath(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) throw EFOpenError(path, std::strerror(errno));
+  return st.st_size;
+}

@@ -23,15 +23,16 @@ HANDLE OpenRead(const std::string& path, DWORD share) {
 
 }  // namespace
 
-TIdFileReader::TIdFileReader(const std::string& path)
-    : FHandle(reinterpret_cast<std::intptr_t>(OpenRead(path, FILE_SHARE_READ))) {}
+TIdFileReader::TIdFileReader(const std::string& path) {
+  if (!Exists(path)) throw EIdFileNotFound(path);
+  FHandle = reinterpret_cast<std::intptr_t>(OpenRead(path, FILE_SHARE_READ));
+  LARGE_INTEGER size;
+  FSize = GetFileSizeEx(reinterpret_cast<HANDLE>(FHandle), &size) ? size.QuadPart : 0;
+}
 
 TIdFileReader::~TIdFileReader() { CloseHandle(reinterpret_cast<HANDLE>(FHandle)); }
 
-std::int64_t TIdFileReader::Size() const {
-  LARGE_INTEGER size;
-  return GetFileSizeEx(reinterpret_cast<HANDLE>(FHandle), &size) ? size.QuadPart : 0;
-}
+std::int64_t TIdFileReader::Size() const { return FSize; }
 
 int TIdFileReader::Read(void* buffer, int count) {
   DWORD read = 0;

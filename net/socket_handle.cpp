@@ -48,18 +48,19 @@ void TIdSocketHandle::Listen(int queue) {
   if (TIdStack::Listen(FHandle, queue) != 0) throw EIdSocketError(TIdStack::LastError());
 }
 
-bool TIdSocketHandle::Accept(socket_t listening) {
+TIdSocketHandle::TAcceptResult TIdSocketHandle::Accept(socket_t listening) {
   Release();
   socket_t s = TIdStack::Accept(listening, FPeer);
   if (s == kInvalidSocket) {
     int code = TIdStack::LastError();
-    if (code == IdErr::Interrupted || code == IdErr::NotASocket) return false;
+    if (code == IdErr::Interrupted || code == IdErr::NotASocket) return TAcceptResult::Closed;
+    if (code == IdErr::WouldBlock) return TAcceptResult::NoneWaiting;
     throw EIdSocketError(code);
   }
   FHandle = s;
   FReleased.store(false);
   FOpen.store(true, std::memory_order_release);
-  return true;
+  return TAcceptResult::Accepted;
 }
 
 void TIdSocketHandle::CloseSocket() {

@@ -27,8 +27,10 @@ class TIdSocketHandle {
   void SetReuseAddress();
   void Bind();             // EIdCouldNotBindSocket for 10048, else EIdSocketError
   void Listen(int queue);  // EIdSocketError
-  // Accepts from a listening socket into this handle; false for 10004 and 10038.
-  bool Accept(socket_t listening);
+  enum class TAcceptResult { Accepted, NoneWaiting, Closed };
+  // Accepts from a listening socket into this handle: Closed for 10004 and
+  // 10038, NoneWaiting when a non-blocking listener has no connection queued.
+  TAcceptResult Accept(socket_t listening);
   void CloseSocket();
   // Gives the descriptor back to the system; only its owner, with no other
   // thread inside a call on it.

@@ -31,6 +31,9 @@ class TIdStack {
   static int SetReuseAddress(socket_t s);
   static int Bind(socket_t s, std::uint32_t ip, int port);
   static int Listen(socket_t s, int backlog);
+  // Whether Accept on a listening socket returns at once (with 10035 when no
+  // connection waits), so a listener can accept first and wait only when idle.
+  static bool AcceptsWithoutWaiting();
   static socket_t Accept(socket_t s, TIdAddress& peer);
   static int LocalName(socket_t s, TIdAddress& local);
 

@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -66,6 +67,16 @@ int Fail() {
   return -1;
 }
 
+// Linux reports a reset that follows the peer's close (a browser that closed
+// while a reply was on its way) as EPIPE, as it does a send after our own
+// shutdown. Only the reset leaves the connection CLOSED, and WinSock calls that
+// a reset.
+bool ResetByPeer(int s) {
+  tcp_info info{};
+  socklen_t n = sizeof info;
+  return ::getsockopt(s, IPPROTO_TCP, TCP_INFO, &info, &n) == 0 && info.tcpi_state == TCP_CLOSE;
+}
+
 }  // namespace
 
 void TIdStack::Acquire() {
@@ -97,7 +108,15 @@ int TIdStack::Bind(socket_t s, std::uint32_t ip, int port) {
   return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? 0 : Fail();
 }
 
-int TIdStack::Listen(socket_t s, int backlog) { return ::listen(s, backlog) == 0 ? 0 : Fail(); }
+int TIdStack::Listen(socket_t s, int backlog) {
+  if (::listen(s, backlog) != 0) return Fail();
+  // Accepted sockets do not inherit O_NONBLOCK on Linux: only the listener's
+  // accept returns at once.
+  ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK);
+  return 0;
+}
+
+bool TIdStack::AcceptsWithoutWaiting() { return true; }
 
 socket_t TIdStack::Accept(socket_t s, TIdAddress& peer) {
   sockaddr_in a{};
@@ -107,6 +126,7 @@ socket_t TIdStack::Accept(socket_t s, TIdAddress& peer) {
     Fail();
     // A listening socket that was shut down reports EINVAL: treat it as closed.
     if (errno == EINVAL) tLastError = 10038;
+    if (errno == EWOULDBLOCK) tLastError = 10035;
     return kInvalidSocket;
   }
   peer.IP = a.sin_addr.s_addr;
@@ -146,7 +166,10 @@ int TIdStack::Send(socket_t s, const void* buffer, int length) {
   for (;;) {
     ssize_t r = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (r >= 0) return static_cast<int>(r);
-    if (errno != EINTR) return Fail();
+    if (errno == EINTR) continue;
+    const int e = errno;
+    errno = e == EPIPE && ResetByPeer(s) ? ECONNRESET : e;
+    return Fail();
   }
 }
 

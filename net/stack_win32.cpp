@@ -52,6 +52,9 @@ int TIdStack::Bind(socket_t s, std::uint32_t ip, int port) {
 
 int TIdStack::Listen(socket_t s, int backlog) { return ::listen(s, backlog) == 0 ? 0 : Fail(); }
 
+// Accepted sockets would inherit non-blocking mode here: the listener waits first.
+bool TIdStack::AcceptsWithoutWaiting() { return false; }
+
 socket_t TIdStack::Accept(socket_t s, TIdAddress& peer) {
   sockaddr_in a{};
   int n = sizeof a;

@@ -27,8 +27,17 @@ void TIdInputQueue::Take(void* out, std::size_t n) {
 TIdTCPConnection::TIdTCPConnection() = default;
 
 TIdTCPConnection::~TIdTCPConnection() {
-  DropSocket();
+  CloseSocketHere();
   DestroyHandler();
+}
+
+void TIdTCPConnection::CloseSocketHere() {
+  // On the connection's own thread nobody else is inside a call on the socket,
+  // so it is shut down and closed at once, in one step.
+  std::lock_guard<std::mutex> lock(FHandlerLock);
+  if (FIOHandler == nullptr) return;
+  FPeerClosed = true;
+  FIOHandler->Endpoint().ReleaseSocket();
 }
 
 void TIdTCPConnection::AttachIOHandler(std::unique_ptr<TIdIOHandlerSocket> handler, bool owns) {
@@ -138,7 +147,6 @@ void TIdTCPConnection::WriteBytes(const void* buffer, int n) {
 std::int64_t TIdTCPConnection::WriteFileContents(const std::string& path, bool /*transmit*/) {
   // The platform's file-transmission call is never used: the chunks go through
   // one reused buffer, so memory stays flat whatever the file's size.
-  if (!TIdFileReader::Exists(path)) throw EIdFileNotFound(path);
   TIdFileReader file(path);
   const std::int64_t size = file.Size();
   if (!FSendBuffer) FSendBuffer.reset(new char[static_cast<std::size_t>(SendBufferSize)]);
@@ -160,7 +168,7 @@ void TIdTCPConnection::DropSocket() {
 }
 
 void TIdTCPConnection::CloseConnection() {
-  DropSocket();
+  CloseSocketHere();
   if (FOwnsHandler) DestroyHandler();
   if (OnDisconnected) OnDisconnected();
 }

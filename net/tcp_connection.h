@@ -61,6 +61,7 @@ class TIdTCPConnection : public TIdComponent {
 
  private:
   void DestroyHandler();
+  void CloseSocketHere();
 
   std::mutex FHandlerLock;  // guards FIOHandler's teardown against DropSocket
   std::unique_ptr<TIdIOHandlerSocket> FIOHandler;

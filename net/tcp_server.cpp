@@ -25,12 +25,19 @@ void TIdSocketHandles::Clear() { FItems.clear(); }
 std::unique_ptr<TIdIOHandlerSocket> TIdServerIOHandlerSocket::AcceptConnection(socket_t listening,
                                                                                TIdListenerThread& listener) {
   auto transport = std::make_unique<TIdIOHandlerSocket>();
+  // Under load a connection is already queued: accept first, wait only when idle.
+  bool readable = TIdStack::AcceptsWithoutWaiting();
   for (;;) {
     if (listener.Stopped()) return nullptr;
-    if (TIdStack::WaitReadable(listening, kAcceptSliceMs) == 1) break;
+    if (readable) {
+      switch (transport->Endpoint().Accept(listening)) {
+        case TIdSocketHandle::TAcceptResult::Accepted: return transport;
+        case TIdSocketHandle::TAcceptResult::Closed: return nullptr;
+        case TIdSocketHandle::TAcceptResult::NoneWaiting: break;
+      }
+    }
+    readable = TIdStack::WaitReadable(listening, kAcceptSliceMs) == 1;
   }
-  if (!transport->Endpoint().Accept(listening)) return nullptr;
-  return transport;
 }
 
 void TIdListenerThread::RunOnce() {

@@ -13,12 +13,14 @@ for n in first second; do
   make_app "$work/$n" "$program"
   printf '%s' "$n" > "$work/$n/www/index.html"
 done
-"$work/first/ostrel" > "$work/first.out" 2>&1 &
+# Each copy keeps its single-copy lock in a folder of its own.
+mkdir -p "$work/run1" "$work/run2"
+XDG_RUNTIME_DIR="$work/run1" "$work/first/ostrel" > "$work/first.out" 2>&1 &
 holder=$!
 wait_port 60001 || { fail "first server did not start"; finish; exit 1; }
 check "the first copy serves" "first" "$(curl -s http://127.0.0.1:60001/)"
 
-"$work/second/ostrel" > "$work/second.out" 2>&1 &
+XDG_RUNTIME_DIR="$work/run2" "$work/second/ostrel" > "$work/second.out" 2>&1 &
 pid=$!
 for _ in $(seq 100); do grep -q '^Status:' "$work/second.out" && break; sleep 0.1; done
 check "the second copy started" "Status: started" "$(grep '^Status:' "$work/second.out")"

@@ -9,7 +9,7 @@ finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; }
 
 # Sends raw bytes and prints everything the server answers (bounded in time).
 raw() {  # port bytes
-  timeout 5 bash -c 'exec 3<>/dev/tcp/127.0.0.1/'"$1"' || exit 1; printf "%b" "$2" >&3; cat <&3' _ "$2" 2>/dev/null
+  timeout 5 bash -c 'exec 3<>/dev/tcp/127.0.0.1/'"$1"' || exit 1; printf "%b" "$1" >&3; cat <&3' _ "$2" 2>/dev/null
 }
 
 wait_port() {  # port: until something answers on it, at most 20 s

@@ -27,7 +27,7 @@ printf 'SECRET-SIBLING' > "$app/wwwdata/secret.txt"
 if [ "$mode" = linux ]; then
   port=60001
   ln -s /usr/bin/php-cgi "$app/php/php-cgi"
-  "$app/$(basename "$program")" > "$app/out.txt" 2>&1 &
+  XDG_RUNTIME_DIR="$app" "$app/$(basename "$program")" > "$app/out.txt" 2>&1 &
 else
   port=60011
   wine "$app/$(basename "$program")" $port > "$app/out.txt" 2>&1 &
