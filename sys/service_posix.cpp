@@ -1,0 +1,138 @@
+// service_posix.cpp - the program's service on Linux: a systemd unit that runs
+// the program with "-auto" at system start. Failures are false results, silent.
+//
+// Test seams: OSTREL_SYSTEMD_DIR names the unit directory (default
+// /etc/systemd/system) and OSTREL_SYSTEMCTL the systemctl program, so tests
+// never touch the real systemd.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "http/ostrel.h"
+
+extern char** environ;
+
+namespace {
+
+std::string Setting(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != 0 ? value : fallback;
+}
+
+std::string UnitDir() { return Setting("OSTREL_SYSTEMD_DIR", "/etc/systemd/system"); }
+
+std::string UnitName(const std::string& serviceName) {
+  std::string unit = serviceName;
+  for (char& c : unit)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return unit + ".service";
+}
+
+std::string UnitPath(const std::string& serviceName) { return UnitDir() + "/" + UnitName(serviceName); }
+std::string WantsLink(const std::string& serviceName) {
+  return UnitDir() + "/multi-user.target.wants/" + UnitName(serviceName);
+}
+
+// A name that could break out of its unit file or of the unit directory.
+bool UnsafeName(const std::string& name) {
+  return name.empty() || name.find_first_of("/\r\n") != std::string::npos || name[0] == '.';
+}
+
+// The executable as the first word of ExecStart: quoted so that blanks survive,
+// with systemd's specifier and variable characters doubled.
+std::string QuoteForUnit(const std::string& path) {
+  std::string quoted = "\"";
+  for (char c : path) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    if (c == '%' || c == '$') quoted += c;
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// Runs systemctl with its output discarded; true when it exits with 0.
+bool Systemctl(std::vector<std::string> args) {
+  args.insert(args.begin(), Setting("OSTREL_SYSTEMCTL", "systemctl"));
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool WriteUnit(const std::string& path, const std::string& displayName, const std::string& binaryPath) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "[Unit]\n"
+      << "Description=" << displayName << "\n\n"
+      << "[Service]\n"
+      << "Type=simple\n"
+      << "ExecStart=" << QuoteForUnit(binaryPath) << " -auto\n\n"
+      << "[Install]\n"
+      << "WantedBy=multi-user.target\n";
+  out.close();
+  return !out.fail();
+}
+
+}  // namespace
+
+bool TOstrel::ServiceExists(const std::string& name) {
+  struct stat info;
+  return !UnsafeName(name) && ::stat(UnitPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Writes the unit and enables it for system start (the link systemctl enable
+// would make); the unit is taken back when it cannot be enabled.
+bool TOstrel::InstallService(const std::string& name, const std::string& displayName,
+                             const std::string& binaryPath) {
+  if (UnsafeName(name) || displayName.find_first_of("\r\n") != std::string::npos ||
+      binaryPath.find_first_of("\r\n") != std::string::npos || binaryPath.empty())
+    return false;
+  std::string unit = UnitPath(name);
+  if (!WriteUnit(unit, displayName, binaryPath)) {
+    ::unlink(unit.c_str());
+    return false;
+  }
+  std::string wantsDir = UnitDir() + "/multi-user.target.wants";
+  ::mkdir(wantsDir.c_str(), 0755);
+  ::unlink(WantsLink(name).c_str());
+  if (::symlink(unit.c_str(), WantsLink(name).c_str()) != 0) {
+    ::unlink(unit.c_str());
+    return false;
+  }
+  Systemctl({"daemon-reload"});
+  return true;
+}
+
+// Removes the unit even when the stop request fails (a unit that is not running).
+bool TOstrel::UninstallService(const std::string& name) {
+  if (!ServiceExists(name)) return false;
+  Systemctl({"stop", UnitName(name)});
+  ::unlink(WantsLink(name).c_str());
+  bool removed = ::unlink(UnitPath(name).c_str()) == 0;
+  Systemctl({"daemon-reload"});
+  return removed;
+}
+
+bool TOstrel::RunService(const std::string& name) {
+  if (!ServiceExists(name)) return false;
+  return Systemctl({"start", UnitName(name)});
+}
