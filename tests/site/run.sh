@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# run.sh - the site's tests: installs the pinned test packages into the build
+# folder, then runs the QR encoder test and the browser test against the real
+# program in a network namespace of its own, so port 60001 is never shared.
+# Usage: run.sh <build dir> <built application dir>
+set -euo pipefail
+build=$(cd "$1" && pwd)
+app=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+modules=$build/site-tests
+artifacts=$build/site-artifacts
+
+# npm ci only when the lock file changed since the last run.
+if ! cmp -s "$here/package-lock.json" "$modules/package-lock.json" || [ ! -d "$modules/node_modules" ]; then
+  mkdir -p "$modules"
+  cp "$here/package.json" "$here/package-lock.json" "$modules/"
+  (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+export NODE_PATH=$modules/node_modules
+export SITE_APP_DIR=$app SITE_ARTIFACTS=$artifacts
+mkdir -p "$artifacts"
+
+node --test --test-reporter=spec "$here/qr.test.js"
+# The namespace has only its own loopback device, which starts down.
+exec unshare -n bash -c 'ip link set lo up && exec timeout 280 node --test --test-reporter=spec "$1"' \
+  _ "$here/site.test.js"

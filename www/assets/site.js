@@ -1,0 +1,264 @@
+// site.js - what the page does in the browser: local dates, sorting and
+// filtering of the listing, uploads with progress, previews and the QR code.
+// Without it the page still lists, downloads, searches and uploads.
+(function () {
+  'use strict';
+
+  const $ = (id) => document.getElementById(id);
+  document.documentElement.classList.add('js');
+
+  function formatSize(bytes) {
+    if (bytes < 1024) return bytes + (bytes === 1 ? ' byte' : ' bytes');
+    const units = ['KB', 'MB', 'GB', 'TB', 'PB'];
+    let value = bytes / 1024;
+    let unit = 0;
+    while (value >= 1024 && unit < units.length - 1) {
+      value /= 1024;
+      unit++;
+    }
+    return (value < 10 ? value.toFixed(1) : Math.round(value).toLocaleString('en-US')) + ' ' + units[unit];
+  }
+
+  function localDates() {
+    const format = new Intl.DateTimeFormat(undefined, { dateStyle: 'medium', timeStyle: 'short' });
+    document.querySelectorAll('.entries time[datetime]').forEach((el) => {
+      const date = new Date(el.getAttribute('datetime'));
+      if (!isNaN(date)) el.textContent = format.format(date);
+    });
+  }
+
+  // --- Listing: sort and filter -------------------------------------------
+
+  function setUpListing() {
+    const table = $('entries');
+    if (!table) return;
+    const body = table.tBodies[0];
+    const collator = new Intl.Collator(undefined, { numeric: true, sensitivity: 'base' });
+    const keys = {
+      name: (a, b) => collator.compare(a.dataset.name, b.dataset.name),
+      size: (a, b) => Number(a.dataset.size) - Number(b.dataset.size),
+      date: (a, b) => Number(a.dataset.mtime) - Number(b.dataset.mtime),
+    };
+    const isFolder = (row) => row.classList.contains('folder');
+    table.querySelectorAll('th[data-sort] button').forEach((button) => {
+      button.addEventListener('click', () => {
+        const th = button.closest('th');
+        const descending = th.getAttribute('aria-sort') === 'ascending';
+        table.querySelectorAll('th[data-sort]').forEach((other) => other.removeAttribute('aria-sort'));
+        th.setAttribute('aria-sort', descending ? 'descending' : 'ascending');
+        const compare = keys[th.dataset.sort];
+        const rows = Array.from(body.rows);
+        // Folders stay above files whichever way the list is sorted.
+        rows.sort((a, b) => (isFolder(b) - isFolder(a)) ||
+          (descending ? -1 : 1) * (compare(a, b) || keys.name(a, b)));
+        rows.forEach((row) => body.appendChild(row));
+      });
+    });
+
+    const filter = $('filter');
+    const noMatch = $('no-match');
+    filter.addEventListener('input', () => {
+      const words = filter.value.toLocaleLowerCase().split(/\s+/).filter(Boolean);
+      let shown = 0;
+      Array.from(body.rows).forEach((row) => {
+        const name = row.dataset.name.toLocaleLowerCase();
+        const match = words.every((word) => name.includes(word));
+        row.hidden = !match;
+        if (match) shown++;
+      });
+      noMatch.hidden = shown > 0 || body.rows.length === 0;
+    });
+  }
+
+  // --- Uploads -------------------------------------------------------------
+
+  function setUpUploads() {
+    const form = $('upload-form');
+    if (!form) return;
+    const input = $('upload-input');
+    const zone = $('drop-zone');
+    const list = $('upload-list');
+    const free = $('free-space');
+    const maxUpload = Number(document.body.dataset.maxUpload) || Infinity;
+    const queue = [];
+    let busy = false;
+
+    function freeBytes() {
+      return free.dataset.bytes === '' ? Infinity : Number(free.dataset.bytes);
+    }
+
+    function add(files) {
+      Array.from(files).forEach((file) => {
+        const item = document.createElement('li');
+        const name = document.createElement('div');
+        name.className = 'file-name';
+        name.textContent = file.name;
+        const bar = document.createElement('progress');
+        bar.max = 100;
+        bar.value = 0;
+        const status = document.createElement('div');
+        status.className = 'status';
+        status.textContent = 'Waiting…';
+        item.append(name, bar, status);
+        list.appendChild(item);
+        queue.push({ file, item, bar, status });
+      });
+      next();
+    }
+
+    function finish(job, ok, message) {
+      job.item.classList.add(ok ? 'done' : 'failed');
+      job.status.textContent = message;
+      if (ok) job.bar.value = 100;
+      else job.bar.remove();
+      busy = false;
+      next();
+    }
+
+    function next() {
+      if (busy || queue.length === 0) return;
+      const job = queue.shift();
+      const size = job.file.size;
+      if (size > maxUpload) {
+        finish(job, false, 'Not sent: this file is larger than the server accepts (' + formatSize(maxUpload) + ' at most).');
+        return;
+      }
+      if (size > freeBytes()) {
+        finish(job, false, 'Not sent: there is not enough room left on the server (' + formatSize(freeBytes()) + ' free).');
+        return;
+      }
+      busy = true;
+      send(job);
+    }
+
+    function send(job) {
+      const data = new FormData();
+      data.append('token', form.elements.token.value);
+      data.append('files[]', job.file, job.file.name);
+      const xhr = new XMLHttpRequest();
+      xhr.open('POST', '/upload.php?format=json');
+      xhr.responseType = 'json';
+      xhr.upload.addEventListener('progress', (e) => {
+        if (!e.lengthComputable) return;
+        job.bar.value = Math.floor((e.loaded / e.total) * 100);
+        job.status.textContent = 'Sending… ' + formatSize(e.loaded) + ' of ' + formatSize(e.total);
+      });
+      xhr.addEventListener('load', () => {
+        const reply = xhr.response;
+        if (reply && typeof reply.free === 'number') {
+          free.dataset.bytes = String(reply.free);
+          free.textContent = formatSize(reply.free);
+        }
+        const result = reply && reply.files && reply.files[0];
+        if (result && result.stored) {
+          const renamed = result.stored !== job.file.name ? ' (saved as “' + result.stored + '”: that name was taken)' : '';
+          finish(job, true, 'Uploaded' + renamed + '.');
+        } else {
+          const reason = (result && result.error) || (reply && reply.error) ||
+            'The server answered with an error (' + xhr.status + ').';
+          finish(job, false, reason);
+        }
+      });
+      xhr.addEventListener('error', () => finish(job, false, 'The connection to the server was lost. Please try again.'));
+      xhr.addEventListener('abort', () => finish(job, false, 'The upload was stopped.'));
+      job.status.textContent = 'Sending…';
+      xhr.send(data);
+    }
+
+    input.addEventListener('change', () => {
+      add(input.files);
+      input.value = '';
+    });
+    form.addEventListener('submit', (e) => {
+      e.preventDefault();
+      add(input.files);
+      input.value = '';
+    });
+
+    // Files may be dropped anywhere on the page; the zone shows where they go.
+    let depth = 0;
+    const hasFiles = (e) => e.dataTransfer && Array.from(e.dataTransfer.types || []).includes('Files');
+    document.addEventListener('dragenter', (e) => {
+      if (!hasFiles(e)) return;
+      depth++;
+      zone.classList.add('dragging');
+    });
+    document.addEventListener('dragleave', () => {
+      depth = Math.max(0, depth - 1);
+      if (depth === 0) zone.classList.remove('dragging');
+    });
+    document.addEventListener('dragover', (e) => {
+      if (hasFiles(e)) e.preventDefault();
+    });
+    document.addEventListener('drop', (e) => {
+      if (!hasFiles(e)) return;
+      e.preventDefault();
+      depth = 0;
+      zone.classList.remove('dragging');
+      add(e.dataTransfer.files);
+    });
+  }
+
+  // --- Preview ---------------------------------------------------------------
+
+  function setUpPreview() {
+    const dialog = $('preview');
+    if (!dialog || typeof dialog.showModal !== 'function') return;
+    const body = $('preview-body');
+    const title = $('preview-title');
+    const download = $('preview-download');
+    const make = {
+      image: (src) => Object.assign(document.createElement('img'), { src, alt: '' }),
+      audio: (src) => Object.assign(document.createElement('audio'), { src, controls: true, autoplay: true }),
+      video: (src) => Object.assign(document.createElement('video'), { src, controls: true, autoplay: true, playsInline: true }),
+      pdf: (src) => Object.assign(document.createElement('iframe'), { src, title: 'PDF preview' }),
+      text: (src) => Object.assign(document.createElement('iframe'), { src, title: 'Text preview' }),
+    };
+    document.addEventListener('click', (e) => {
+      const link = e.target.closest('a.view');
+      if (!link || !make[link.dataset.preview]) return;
+      e.preventDefault();
+      title.textContent = link.dataset.name;
+      download.href = link.dataset.download;
+      body.replaceChildren(make[link.dataset.preview](link.href));
+      dialog.showModal();
+    });
+    $('preview-close').addEventListener('click', () => dialog.close());
+    // Emptying the dialog stops a playing video or song.
+    dialog.addEventListener('close', () => body.replaceChildren());
+    dialog.addEventListener('click', (e) => {
+      if (e.target === dialog) dialog.close();
+    });
+  }
+
+  // --- QR code of the page's address ------------------------------------------
+
+  // A phone cannot reach "localhost": show the server's network address then.
+  function pageAddress() {
+    const url = new URL(window.location.href);
+    const lan = document.body.dataset.lanHost;
+    const loopback = /^(localhost|127(\.\d+){3}|\[::1\])$/i.test(url.hostname);
+    if (loopback && lan && !/^127\./.test(lan)) url.hostname = lan;
+    url.hash = '';
+    return url.href;
+  }
+
+  function setUpQr() {
+    const canvas = $('qr-code');
+    if (!canvas || !window.OstrelQr) return;
+    let address = pageAddress();
+    if (!window.OstrelQr.draw(canvas, address, 4)) {
+      address = new URL('/', address).href;  // a very long address: the site's start page instead
+      window.OstrelQr.draw(canvas, address, 4);
+    }
+    const link = $('qr-url');
+    link.href = address;
+    link.textContent = address;
+  }
+
+  localDates();
+  setUpListing();
+  setUpUploads();
+  setUpPreview();
+  setUpQr();
+})();

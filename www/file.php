@@ -1,0 +1,55 @@
+<?php
+// file.php - one file of a shared folder: a download, or with view=1 a
+// preview that the browser shows itself. Streamed in pieces; one byte range
+// is honoured when the request names one, so videos can seek.
+define('OSTREL_SITE', 1);
+require __DIR__ . '/inc/bootstrap.php';
+require __DIR__ . '/inc/shares.php';
+require __DIR__ . '/inc/mime.php';
+require __DIR__ . '/inc/send.php';
+
+$place = shares_resolve(shares_load(), site_param('d'), site_param('p'), 'file');
+$name = $place['segments'][count($place['segments']) - 1];
+[$type, , $preview] = mime_info($name);
+$inline = site_param('view') === '1' && $preview !== '';
+
+$fh = fopen($place['real'], 'rb');
+$stat = $fh === false ? false : fstat($fh);
+if ($stat === false) {
+    site_error(403, 'This file cannot be read right now: it may be in use or protected.');
+}
+$size = $stat['size'];
+$range = isset($_SERVER['HTTP_RANGE']) ? send_range((string) $_SERVER['HTTP_RANGE'], $size) : null;
+if ($range === false) {
+    site_status(416);
+    header('Content-Range: bytes */' . $size);
+    header('Content-Type: text/plain; charset=UTF-8');
+    echo "The requested part of the file is beyond its end.\n";
+    exit;
+}
+[$offset, $length] = $range ?? [0, $size];
+
+if ($range !== null) {
+    site_status(206);
+    header('Content-Range: bytes ' . $offset . '-' . ($offset + $length - 1) . '/' . $size);
+}
+// A text preview is always plain text, so a shared web page shows as its source
+// and never runs as part of this site.
+header('Content-Type: ' . ($inline && $preview === 'text' ? 'text/plain; charset=UTF-8' : $type));
+header('Content-Length: ' . $length);
+header('Content-Disposition: ' . send_disposition($inline ? 'inline' : 'attachment', $name));
+header('Accept-Ranges: bytes');
+header('Last-Modified: ' . gmdate('D, d M Y H:i:s', $stat['mtime']) . ' GMT');
+header('Cache-Control: private, no-cache');
+header('X-Content-Type-Options: nosniff');
+if ($preview !== 'pdf') {
+    // Shared files are other people's content: never let one run script here.
+    header("Content-Security-Policy: sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
+        . "style-src 'unsafe-inline'");
+}
+site_unbuffer();
+if ($offset > 0) {
+    fseek($fh, $offset);
+}
+send_bytes($fh, $length);
+fclose($fh);

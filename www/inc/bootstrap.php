@@ -1,0 +1,116 @@
+<?php
+// bootstrap.php - what every page does first: no PHP message ever reaches a
+// visitor, text is UTF-8, and every failure ends in a plain error page.
+if (!defined('OSTREL_SITE')) {
+    header_remove('X-Powered-By');  // so that the status is the first line out
+    header('Status: 404 Not Found');
+    exit;
+}
+
+// The interpreter's configuration shows errors in the page; a warning would
+// leak a server path, so they are silenced here and checked by return values.
+ini_set('display_errors', '0');
+ini_set('log_errors', '0');
+error_reporting(E_ALL);
+set_error_handler(static function (): bool {
+    return true;
+});
+// On Windows this also switches the file functions to UTF-8 names.
+ini_set('default_charset', 'UTF-8');
+header_remove('X-Powered-By');
+
+set_exception_handler(static function (Throwable $e): void {
+    site_error(500, 'Something went wrong on the server. Please try again.');
+});
+
+function site_is_windows(): bool
+{
+    return PHP_OS_FAMILY === 'Windows';
+}
+
+function site_sep(): string
+{
+    return site_is_windows() ? '\\' : '/';
+}
+
+function h(string $text): string
+{
+    return htmlspecialchars($text, ENT_QUOTES | ENT_SUBSTITUTE | ENT_HTML5, 'UTF-8');
+}
+
+const SITE_STATUS_TEXT = [
+    200 => 'OK',
+    206 => 'Partial Content',
+    400 => 'Bad Request',
+    403 => 'Forbidden',
+    404 => 'Not Found',
+    405 => 'Method Not Allowed',
+    413 => 'Payload Too Large',
+    416 => 'Range Not Satisfiable',
+    500 => 'Internal Server Error',
+    507 => 'Insufficient Storage',
+];
+
+function site_status(int $code): void
+{
+    header('Status: ' . $code . ' ' . (SITE_STATUS_TEXT[$code] ?? 'Error'));
+}
+
+// Headers for the site's own HTML: no framing by other sites, scripts only
+// from our own files.
+function site_page_headers(): void
+{
+    header('Content-Type: text/html; charset=UTF-8');
+    header('X-Content-Type-Options: nosniff');
+    header('X-Frame-Options: SAMEORIGIN');
+    header('Referrer-Policy: same-origin');
+    header("Content-Security-Policy: default-src 'self'; img-src 'self' data: blob:; "
+        . "object-src 'none'; base-uri 'none'; form-action 'self'; frame-ancestors 'self'");
+    header('Cache-Control: no-store');
+}
+
+// A request that a page answers with JSON wants its errors as JSON too.
+function site_wants_json(): bool
+{
+    return ($_GET['format'] ?? '') === 'json' || ($_POST['format'] ?? '') === 'json';
+}
+
+/** Ends the request with a readable error page (or JSON) and the right status. */
+function site_error(int $code, string $message): void
+{
+    if (!headers_sent()) {
+        site_status($code);
+        if (site_wants_json()) {
+            header('Content-Type: application/json; charset=UTF-8');
+            header('Cache-Control: no-store');
+            echo json_encode(['ok' => false, 'error' => $message], JSON_INVALID_UTF8_SUBSTITUTE);
+            exit;
+        }
+        site_page_headers();
+        $title = $code . ' ' . (SITE_STATUS_TEXT[$code] ?? 'Error');
+        echo "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+            . '<meta name="viewport" content="width=device-width, initial-scale=1">'
+            . '<title>' . h($title) . '</title><link rel="icon" href="/assets/icon.svg" type="image/svg+xml">'
+            . '<link rel="stylesheet" href="/assets/site.css"></head>'
+            . '<body class="error-page"><main class="error-box"><h1>' . h($title) . '</h1>'
+            . '<p>' . h($message) . '</p><p><a href="/">Back to the shared folders</a></p>'
+            . "</main></body></html>\n";
+    }
+    exit;
+}
+
+// Leaves the interpreter's own buffers so big bodies stream straight through.
+function site_unbuffer(): void
+{
+    while (ob_get_level() > 0) {
+        ob_end_clean();
+    }
+    set_time_limit(0);
+}
+
+/** A query or form value as text; anything else (an array, say) counts as absent. */
+function site_param(string $name): string
+{
+    $value = $_GET[$name] ?? ($_POST[$name] ?? '');
+    return is_string($value) ? $value : '';
+}

@@ -1,0 +1,66 @@
+<?php
+// layout.php - the frame shared by the site's HTML pages: head, top bar with
+// breadcrumbs, and the end of the page.
+if (!defined('OSTREL_SITE')) {
+    header_remove('X-Powered-By');  // so that the status is the first line out
+    header('Status: 404 Not Found');
+    exit;
+}
+
+const SITE_TITLE = 'Ostrel File Sharing';
+
+/**
+ * Sends the headers and the page up to <main>. $crumbs: [label, href or null]
+ * from the top down; $data: data-* attributes of <body> for the script.
+ */
+function layout_open(string $title, array $crumbs, array $data = []): void
+{
+    site_page_headers();
+    $attrs = '';
+    foreach ($data as $key => $value) {
+        $attrs .= ' data-' . $key . '="' . h((string) $value) . '"';
+    }
+    echo "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        . "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        . '<title>' . h($title === SITE_TITLE ? $title : $title . ' – ' . SITE_TITLE) . "</title>\n"
+        . "<link rel=\"icon\" href=\"/assets/icon.svg\" type=\"image/svg+xml\">\n"
+        . "<link rel=\"stylesheet\" href=\"/assets/site.css\">\n"
+        . "<script src=\"/assets/qr.js\" defer></script>\n"
+        . "<script src=\"/assets/site.js\" defer></script>\n"
+        . "</head>\n<body$attrs>\n<header class=\"top\">\n"
+        . '<a class="brand" href="/">' . h(SITE_TITLE) . "</a>\n"
+        . layout_crumbs($crumbs) . "</header>\n<main class=\"page\">\n";
+}
+
+function layout_crumbs(array $crumbs): string
+{
+    $items = '';
+    $last = count($crumbs) - 1;
+    foreach ($crumbs as $i => [$label, $href]) {
+        $items .= ($i === $last || $href === null)
+            ? '<li aria-current="page">' . h($label) . '</li>'
+            : '<li><a href="' . h($href) . '">' . h($label) . '</a></li>';
+    }
+    return '<nav class="crumbs" aria-label="Breadcrumbs"><ol>' . $items . "</ol></nav>\n";
+}
+
+function layout_close(): void
+{
+    echo "</main>\n</body>\n</html>\n";
+}
+
+/** Bytes of an interpreter size setting such as "2047M". */
+function layout_ini_bytes(string $value): int
+{
+    $value = trim($value);
+    $number = (int) $value;
+    switch (strtoupper(substr($value, -1))) {
+        case 'G':
+            return $number * 1073741824;
+        case 'M':
+            return $number * 1048576;
+        case 'K':
+            return $number * 1024;
+    }
+    return $number;
+}

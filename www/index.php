@@ -1,0 +1,207 @@
+<?php
+// index.php - the site's entry: the shared folders, the listing of one folder
+// or the names found below it, beside the upload form and the page's QR code.
+define('OSTREL_SITE', 1);
+require __DIR__ . '/inc/bootstrap.php';
+require __DIR__ . '/inc/shares.php';
+require __DIR__ . '/inc/mime.php';
+require __DIR__ . '/inc/format.php';
+require __DIR__ . '/inc/search.php';
+require __DIR__ . '/inc/token.php';
+require __DIR__ . '/inc/upload_dir.php';
+require __DIR__ . '/inc/layout.php';
+
+// A folder of many thousand entries needs more than the configured default.
+ini_set('memory_limit', '256M');
+
+$shares = shares_load();
+$place = site_param('d') === '' ? null : shares_resolve($shares, site_param('d'), site_param('p'), 'dir');
+$query = $place === null ? '' : trim(site_param('q'));
+
+$crumbs = [['Shared folders', '/']];
+if ($place !== null) {
+    $crumbs[] = [$place['label'], '/?' . shares_query($place['index'], '')];
+    $walked = '';
+    foreach ($place['segments'] as $segment) {
+        $walked = shares_child($walked, $segment);
+        $crumbs[] = [$segment, '/?' . shares_query($place['index'], $walked)];
+    }
+    if ($query !== '') {
+        $crumbs[] = ['Search: ' . $query, null];
+    }
+}
+
+$stopped = '';
+if ($place === null) {
+    $rows = index_share_rows($shares);
+} elseif ($query !== '') {
+    $found = search_below($place['root'], $place['real'], $query);
+    $stopped = $found['stopped'];
+    $rows = index_entry_rows($place, $found['results'], true);
+} else {
+    $entries = shares_list($place['root'], $place['real']);
+    shares_sort($entries);
+    $rows = index_entry_rows($place, $entries, false);
+}
+
+$uploadDir = upload_dir();
+$title = $place === null ? SITE_TITLE : $crumbs[count($crumbs) - 1][0];
+layout_open($title, $crumbs, [
+    'lan-host' => (string) ($_SERVER['LOCAL_ADDR'] ?? ''),
+    'max-upload' => min(layout_ini_bytes((string) ini_get('upload_max_filesize')),
+        layout_ini_bytes((string) ini_get('post_max_size'))),
+]);
+index_listing($place, $rows, $query, $stopped);
+echo "<aside class=\"side\">\n";
+index_upload_panel($uploadDir);
+index_qr_panel();
+echo "</aside>\n";
+index_preview_dialog();
+layout_close();
+
+/** One row per shared directory; one that is missing shows, without a link. */
+function index_share_rows(array $shares): array
+{
+    $rows = [];
+    foreach ($shares as $i => $share) {
+        $st = is_dir($share['path']) ? stat($share['path']) : false;
+        $rows[] = [
+            'name' => $share['label'],
+            'href' => $st === false ? null : '/?' . shares_query($i, ''),
+            'is_dir' => true,
+            'size' => 0,
+            'mtime' => $st === false ? 0 : $st['mtime'],
+            'kind' => $st === false ? 'Not available' : 'Shared folder',
+            'preview' => '',
+            'where' => '',
+        ];
+    }
+    return $rows;
+}
+
+function index_entry_rows(array $place, array $entries, bool $withWhere): array
+{
+    $rows = [];
+    foreach ($entries as $entry) {
+        $below = $entry['rel'] ?? $entry['name'];
+        $rel = shares_child($place['rel'], $below);
+        $query = shares_query($place['index'], $rel);
+        [, $kind, $preview] = $entry['is_dir'] ? ['', 'Folder', ''] : mime_info($entry['name']);
+        $cut = strrpos($below, '/');
+        $rows[] = [
+            'name' => $entry['name'],
+            'href' => $entry['is_dir'] ? '/?' . $query : '/file.php?' . $query,
+            'view' => $preview === '' ? '' : '/file.php?' . $query . '&view=1',
+            'is_dir' => $entry['is_dir'],
+            'size' => $entry['size'],
+            'mtime' => $entry['mtime'],
+            'kind' => $kind,
+            'preview' => $preview,
+            'where' => $withWhere && $cut !== false ? substr($below, 0, $cut) : '',
+        ];
+    }
+    return $rows;
+}
+
+function index_listing(?array $place, array $rows, string $query, string $stopped): void
+{
+    echo "<section class=\"listing\" aria-label=\"Files\">\n<div class=\"toolbar\">\n"
+        . '<input type="search" id="filter" class="filter" placeholder="Filter this list" '
+        . "aria-label=\"Filter this list\" autocomplete=\"off\">\n";
+    if ($place !== null) {
+        echo '<form class="search" action="/" method="get" role="search">'
+            . '<input type="hidden" name="d" value="' . $place['index'] . '">'
+            . ($place['rel'] === '' ? '' : '<input type="hidden" name="p" value="' . h($place['rel']) . '">')
+            . '<input type="search" name="q" value="' . h($query) . '" placeholder="Search in this folder" '
+            . 'aria-label="Search names in this folder and below">'
+            . "<button type=\"submit\">Search</button></form>\n"
+            . '<a class="button zip" href="/zip.php?' . h(shares_query($place['index'], $place['rel'])) . '">'
+            . "Download folder as .zip</a>\n";
+    }
+    echo "</div>\n";
+    if ($query !== '') {
+        $count = count($rows) . (count($rows) === 1 ? ' match' : ' matches');
+        $note = ['count' => ' (only the first ones are shown)', 'limit' => ' (the search stopped early: it took too long)'];
+        echo '<p class="search-note">' . h($count . ' for “' . $query . '”' . ($note[$stopped] ?? '') . '.')
+            . ' <a href="/?' . h(shares_query($place['index'], $place['rel'])) . "\">Back to the folder</a></p>\n";
+    }
+    echo "<table class=\"entries\" id=\"entries\">\n<thead><tr>"
+        . '<th class="col-name" data-sort="name" aria-sort="ascending"><button type="button">Name</button></th>'
+        . '<th class="col-size" data-sort="size"><button type="button">Size</button></th>'
+        . '<th class="col-date" data-sort="date"><button type="button">Modified</button></th>'
+        . '<th class="col-kind">Kind</th>'
+        . "</tr></thead>\n<tbody>\n";
+    foreach ($rows as $row) {
+        index_row($row);
+    }
+    echo "</tbody>\n</table>\n";
+    $empty = $query !== '' ? 'Nothing found.' : ($place === null ? 'No folders are shared yet.' : 'This folder is empty.');
+    echo '<p class="empty" id="empty"' . ($rows ? ' hidden' : '') . '>' . h($empty) . "</p>\n"
+        . "<p class=\"empty\" id=\"no-match\" hidden>Nothing here matches the filter.</p>\n</section>\n";
+}
+
+function index_row(array $row): void
+{
+    $class = $row['is_dir'] ? 'entry folder' : 'entry file';
+    $name = h($row['name']);
+    $link = $row['href'] === null
+        ? '<span class="name">' . $name . '</span>'
+        : '<a class="name" href="' . h($row['href']) . '">' . $name . '</a>';
+    $where = $row['where'] === '' ? '' : '<span class="where">in ' . h($row['where']) . '</span>';
+    $view = ($row['view'] ?? '') === '' ? '' : ' <a class="view" href="' . h($row['view']) . '" target="_blank" '
+        . 'rel="noopener" data-preview="' . h($row['preview']) . '" data-name="' . $name . '" '
+        . 'data-download="' . h($row['href']) . '">Preview</a>';
+    $date = $row['mtime'] > 0
+        ? '<time datetime="' . format_iso_date($row['mtime']) . '">' . h(format_date($row['mtime'])) . '</time>'
+        : '';
+    echo '<tr class="' . $class . '" data-name="' . $name . '" data-size="' . $row['size'] . '" data-mtime="'
+        . $row['mtime'] . '">'
+        . '<td class="col-name"><span class="icon" aria-hidden="true"></span>' . $link . $where . $view . '</td>'
+        . '<td class="col-size">' . ($row['is_dir'] ? '' : h(format_size($row['size']))) . '</td>'
+        . '<td class="col-date">' . $date . '</td>'
+        . '<td class="col-kind">' . h($row['kind']) . "</td></tr>\n";
+}
+
+function index_upload_panel(?string $dir): void
+{
+    echo "<section class=\"panel upload\" id=\"upload\" aria-labelledby=\"upload-title\">\n"
+        . "<h2 id=\"upload-title\">Upload files</h2>\n";
+    $token = $dir === null ? '' : token_make();
+    if ($token === '') {
+        echo "<p class=\"note\">Uploads are not possible on this server right now.</p>\n</section>\n";
+        return;
+    }
+    $free = disk_free_space($dir);
+    echo '<form id="upload-form" class="upload-form" method="post" action="/upload.php" '
+        . "enctype=\"multipart/form-data\">\n"
+        . '<input type="hidden" name="token" value="' . h($token) . "\">\n"
+        . "<div class=\"drop-zone\" id=\"drop-zone\">\n<p>Drop files here, or</p>\n"
+        . '<label class="button">Choose files<input type="file" name="files[]" id="upload-input" multiple>'
+        . "</label>\n</div>\n"
+        . "<button type=\"submit\" class=\"upload-submit\" id=\"upload-submit\">Upload</button>\n"
+        . "</form>\n"
+        . '<p class="free">Room left: <strong id="free-space" data-bytes="'
+        . ($free === false ? '' : (int) $free) . '">'
+        . ($free === false ? 'unknown' : h(format_size($free))) . "</strong></p>\n"
+        . '<p class="note">Files go to the server’s “' . h(UPLOAD_DIR_NAME) . '”. A file whose name is taken '
+        . "there is saved under a new name; nothing is ever replaced.</p>\n"
+        . "<ul class=\"upload-list\" id=\"upload-list\" aria-live=\"polite\"></ul>\n</section>\n";
+}
+
+function index_qr_panel(): void
+{
+    echo "<section class=\"panel qr\" id=\"qr\" aria-labelledby=\"qr-title\">\n"
+        . "<h2 id=\"qr-title\">Open on a phone</h2>\n"
+        . "<canvas id=\"qr-code\" width=\"0\" height=\"0\" role=\"img\" "
+        . "aria-label=\"QR code of this page’s address\"></canvas>\n"
+        . "<p class=\"qr-url\"><a id=\"qr-url\" href=\"\"></a></p>\n</section>\n";
+}
+
+function index_preview_dialog(): void
+{
+    echo "<dialog id=\"preview\" class=\"preview\" aria-labelledby=\"preview-title\">\n"
+        . "<div class=\"preview-bar\"><span id=\"preview-title\" class=\"preview-title\"></span>"
+        . "<a id=\"preview-download\" class=\"button\" href=\"\">Download</a>"
+        . "<button type=\"button\" id=\"preview-close\">Close</button></div>\n"
+        . "<div id=\"preview-body\" class=\"preview-body\"></div>\n</dialog>\n";
+}

@@ -1,0 +1,110 @@
+<?php
+// upload.php - stores the files of the upload form in the upload directory,
+// each under a name of its own. Answers the page's script in JSON and a
+// browser without script with a plain page.
+define('OSTREL_SITE', 1);
+require __DIR__ . '/inc/bootstrap.php';
+require __DIR__ . '/inc/format.php';
+require __DIR__ . '/inc/token.php';
+require __DIR__ . '/inc/upload_dir.php';
+require __DIR__ . '/inc/layout.php';
+
+const UPLOAD_ERRORS = [
+    UPLOAD_ERR_INI_SIZE => [413, 'is larger than the largest file this server accepts.'],
+    UPLOAD_ERR_FORM_SIZE => [413, 'is larger than the largest file this server accepts.'],
+    UPLOAD_ERR_PARTIAL => [400, 'arrived only in part: the connection may have dropped. Please try again.'],
+    UPLOAD_ERR_NO_FILE => [400, 'was not sent.'],
+    UPLOAD_ERR_NO_TMP_DIR => [507, 'could not be saved on the server: its disk may be full.'],
+    UPLOAD_ERR_CANT_WRITE => [507, 'could not be saved on the server: its disk may be full.'],
+];
+
+if (strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? '')) !== 'POST') {
+    site_error(405, 'Files are uploaded with the form on the main page.');
+}
+$limit = layout_ini_bytes((string) ini_get('post_max_size'));
+if ($limit > 0 && (int) ($_SERVER['CONTENT_LENGTH'] ?? 0) > $limit) {
+    site_error(413, 'This upload is larger than the server accepts (' . format_size($limit) . ' at most).');
+}
+if (!token_check(site_param('token'))) {
+    site_error(403, 'This upload form has expired or did not come from this site. '
+        . 'Please reload the page and try again.');
+}
+$dir = upload_dir();
+if ($dir === null) {
+    site_error(500, 'Uploads are not possible: the server has no upload directory.');
+}
+$files = upload_files($_FILES['files'] ?? null);
+if (!$files) {
+    site_error(400, 'No file was chosen.');
+}
+
+$results = [];
+$status = 0;
+foreach ($files as $file) {
+    $result = ['name' => $file['name'], 'size' => $file['size'], 'stored' => null, 'error' => null];
+    [$code, $problem] = UPLOAD_ERRORS[$file['error']] ?? [500, 'was refused by the server.'];
+    if ($file['error'] === UPLOAD_ERR_OK) {
+        $stored = is_uploaded_file($file['tmp_name']) ? upload_store($file['tmp_name'], $file['name'], $dir) : null;
+        [$code, $problem] = $stored === null ? [507, 'could not be saved on the server: its disk may be full.'] : [0, ''];
+        $result['stored'] = $stored;
+    }
+    if ($code !== 0) {
+        $result['error'] = '“' . $file['name'] . '” ' . $problem;
+        $status = $status ?: $code;
+    }
+    $results[] = $result;
+}
+// One file that went wrong among good ones is told per file; only a request
+// in which nothing was stored gets an error status.
+$stored = array_filter($results, static fn(array $r): bool => $r['stored'] !== null);
+if (!$stored) {
+    site_status($status);
+}
+$free = disk_free_space($dir);
+if (site_wants_json()) {
+    header('Content-Type: application/json; charset=UTF-8');
+    header('Cache-Control: no-store');
+    echo json_encode(['ok' => count($stored) === count($results), 'files' => $results,
+        'free' => $free === false ? null : (int) $free], JSON_INVALID_UTF8_SUBSTITUTE);
+    exit;
+}
+upload_result_page($results, $free);
+
+/** The entries of the "files[]" field, one array per file. */
+function upload_files($field): array
+{
+    if (!is_array($field) || !isset($field['name'], $field['tmp_name'], $field['error'], $field['size'])) {
+        return [];
+    }
+    $list = [];
+    foreach ((array) $field['name'] as $i => $name) {
+        $list[] = [
+            'name' => (string) $name,
+            'tmp_name' => (string) (((array) $field['tmp_name'])[$i] ?? ''),
+            'error' => (int) (((array) $field['error'])[$i] ?? UPLOAD_ERR_NO_FILE),
+            'size' => (int) (((array) $field['size'])[$i] ?? 0),
+        ];
+    }
+    return array_values(array_filter($list, static fn(array $f): bool => $f['error'] !== UPLOAD_ERR_NO_FILE
+        || $f['name'] !== ''));
+}
+
+function upload_result_page(array $results, $free): void
+{
+    layout_open('Upload', [['Shared folders', '/'], ['Upload', null]]);
+    echo "<section class=\"panel upload-result\">\n<h1>Upload</h1>\n<ul class=\"upload-list\">\n";
+    foreach ($results as $r) {
+        if ($r['stored'] !== null) {
+            $renamed = $r['stored'] !== $r['name'] ? ' (saved as “' . $r['stored'] . '”, the name was taken)' : '';
+            echo '<li class="done">' . h('“' . $r['name'] . '” was uploaded' . $renamed . '.') . "</li>\n";
+        } else {
+            echo '<li class="failed">' . h($r['error']) . "</li>\n";
+        }
+    }
+    echo "</ul>\n";
+    if ($free !== false) {
+        echo '<p class="free">Room left: <strong>' . h(format_size($free)) . "</strong></p>\n";
+    }
+    echo "<p><a class=\"button\" href=\"/\">Back to the shared folders</a></p>\n</section>\n";
+    layout_close();
+}

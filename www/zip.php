@@ -1,0 +1,27 @@
+<?php
+// zip.php - a whole folder as one zip archive, streamed while it is built.
+define('OSTREL_SITE', 1);
+require __DIR__ . '/inc/bootstrap.php';
+require __DIR__ . '/inc/shares.php';
+require __DIR__ . '/inc/send.php';
+require __DIR__ . '/inc/zip_stream.php';
+
+// The list of entries is kept while the archive is written.
+ini_set('memory_limit', '256M');
+
+$place = shares_resolve(shares_load(), site_param('d'), site_param('p'), 'dir');
+$folder = $place['segments'] ? $place['segments'][count($place['segments']) - 1] : $place['label'];
+$folder = trim(str_replace([':', '\\', '/'], '', $folder)) ?: 'folder';
+$entries = zip_collect($place['root'], $place['real']);
+if ($entries === null) {
+    site_error(413, 'This folder holds more than ' . number_format(ZIP_MAX_ENTRIES)
+        . ' files and folders, too many for one download. Please download its subfolders one by one.');
+}
+$prefix = $folder . '/';
+header('Content-Type: application/zip');
+header('Content-Length: ' . zip_length($entries, $prefix));
+header('Content-Disposition: ' . send_disposition('attachment', $folder . '.zip'));
+header('Cache-Control: no-store');
+header('X-Content-Type-Options: nosniff');
+site_unbuffer();
+zip_send($entries, $place['real'], $prefix);
