@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# download_bench.sh - a 1 GiB file downloaded through the site's file.php and
+# the same file served statically by the program: the interpreter's peak
+# memory (resident set, from GNU time around php-cgi) and both speeds.
+# Runs in a network namespace of its own, so port 60001 is never shared.
+# Usage: bench/site/download_bench.sh [application dir]   (default build/linux/app)
+# Targets: peak memory under 32 MiB, file.php at least half the static speed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+built=$(cd "${1:-$repo/build/linux/app}" && pwd)
+rounds=${ROUNDS:-3}
+size_mib=${SIZE_MIB:-1024}
+
+if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
+  export OSTREL_BENCH_INSIDE=1 ROUNDS=$rounds SIZE_MIB=$size_mib
+  exec unshare -n bash "$0" "$built"
+fi
+ip link set lo up
+
+work=$(mktemp -d /tmp/ostrel-site-bench.XXXXXX)
+server=
+cleanup() {
+  [ -n "$server" ] && kill -TERM "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+app=$work/app
+cp -a "$built" "$app"
+rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
+mkdir -p "$work/share" "$work/home"
+printf '%s\r\n' "$work/share" > "$app/www/dirs.ini"
+head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/share/big.bin"
+ln "$work/share/big.bin" "$app/www/big.bin"   # the same bytes for the static reply
+cat "$work/share/big.bin" > /dev/null          # both runs read from the page cache
+
+# php-cgi wrapped in GNU time: its maximum resident set size, per run.
+real_php=$(readlink -f "$app/php/php-cgi")
+rm "$app/php/php-cgi"
+cat > "$app/php/php-cgi" <<EOF
+#!/bin/sh
+exec /usr/bin/time -f %M -a -o "$work/php-rss.txt" "$real_php"
+EOF
+chmod +x "$app/php/php-cgi"
+
+HOME=$work/home XDG_RUNTIME_DIR=$work "$app/ostrel" > "$work/server.out" 2>&1 &
+server=$!
+for _ in $(seq 200); do
+  (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && break
+  sleep 0.1
+done
+
+fetch() {  # url -> "bytes seconds bytes_per_second"
+  curl -s -o /dev/null --max-time 300 -w '%{size_download} %{time_total} %{speed_download}\n' "$1"
+}
+
+expected=$((size_mib * 1024 * 1024))
+best_static=0 best_php=0
+printf '%-8s %-10s %12s %10s %12s\n' round reply bytes seconds MiB/s
+for round in $(seq "$rounds"); do
+  for kind in static php; do
+    if [ "$kind" = static ]; then url=http://127.0.0.1:60001/big.bin
+    else url='http://127.0.0.1:60001/file.php?d=0&p=big.bin'; fi
+    read -r bytes secs speed < <(fetch "$url")
+    if [ "$bytes" != "$expected" ]; then
+      echo "$kind: got $bytes bytes instead of $expected" >&2
+      exit 1
+    fi
+    mibs=$(awk -v s="$speed" 'BEGIN { printf "%.1f", s / 1048576 }')
+    printf '%-8s %-10s %12s %10s %12s\n' "$round" "$kind" "$bytes" "$secs" "$mibs"
+    if [ "$kind" = static ]; then best_static=$(awk -v a="$best_static" -v b="$speed" 'BEGIN { print (b > a ? b : a) }')
+    else best_php=$(awk -v a="$best_php" -v b="$speed" 'BEGIN { print (b > a ? b : a) }'); fi
+  done
+done
+
+peak_kib=$(sort -n "$work/php-rss.txt" | tail -1)
+ratio=$(awk -v p="$best_php" -v s="$best_static" 'BEGIN { printf "%.2f", p / s }')
+echo
+echo "php-cgi peak resident memory: $((peak_kib / 1024)) MiB ($peak_kib KiB) over $rounds downloads (target < 32 MiB)"
+echo "best speed: static $(awk -v s="$best_static" 'BEGIN { printf "%.1f", s / 1048576 }') MiB/s," \
+     "file.php $(awk -v s="$best_php" 'BEGIN { printf "%.1f", s / 1048576 }') MiB/s, ratio $ratio (target >= 0.50)"
+ok=1
+[ "$peak_kib" -lt $((32 * 1024)) ] || ok=0
+awk -v r="$ratio" 'BEGIN { exit !(r >= 0.5) }' || ok=0
+[ "$ok" = 1 ] && echo "both targets met" || { echo "TARGET MISSED"; exit 1; }
