@@ -19,7 +19,7 @@ bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::Fil
 
 bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
   // A relative name with no folder stays relative, and is refused below.

@@ -16,7 +16,7 @@ bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::Fil
 
 bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
-bool DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
   char out[MAX_PATH] = {};
