@@ -1,0 +1,21 @@
+// ini_file.cpp - TIniFile: the file side of the initialization-file access.
+#include "config/ini_file.h"
+
+#include "config/config_error.h"
+#include "config/file_io.h"
+#include "config/ini_text.h"
+
+std::string TIniFile::ReadValue(const std::string& section, const std::string& key,
+                                const std::string& defaultValue) const {
+  std::string text;
+  if (!fileio::IsFile(FFileName) || fileio::LoadBytes(FFileName, text)) return defaultValue;
+  return initext::ReadValue(text, section, key).value_or(defaultValue);
+}
+
+void TIniFile::WriteValue(const std::string& section, const std::string& key, const std::string& value) {
+  std::string text;
+  // An existing file that cannot be read must not be replaced by a one-entry file.
+  bool unreadable = fileio::IsFile(FFileName) && fileio::LoadBytes(FFileName, text);
+  if (unreadable || fileio::StoreBytes(FFileName, initext::WriteValue(text, section, key, value)))
+    throw EConfigError("Unable to write to " + FFileName);
+}

@@ -1,0 +1,34 @@
+// temp_dir.h - throw-away directories for the settings tests: a fresh folder
+// under the system's temporary directory, optionally made the application
+// directory, removed with its contents at the end of the test.
+#pragma once
+#include <string>
+
+class TTempDir {
+ public:
+  explicit TTempDir(const std::string& tag);
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+
+  const std::string& Path() const { return FPath; }
+  // Path + delimiter + relative, in the platform's path form.
+  std::string At(const std::string& relative) const;
+  // Creates the directory At(relative), with its parents.
+  std::string MakeDir(const std::string& relative) const;
+
+ private:
+  std::string FPath;
+};
+
+// A temporary directory that TOstrel::GetAppDir reports while it lives.
+class TTempAppDir : public TTempDir {
+ public:
+  explicit TTempAppDir(const std::string& tag);
+  ~TTempAppDir();
+};
+
+// Whole-file helpers for the tests; Slurp gives "" for a missing file.
+std::string Slurp(const std::string& path);
+void Spill(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
