@@ -1,0 +1,91 @@
+// kelv.cpp - TKelv: the settings file, the shared-directory list, the upload
+// directory, the start mode and the interpreter configuration.
+#include "config/kelv.h"
+
+#include <initializer_list>
+
+#include "config/config_error.h"
+#include "config/file_io.h"
+#include "config/ini_file.h"
+#include "config/kelv_os.h"
+#include "config/php_ini_quote.h"
+#include "config/php_ini_template.h"
+#include "config/start_mode.h"
+#include "config/text_lines.h"
+#include "config/upload_dir.h"
+#include "http/ostrel.h"
+#include "http/text.h"
+
+namespace {
+
+// A file beside the program: the application directory and the given parts,
+// each after one delimiter.
+std::string AppPath(std::initializer_list<const char*> parts) {
+  std::string path = TOstrel::GetAppDir();
+  for (const char* part : parts) path += TOstrel::PathDelim() + std::string(part);
+  return path;
+}
+
+std::string DirsFile() { return AppPath({"www", "dirs.ini"}); }
+
+TIniFile Settings() { return TIniFile(AppPath({"Setup.ini"})); }
+
+std::string ReadAutoRun() { return text::Trim(Settings().ReadValue("Kelv", "AutoRun", "")); }
+
+}  // namespace
+
+void TKelv::SaveSharedDirs(const std::string& text) {
+  const std::string path = DirsFile();
+  fileio::TOsError error = fileio::StoreBytes(path, textlines::Join(textlines::Cut(text)));
+  if (!error) return;
+  if (!error.opened) throw EConfigError("Cannot create file \"" + path + "\". " + error.text);
+  throw EConfigError("Unable to write to " + path);
+}
+
+std::string TKelv::LoadSharedDirs() {
+  const std::string path = DirsFile();
+  if (!fileio::IsFile(path)) return "";
+  std::string bytes;
+  if (fileio::TOsError error = fileio::LoadBytes(path, bytes))
+    throw EConfigError("Cannot open file \"" + path + "\". " + error.text);
+  return textlines::Join(textlines::Cut(bytes));
+}
+
+void TKelv::SetAutoRun(const std::string& value) { Settings().WriteValue("Kelv", "AutoRun", value); }
+
+bool TKelv::GetAutoRun() {
+  if (ReadAutoRun().empty()) SetAutoRun("1");
+  return ReadAutoRun() == "1";
+}
+
+int TKelv::GetStartMode() { return startmode::StartModeOf(kelvos::ProcessArguments()); }
+
+std::string TKelv::GetUploadDir() {
+  const std::string dir = kelvos::UploadDirPath();
+  uploaddir::Ensure(dir);
+  return dir;
+}
+
+void TKelv::WritePhpIni() {
+  // The window must start whatever happens here: every failure is absorbed and
+  // leaves the file as far as it got.
+  try {
+    const std::string dir = TOstrel::GetAppDir() + TOstrel::PathDelim();
+    const auto inPhp = [&dir](std::initializer_list<const char*> parts) {
+      std::string path = dir + "php";
+      for (const char* part : parts) path += TOstrel::PathDelim() + std::string(part);
+      return PhpIniPathValue(path);
+    };
+    const std::string path = AppPath({"php", "php.ini"});
+    if (fileio::StoreBytes(path, PhpIniTemplate())) return;
+    TIniFile ini(path);
+    ini.WriteValue("PHP", "default_charset", TOstrel::GetCharset());
+    ini.WriteValue("PHP", "upload_tmp_dir", inPhp({"temp"}));
+    ini.WriteValue("Session", "session.save_path", inPhp({"temp"}));
+    ini.WriteValue("PHP", "extension_dir", inPhp({"extensions"}));
+    ini.WriteValue("PHP", "mime_magic.magicfile", inPhp({"magic.mime"}));
+    ini.WriteValue("Zend", "zend_extension_ts", inPhp({"Zend", "lib", "ZendExtensionManager.dll"}));
+    ini.WriteValue("Zend", "zend_extension_manager.optimizer_ts", inPhp({"Zend", "lib", "Optimizer-2.5.7"}));
+  } catch (...) {
+  }
+}

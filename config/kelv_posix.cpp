@@ -1,0 +1,40 @@
+// kelv_posix.cpp - the command line and the upload directory on Linux.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "config/file_io.h"
+#include "config/kelv_os.h"
+
+namespace {
+
+std::string HomeDir() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != 0) return home;
+  const passwd* user = ::getpwuid(::getuid());
+  return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
+}
+
+}  // namespace
+
+namespace kelvos {
+
+std::vector<std::string> ProcessArguments() {
+  std::string raw;
+  std::vector<std::string> arguments;
+  if (fileio::LoadBytes("/proc/self/cmdline", raw)) return arguments;
+  std::size_t start = 0;
+  while (start < raw.size()) {
+    std::size_t end = raw.find('\0', start);
+    if (end == std::string::npos) end = raw.size();
+    arguments.push_back(raw.substr(start, end - start));
+    start = end + 1;
+  }
+  return arguments;
+}
+
+// Linux has no drive roots that a user may write to: the home directory stands in.
+std::string UploadDirPath() { return HomeDir() + "/Upload Directory"; }
+
+}  // namespace kelvos
