@@ -8,6 +8,8 @@ require __DIR__ . '/inc/shares.php';
 require __DIR__ . '/inc/mime.php';
 require __DIR__ . '/inc/send.php';
 
+const PREVIEW_TEXT_MAX = 1048576;
+
 $place = shares_resolve(shares_load(), site_param('d'), site_param('p'), 'file');
 $name = $place['segments'][count($place['segments']) - 1];
 [$type, , $preview] = mime_info($name);
@@ -28,6 +30,12 @@ if ($range === false) {
     exit;
 }
 [$offset, $length] = $range ?? [0, $size];
+// A preview of a huge text would only choke the browser: it shows the start.
+$note = '';
+if ($inline && $preview === 'text' && $range === null && $size > PREVIEW_TEXT_MAX) {
+    $length = PREVIEW_TEXT_MAX;
+    $note = "\n\n[The preview ends here: the file holds " . number_format($size) . " bytes. Download it to see all of it.]\n";
+}
 
 if ($range !== null) {
     site_status(206);
@@ -36,7 +44,7 @@ if ($range !== null) {
 // A text preview is always plain text, so a shared web page shows as its source
 // and never runs as part of this site.
 header('Content-Type: ' . ($inline && $preview === 'text' ? 'text/plain; charset=UTF-8' : $type));
-header('Content-Length: ' . $length);
+header('Content-Length: ' . ($length + strlen($note)));
 header('Content-Disposition: ' . send_disposition($inline ? 'inline' : 'attachment', $name));
 header('Accept-Ranges: bytes');
 header('Last-Modified: ' . gmdate('D, d M Y H:i:s', $stat['mtime']) . ' GMT');
@@ -53,3 +61,4 @@ if ($offset > 0) {
 }
 send_bytes($fh, $length);
 fclose($fh);
+echo $note;

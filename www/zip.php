@@ -14,7 +14,7 @@ $folder = $place['segments'] ? $place['segments'][count($place['segments']) - 1]
 $folder = trim(str_replace([':', '\\', '/'], '', $folder)) ?: 'folder';
 $entries = zip_collect($place['root'], $place['real']);
 if ($entries === null) {
-    site_error(413, 'This folder holds more than ' . number_format(ZIP_MAX_ENTRIES)
+    site_error(403, 'This folder holds more than ' . number_format(ZIP_MAX_ENTRIES)
         . ' files and folders, too many for one download. Please download its subfolders one by one.');
 }
 $prefix = $folder . '/';

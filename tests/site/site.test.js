@@ -120,6 +120,27 @@ describe('downloads', () => {
     assert.equal(pageFile.headers['x-content-type-options'], 'nosniff');
   });
 
+  it('previews audio, video, PDF and text inline with their own types', async () => {
+    const kinds = { 'clip.mp4': 'video/mp4', 'tune.mp3': 'audio/mpeg', 'doc.pdf': 'application/pdf' };
+    for (const [name, type] of Object.entries(kinds)) {
+      const reply = await request('/file.php?d=0&p=' + name + '&view=1');
+      assert.equal(reply.headers['content-type'], type, name);
+      assert.match(reply.headers['content-disposition'], /^inline;/, name);
+      assert.ok(reply.body.equals(fs.readFileSync(path.join(site.shares.photos, name))), name);
+    }
+    const noPreview = await request('/file.php?d=0&p=random.bin&view=1');
+    assert.match(noPreview.headers['content-disposition'], /^attachment;/, 'no preview for unknown kinds');
+  });
+
+  it('previews only the start of a long text, and downloads all of it', async () => {
+    const whole = fs.readFileSync(path.join(site.shares.photos, 'long.log'));
+    const preview = await request('/file.php?d=0&p=long.log&view=1');
+    assert.equal(Number(preview.headers['content-length']), preview.body.length);
+    assert.ok(preview.body.subarray(0, 1048576).equals(whole.subarray(0, 1048576)));
+    assert.match(preview.body.subarray(1048576).toString(), /The preview ends here: the file holds 1,800,000 bytes/);
+    assert.ok((await request('/file.php?d=0&p=long.log')).body.equals(whole));
+  });
+
   it('follows a link that stays inside the shared folder', async () => {
     const reply = await request('/file.php?d=0&p=link-in.txt');
     assert.equal(reply.status, 200);
@@ -321,7 +342,7 @@ describe('in the browser', () => {
     assert.deepEqual(treeOf(path.join(out, 'Photos ü & Co')), treeOf(site.shares.photos, { insideOnly: true }));
   });
 
-  it('previews an image and shows a web page as text without running it', async () => {
+  it('previews images, video, audio and PDF, and shows a web page as text without running it', async () => {
     await page.goto(site.base + '/?d=0');
     await page.click('tr[data-name="pixel.png"] a.view');
     await page.waitForFunction(() => {
@@ -330,6 +351,17 @@ describe('in the browser', () => {
     });
     await page.click('#preview-close');
     assert.equal(await page.$('#preview-body img'), null, 'closing empties the preview');
+    const shown = {};
+    for (const name of ['clip.mp4', 'tune.mp3', 'doc.pdf']) {
+      await page.click(`tr[data-name="${name}"] a.view`);
+      shown[name] = await page.$eval('#preview-body > *', (el) => [el.tagName, new URL(el.src).search]);
+      await page.click('#preview-close');
+    }
+    assert.deepEqual(shown, {
+      'clip.mp4': ['VIDEO', '?d=0&p=clip.mp4&view=1'],
+      'tune.mp3': ['AUDIO', '?d=0&p=tune.mp3&view=1'],
+      'doc.pdf': ['IFRAME', '?d=0&p=doc.pdf&view=1'],
+    });
     await page.click('tr[data-name="page.html"] a.view');
     const frame = await (await page.waitForSelector('#preview-body iframe')).contentFrame();
     await frame.waitForLoadState();

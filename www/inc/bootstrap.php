@@ -22,6 +22,13 @@ header_remove('X-Powered-By');
 set_exception_handler(static function (Throwable $e): void {
     site_error(500, 'Something went wrong on the server. Please try again.');
 });
+// A fatal error (memory exhausted, say) would otherwise end in a blank page.
+register_shutdown_function(static function (): void {
+    $error = error_get_last();
+    if ($error !== null && in_array($error['type'], [E_ERROR, E_CORE_ERROR, E_COMPILE_ERROR, E_PARSE], true)) {
+        site_error(500, 'Something went wrong on the server. Please try again.');
+    }
+});
 
 function site_is_windows(): bool
 {

@@ -26,6 +26,11 @@ function makeShares(root) {
   write(path.join(photos, 'pixel.png'), PNG);
   write(path.join(photos, 'page.html'), '<script>document.title="ran"</script>');
   write(path.join(photos, 'random.bin'), crypto.randomBytes(3 * 1024 * 1024 + 17));
+  // Previews are told apart by extension only; the contents need not play.
+  write(path.join(photos, 'clip.mp4'), crypto.randomBytes(1000));
+  write(path.join(photos, 'tune.mp3'), crypto.randomBytes(1000));
+  write(path.join(photos, 'doc.pdf'), '%PDF-1.4\n%%EOF\n');
+  write(path.join(photos, 'long.log'), 'log line\n'.repeat(200000));
   write(path.join(photos, 'sub', 'deeper', 'needle note.md'), '# found me\n');
   write(path.join(photos, 'sub', 'a10.txt'), 'ten');
   write(path.join(photos, 'sub', 'a9.txt'), 'nine, a longer one');
