@@ -71,7 +71,7 @@ std::string MimeExtensionOf(const std::string& fileName) {
   return Lower(fileName.substr(dot));
 }
 
-TIdMimeTable::TIdMimeTable(bool autoFill) {
+TIdMimeTable::TIdMimeTable(bool autoFill) : RegisteredTypes(AddRegisteredContentTypes) {
   if (autoFill) EnsureFilled();
 }
 
@@ -121,7 +121,7 @@ void TIdMimeTable::SetLine(Lines& lines, const std::string& extension, const std
 void TIdMimeTable::FillDefaults() {
   Lines lines;
   for (const auto& entry : kBuiltIn) lines.emplace_back(entry[0], entry[1]);
-  AddRegisteredContentTypes(lines);
+  if (RegisteredTypes) RegisteredTypes(lines);
   FExtensions.clear();
   FTypes.clear();
   for (const auto& [extension, type] : lines) {

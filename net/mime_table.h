@@ -24,6 +24,10 @@ class TIdMimeTable {
   using Lines = std::vector<std::pair<std::string, std::string>>;
   static void SetLine(Lines& lines, const std::string& extension, const std::string& type);
 
+  // Where the platform's registered types come from (AddRegisteredContentTypes);
+  // tests put a known source, or none, in its place before the table is filled.
+  std::function<void(Lines&)> RegisteredTypes;
+
  private:
   void FillDefaults();
   int IndexOf(const std::string& lowerExtension) const;
