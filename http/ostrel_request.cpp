@@ -1,5 +1,6 @@
 // ostrel_request.cpp - reading the request head and taking fields out of it.
 #include <cstring>
+#include <string_view>
 
 #include "http/native_fs.h"
 #include "http/ostrel.h"
@@ -76,10 +77,12 @@ std::string TOstrel::GetHeaderValue(const std::string& textBlock, const std::str
   while (pos <= textBlock.size()) {
     std::size_t end = textBlock.find("\r\n", pos);
     if (end == std::string::npos) end = textBlock.size();
-    std::size_t colon = textBlock.find(':', pos);
-    if (colon != std::string::npos && colon < end &&
-        text::UpperAscii(text::Trim(textBlock.substr(pos, colon - pos))) == wanted)
-      return text::Trim(textBlock.substr(colon + 1, end - colon - 1));
+    // The colon is looked for within the line only: a head of many lines
+    // without one must not cost a scan to its end for each of them.
+    const std::string_view line = std::string_view(textBlock).substr(pos, end - pos);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && text::UpperAscii(text::Trim(std::string(line.substr(0, colon)))) == wanted)
+      return text::Trim(std::string(line.substr(colon + 1)));
     pos = end + 2;
   }
   return "";
