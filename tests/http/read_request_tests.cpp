@@ -1,0 +1,116 @@
+// ReadRequest over loopback: a head in pieces, a head that never ends, and a
+// client that leaves before the empty line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "http/ostrel.h"
+#include "net/loopback_client.h"
+#include "net/server_harness.h"
+
+namespace {
+
+struct TRead : TShared {
+  std::string Head;
+  std::size_t Queued = 0;
+  TCaught Error;
+  bool Done = false;
+};
+
+// A server whose handler reads one request head and closes.
+class TReadServer : public TTestServer {
+ public:
+  explicit TReadServer(TRead& r)
+      : TTestServer([&r](TIdPeerThread& t) {
+          std::string head;
+          TCaught error;
+          try {
+            head = TOstrel::ReadRequest(t);
+          } catch (const std::exception& e) {
+            error = Describe(e);
+          }
+          std::size_t queued = t.Connection()->InputQueue().Size();
+          r.Update([&] {
+            r.Head = head;
+            r.Queued = queued;
+            r.Error = error;
+            r.Done = true;
+          });
+          t.Connection()->CloseConnection();
+        }) {}
+};
+
+TEST(ReadRequest, HeadInSeveralPacketsIsReadWholeAndInOrder) {
+  TRead r;
+  TReadServer server(r);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  const std::string parts[] = {"GE", "T /index.html HTTP/1.1\r", "\nHost: 127.0.0.1\r\n", "\r", "\n"};
+  std::string whole;
+  for (const auto& p : parts) {
+    EXPECT_FALSE(r.Read([&] { return r.Done; })) << "returned before the empty line: " << whole;
+    ASSERT_TRUE(client.Send(p));
+    whole += p;
+    SleepMs(20);
+  }
+  ASSERT_TRUE(r.WaitFor([&] { return r.Done; }));
+  EXPECT_EQ(whole, r.Head);
+  EXPECT_EQ("/index.html", TOstrel::GetRequestField(r.Head, "url"));
+}
+
+TEST(ReadRequest, StopsAtTheFirstEmptyLineAndLeavesTheBodyQueued) {
+  TRead r;
+  TReadServer server(r);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  const std::string head = "POST /form.php HTTP/1.1\r\nContent-Length: 7\r\n\r\n";
+  ASSERT_TRUE(client.Send(head + "a=1&b=2"));
+  ASSERT_TRUE(r.WaitFor([&] { return r.Done; }));
+  EXPECT_EQ(head, r.Head);
+  EXPECT_EQ(7u, r.Queued);
+}
+
+TEST(ReadRequest, HeadOverTheLimitIsRefused) {
+  TRead r;
+  TReadServer server(r);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  std::string head = "GET / HTTP/1.1\r\n";
+  while (head.size() < TOstrel::kMaxRequestHead + 1000) head += "X-Filler: 0123456789abcdef0123456789\r\n";
+  ASSERT_TRUE(client.Send(head));  // no empty line: the head would go on for ever
+  ASSERT_TRUE(r.WaitFor([&] { return r.Done; }));
+  EXPECT_NE("", r.Error.Message) << "a head of " << head.size() << " bytes was accepted";
+  EXPECT_EQ("", r.Head);
+  std::string rest;
+  client.ReadToEnd(rest, 5000);  // a close, or a reset for the bytes left unread
+  EXPECT_EQ("", rest);
+}
+
+TEST(ReadRequest, HeadJustUnderTheLimitIsRead) {
+  TRead r;
+  TReadServer server(r);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  std::string head = "GET / HTTP/1.1\r\n";
+  head += "X-Filler: " + std::string(TOstrel::kMaxRequestHead - head.size() - 14, 'f') + "\r\n\r\n";
+  ASSERT_EQ(TOstrel::kMaxRequestHead, head.size());
+  ASSERT_TRUE(client.Send(head));
+  ASSERT_TRUE(r.WaitFor([&] { return r.Done; }));
+  EXPECT_EQ("", r.Error.Message);
+  EXPECT_EQ(head.size(), r.Head.size());
+}
+
+TEST(ReadRequest, ClientLeavingBeforeTheEmptyLineFailsTheRead) {
+  TRead r;
+  TReadServer server(r);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  ASSERT_TRUE(client.Send("GET / HTTP/1.1\r\nHost: x\r\n"));
+  SleepMs(20);
+  client.Close();
+  ASSERT_TRUE(r.WaitFor([&] { return r.Done; }));
+  EXPECT_EQ("EIdConnClosedGracefully", r.Error.ClassName);
+  EXPECT_EQ("", r.Head);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// TIdMimeTable: the built-in list, lookups by extension, AddEntry's checks and
+// the order of built-in and registered types.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "net/exceptions.h"
+#include "net/mime_table.h"
+
+namespace {
+
+// A table filled from the built-in list alone.
+TIdMimeTable BuiltInOnly() {
+  TIdMimeTable table(false);
+  table.RegisteredTypes = nullptr;
+  table.EnsureFilled();
+  return table;
+}
+
+TEST(MimeTable, BuiltInListHolds134DistinctExtensionsAndTheFirstXbmWins) {
+  TIdMimeTable table = BuiltInOnly();
+  EXPECT_EQ(134u, table.Count());
+  EXPECT_EQ("image/xbm", table.ContentTypeFor("icon.xbm"));
+  EXPECT_EQ("text/xml", table.ContentTypeFor("feed.xml"));
+}
+
+TEST(MimeTable, BuiltInTypesOfTheTellingExtensions) {
+  TIdMimeTable table = BuiltInOnly();
+  const std::pair<const char*, const char*> cases[] = {
+      {".htm", "text/html"},      {".html", "text/html"},
+      {".css", "text/css"},       {".txt", "text/plain"},
+      {".shtml", "server-parsed-html"},
+      {".gif", "image/gif"},      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},    {".jpe", "image/jpeg"},
+      {".png", "image/x-png"},    {".bmp", "image/bmp"},
+      {".ico", "image/x-icon"},   {".svg", "image/svg-xml"},
+      {".tif", "image/x-tiff"},   {".mid", "midi/mid"},
+      {".mp3", "audio/x-mpg"},    {".wav", "audio/x-wav"},
+      {".mjf", "audio/x-vnd.audioexplosion.mjuicemediafile"},
+      {".avi", "video/x-msvideo"}, {".mpeg", "video/x-mpeg2a"},
+      {".mov", "video/quicktime"}, {".swf", "application/x-shockwave-flash"},
+      {".zip", "application/x-zip-compressed"}, {".gz", "application/x-gzip"},
+      {".tgz", "application/x-compressed"}, {".pdf", "application/pdf"},
+      {".doc", "application/msword"}, {".xls", "application/x-msexcel"},
+  };
+  for (const auto& [ext, type] : cases) EXPECT_EQ(type, table.ContentTypeFor(std::string("file") + ext)) << ext;
+  for (const char* unknown : {"a.js", "a.php", "a.json", "a.exe", "a.rar", "a.mp4"})
+    EXPECT_EQ("application/octet-stream", table.ContentTypeFor(unknown)) << unknown;
+}
+
+TEST(MimeTable, ExtensionIsTakenAfterTheLastDotOfTheName) {
+  TIdMimeTable table = BuiltInOnly();
+  const std::pair<const char*, const char*> cases[] = {
+      {"index.HTML", "text/html"},
+      {"photo.JPG", "image/jpeg"},
+      {"archive.tar.gz", "application/x-gzip"},
+      {"C:\\www\\sub.dir\\page.Htm", "text/html"},
+      {"README", "application/octet-stream"},
+      {"name.", "application/octet-stream"},
+      {"...", "application/octet-stream"},
+      {"C:\\www\\a.b\\readme", "application/octet-stream"},
+      {"/srv/www/a.b/readme", "application/octet-stream"},
+      {"C:readme", "application/octet-stream"},
+      {"", "application/octet-stream"},
+  };
+  for (const auto& [name, type] : cases) EXPECT_EQ(type, table.ContentTypeFor(name)) << name;
+}
+
+TEST(MimeTable, AutofilledTableKnowsTheCommonTypes) {
+  TIdMimeTable table;
+  EXPECT_GE(table.Count(), 134u);
+  EXPECT_EQ("text/html", table.ContentTypeFor("index.HTML"));
+  // Registered types may differ from the built-in ones (Windows registers
+  // image/pjpeg for .jpg last), but the case of the name never matters.
+  EXPECT_EQ(table.ContentTypeFor("photo.jpg"), table.ContentTypeFor("photo.JPG"));
+  EXPECT_EQ(0u, table.ContentTypeFor("photo.JPG").rfind("image/", 0));
+  EXPECT_EQ("application/octet-stream", table.ContentTypeFor("noextension"));
+}
+
+TEST(MimeTable, AddEntryLowerCasesAndRefusesEmptyAndRepeatedEntries) {
+  TIdMimeTable table(false);
+  table.AddEntry("TXT", "Text/Plain");
+  EXPECT_EQ("text/plain", table.ContentTypeFor("a.txt"));
+  const struct {
+    const char* Extension;
+    const char* Type;
+    const char* Message;
+  } refused[] = {
+      {"", "text/plain", "Extension is empty"},
+      {".css", "", "Mimetype is empty"},
+      {".TXT", "text/other", "Extension already exits"},
+      {"txt", "text/other", "Extension already exits"},
+  };
+  for (const auto& r : refused) {
+    try {
+      table.AddEntry(r.Extension, r.Type);
+      ADD_FAILURE() << "accepted " << r.Extension;
+    } catch (const EIdException& e) {
+      EXPECT_STREQ(r.Message, e.what()) << r.Extension;
+    }
+  }
+  EXPECT_EQ(1u, table.Count());
+}
+
+TEST(MimeTable, LookupFillsOnlyAnEmptyTable) {
+  TIdMimeTable filled(false);
+  filled.AddEntry(".foo", "x/foo");
+  EXPECT_EQ("application/octet-stream", filled.ContentTypeFor("a.html"));
+  EXPECT_EQ(1u, filled.Count());
+
+  TIdMimeTable empty(false);
+  empty.RegisteredTypes = nullptr;
+  EXPECT_EQ("text/html", empty.ContentTypeFor("a.html"));
+  EXPECT_EQ(134u, empty.Count());
+}
+
+TEST(MimeTable, RegisteredTypesReplaceBuiltInOnesAndAddNewOnes) {
+  TIdMimeTable table(false);
+  table.RegisteredTypes = [](TIdMimeTable::Lines& lines) {
+    TIdMimeTable::SetLine(lines, ".PNG", "image/png");    // per extension, any case
+    TIdMimeTable::SetLine(lines, ".php", "text/x-php");
+    TIdMimeTable::SetLine(lines, "js", "text/javascript");  // no dot: one is put in front
+    TIdMimeTable::SetLine(lines, "", "text/nothing");      // a type without an extension
+    TIdMimeTable::SetLine(lines, ".php", "application/x-httpd-php");  // the last one wins
+  };
+  table.EnsureFilled();
+  EXPECT_EQ("image/png", table.ContentTypeFor("a.png"));
+  EXPECT_EQ("application/x-httpd-php", table.ContentTypeFor("a.php"));
+  EXPECT_EQ("text/javascript", table.ContentTypeFor("a.js"));
+  EXPECT_EQ("text/html", table.ContentTypeFor("a.html"));
+  EXPECT_EQ(136u, table.Count());
+}
+
+}  // namespace

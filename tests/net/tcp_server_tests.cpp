@@ -1,0 +1,258 @@
+// TIdTCPServer over loopback: binding, one OnConnect per connection, one thread
+// per connection, closing what a handler leaves open, and deactivation.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "net/loopback_client.h"
+#include "net/server_harness.h"
+
+namespace {
+
+TEST(TcpServer, ActivationMakesOneBindingOnEveryAddressAndAcceptsLoopback) {
+  TTestServer server([](TIdPeerThread& t) { t.Connection()->WriteText("hi"); });
+  ASSERT_TRUE(server.Server.Active());
+  ASSERT_EQ(1u, server.Server.Bindings().Count());
+  EXPECT_EQ("", server.Server.Bindings()[0].IP);
+  EXPECT_EQ("0.0.0.0", server.Server.Bindings()[0].LocalAddress());
+  ASSERT_NE(0, server.Port);
+  server.Server.SetActive(true);  // already active: nothing changes
+  EXPECT_EQ(1u, server.Server.Bindings().Count());
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 5000));
+  EXPECT_EQ("hi", got);
+}
+
+TEST(TcpServer, BindingAPortThatIsListenedOnFailsAndLeavesTheServerInactive) {
+  TLoopbackListener holder;
+  ASSERT_NE(0, holder.Port());
+  TIdTCPServer server;
+  server.SetDefaultPort(holder.Port());
+  try {
+    server.SetActive(true);
+    FAIL() << "bound a port that another socket listens on";
+  } catch (const EIdCouldNotBindSocket& e) {
+    EXPECT_STREQ("Could not bind socket. Address and port are already in use.", e.what());
+  }
+  EXPECT_FALSE(server.Active());
+  // Once the port is free, a fresh binding gets it.
+  holder.Close();
+  server.Bindings().Clear();
+  server.SetActive(true);
+  EXPECT_TRUE(server.Active());
+  server.SetActive(false);
+  EXPECT_FALSE(server.Active());
+  server.SetActive(false);  // already inactive: nothing happens
+}
+
+TEST(TcpServer, ServerCanBeActivatedAgainAfterDeactivation) {
+  std::atomic<int> calls{0};
+  TTestServer server([&](TIdPeerThread& t) {
+    ++calls;
+    t.Connection()->CloseConnection();
+  });
+  int port = server.Port;
+  server.Server.SetActive(false);
+  server.Server.Bindings().Clear();
+  server.Server.SetDefaultPort(port);
+  server.Server.SetActive(true);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(port));
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 5000));
+  EXPECT_TRUE(server.WaitIdle());
+  EXPECT_EQ(1, calls.load());
+}
+
+TEST(TcpServer, ClientThatConnectsAndClosesAtOnceGetsExactlyOneOnConnect) {
+  std::atomic<int> calls{0};
+  TTestServer server([&](TIdPeerThread& t) {
+    ++calls;
+    try {
+      t.Connection()->ReadByte();
+    } catch (const std::exception&) {
+    }
+  });
+  {
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(server.Port));
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (calls.load() == 0 && std::chrono::steady_clock::now() < deadline) SleepMs(5);
+  EXPECT_TRUE(server.WaitIdle());
+  SleepMs(50);
+  EXPECT_EQ(1, calls.load());
+  EXPECT_EQ(0u, server.Server.ThreadMgr().ManagedCount());
+}
+
+TEST(TcpServer, HandlerThatReturnsWithoutClosingStillClosesTheConnection) {
+  struct : TShared {
+    int Returned = 0;
+  } s;
+  TTestServer server([&](TIdPeerThread& t) {
+    t.Connection()->WriteText("partial");
+    s.Update([&] { ++s.Returned; });
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 5000)) << "the layer left the connection open";
+  EXPECT_EQ("partial", got);
+  EXPECT_TRUE(server.WaitIdle()) << "the peer thread did not end";
+  EXPECT_EQ(1, s.Read([&] { return s.Returned; }));
+}
+
+TEST(TcpServer, TwoClientsAreServedOnTwoThreadsAtOnce) {
+  struct : TShared {
+    std::set<std::thread::id> Threads;
+    int Inside = 0;
+    bool BothInside = false;
+  } s;
+  TTestServer server([&](TIdPeerThread& t) {
+    s.Update([&] {
+      s.Threads.insert(std::this_thread::get_id());
+      ++s.Inside;
+    });
+    // Each handler waits for the other: only concurrent threads get past.
+    bool both = s.WaitFor([&] { return s.Inside >= 2; }, 5000);
+    s.Update([&] { s.BothInside = both; });
+    t.Connection()->WriteText(both ? "together" : "alone");
+    t.Connection()->CloseConnection();
+  });
+  TLoopbackClient a, b;
+  ASSERT_TRUE(a.Connect(server.Port));
+  ASSERT_TRUE(b.Connect(server.Port));
+  std::string gotA, gotB;
+  EXPECT_TRUE(a.ReadToEnd(gotA, 8000));
+  EXPECT_TRUE(b.ReadToEnd(gotB, 8000));
+  EXPECT_EQ("together", gotA);
+  EXPECT_EQ("together", gotB);
+  EXPECT_EQ(2u, s.Read([&] { return s.Threads.size(); }));
+  EXPECT_NE(std::this_thread::get_id(), *s.Read([&] { return s.Threads; }).begin());
+}
+
+TEST(TcpServer, DeactivationWithNoConnectionsTakesOnePoll) {
+  TTestServer server([](TIdPeerThread&) {});
+  auto start = std::chrono::steady_clock::now();
+  server.Server.SetActive(false);
+  auto ms = ElapsedMs(start);
+  EXPECT_FALSE(server.Server.Active());
+  EXPECT_GE(ms, 240);
+  EXPECT_LT(ms, 1000);
+}
+
+TEST(TcpServer, DeactivationWakesAnIdleClientsReadWithinAFewPolls) {
+  struct : TShared {
+    bool Reading = false, Done = false;
+    TCaught Error;
+  } s;
+  TTestServer server([&](TIdPeerThread& t) {
+    s.Update([&] { s.Reading = true; });
+    TCaught error;
+    try {
+      t.Connection()->ReadByte();
+    } catch (const std::exception& e) {
+      error = Describe(e);
+    }
+    s.Update([&] {
+      s.Error = error;
+      s.Done = true;
+    });
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  ASSERT_TRUE(s.WaitFor([&] { return s.Reading; }));
+  SleepMs(50);
+  auto start = std::chrono::steady_clock::now();
+  server.Server.SetActive(false);
+  auto ms = ElapsedMs(start);
+  EXPECT_FALSE(server.Server.Active());
+  EXPECT_GE(ms, 240);
+  EXPECT_LT(ms, 4 * 250 + 200) << "deactivation waited for the idle client";
+  EXPECT_TRUE(s.Read([&] { return s.Done; }));
+  EXPECT_NE("", s.Read([&] { return s.Error.ClassName; }));
+  EXPECT_EQ(0u, server.Server.PeerCount());
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 2000)) << "the client did not see the close";
+}
+
+TEST(TcpServer, PeerOutlastingTerminateWaitTimeRaisesAndLeavesTheServerActive) {
+  struct : TShared {
+    bool Reading = false, Release = false;
+  } s;
+  TTestServer server([&](TIdPeerThread& t) {
+    s.Update([&] { s.Reading = true; });
+    try {
+      t.Connection()->ReadByte();
+    } catch (const std::exception&) {
+    }
+    s.WaitFor([&] { return s.Release; }, 10000);  // a slow handler after its socket closed
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  ASSERT_TRUE(s.WaitFor([&] { return s.Reading; }));
+  server.Server.TerminateWaitTime = 500;
+  auto start = std::chrono::steady_clock::now();
+  try {
+    server.Server.SetActive(false);
+    ADD_FAILURE() << "no time-out";
+  } catch (const EIdTerminateThreadTimeout& e) {
+    EXPECT_STREQ("Terminate Thread Timeout", e.what());
+  }
+  EXPECT_GE(ElapsedMs(start), 480);
+  EXPECT_TRUE(server.Server.Active());
+  // Below one poll there is no wait at all.
+  server.Server.TerminateWaitTime = 100;
+  start = std::chrono::steady_clock::now();
+  EXPECT_THROW(server.Server.SetActive(false), EIdTerminateThreadTimeout);
+  EXPECT_LT(ElapsedMs(start), 200);
+  EXPECT_TRUE(server.Server.Active());
+  // The peer ends once its handler returns; then deactivation completes.
+  s.Update([&] { s.Release = true; });
+  EXPECT_TRUE(server.WaitIdle());
+  server.Server.TerminateWaitTime = 5000;
+  server.Server.SetActive(false);
+  EXPECT_FALSE(server.Server.Active());
+}
+
+TEST(TcpServer, ExceptionInOnConnectEndsThePeerAndClosesItsConnection) {
+  TTestServer server([](TIdPeerThread& t) {
+    t.Connection()->WriteText("x");
+    throw EIdException("handler failed");
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 5000));
+  EXPECT_EQ("x", got);
+  EXPECT_TRUE(server.WaitIdle());
+  EXPECT_EQ(0u, server.Server.ThreadMgr().ManagedCount());
+}
+
+TEST(TcpServer, PeerAddressIsTheClientsLoopbackAddress) {
+  struct : TShared {
+    std::string Address;
+    int Port = -1;
+  } s;
+  TTestServer server([&](TIdPeerThread& t) {
+    auto& e = t.Connection()->SocketHandler()->Endpoint();
+    std::string address = e.RemoteAddress();
+    int port = e.RemotePort();
+    s.Update([&] {
+      s.Address = address;
+      s.Port = port;
+    });
+    t.Connection()->CloseConnection();
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  ASSERT_TRUE(s.WaitFor([&] { return s.Port >= 0; }));
+  EXPECT_EQ("127.0.0.1", s.Read([&] { return s.Address; }));
+  EXPECT_GT(s.Read([&] { return s.Port; }), 0);
+}
+
+}  // namespace
