@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # run.sh - the site's tests: installs the pinned test packages into the build
-# folder, then runs the QR encoder test and the browser test against the real
-# program in a network namespace of its own, so port 60001 is never shared.
+# folder, then runs the tests of the QR encoder and the pages' helpers, and
+# the browser test against the real program in a network namespace of its
+# own, so port 60001 is never shared.
 # Usage: run.sh <build dir> <built application dir>
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -20,7 +21,11 @@ export NODE_PATH=$modules/node_modules
 export SITE_APP_DIR=$app SITE_ARTIFACTS=$artifacts
 mkdir -p "$artifacts"
 
-node --test --test-reporter=spec "$here/qr.test.js"
+if [ ! -x /usr/bin/chromium ]; then
+  echo "The site tests need Debian's chromium (scripts/setup.sh installs it)." >&2
+  exit 1
+fi
+node --test --test-reporter=spec "$here/qr.test.js" "$here/pure_functions.test.js"
 # The namespace has only its own loopback device, which starts down.
 exec unshare -n bash -c 'ip link set lo up && exec timeout 280 node --test --test-reporter=spec "$1"' \
   _ "$here/site.test.js"

@@ -224,8 +224,11 @@
       dialog.showModal();
     });
     $('preview-close').addEventListener('click', () => dialog.close());
-    // Emptying the dialog stops a playing video or song.
-    dialog.addEventListener('close', () => body.replaceChildren());
+    // Emptying the dialog stops a playing video or song. The event comes late:
+    // by then another preview may have opened, which must stay.
+    dialog.addEventListener('close', () => {
+      if (!dialog.open) body.replaceChildren();
+    });
     dialog.addEventListener('click', (e) => {
       if (e.target === dialog) dialog.close();
     });

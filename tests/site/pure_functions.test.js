@@ -1,0 +1,105 @@
+// pure_functions.test.js - the site's path, name and header helpers on
+// inputs that the server cannot produce here: Windows paths, hostile upload
+// names, odd byte ranges. The interpreter runs them without the server.
+'use strict';
+const { describe, it } = require('node:test');
+const assert = require('node:assert/strict');
+const path = require('node:path');
+const { execFileSync } = require('node:child_process');
+
+const WWW = path.join(__dirname, '..', '..', 'www');
+
+/** Calls [function, args] pairs in php-cgi and returns their results. */
+function php(calls) {
+  const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'pure_functions.php')], {
+    input: JSON.stringify(calls),
+    env: { PATH: process.env.PATH, SITE_WWW: WWW, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200' },
+  });
+  return JSON.parse(out.toString());
+}
+
+function table(fn, cases) {
+  const results = php(cases.map(([input]) => [fn, Array.isArray(input) ? input : [input]]));
+  cases.forEach(([input, expected], i) => assert.deepEqual(results[i], expected, `${fn}(${JSON.stringify(input)})`));
+}
+
+describe('site helpers', () => {
+  it('reads a Windows line of dirs.ini as an absolute path or not at all', () => {
+    table('shares_windows_root', [
+      ['C:\\Shared\\Photos', 'C:\\Shared\\Photos'],
+      ['C:\\Shared\\Photos\\', 'C:\\Shared\\Photos'],
+      ['d:', 'D:\\'],
+      ['D:\\', 'D:\\'],
+      ['E:/Music/Live', 'E:\\Music\\Live'],
+      ['\\\\server\\share\\films', '\\\\server\\share\\films'],
+      ['\\\\server', null],
+      ['Shared\\Photos', null],
+      ['C:relative', null],
+      ['/home/x', null],
+    ]);
+  });
+
+  it('finds the drive of the program\'s path for the upload directory', () => {
+    table('upload_windows_drive', [
+      ['C:\\Program Files\\Ostrel\\www\\', 'C:'],
+      ['e:\\www\\', 'e:'],
+      ['\\\\server\\share\\tools\\ostrel\\www\\', '\\\\server\\share'],
+      ['\\\\server\\', null],
+      ['relative\\www\\', null],
+    ]);
+  });
+
+  it('cuts a relative path into names, refusing every way up or out', () => {
+    table('shares_segments', [
+      ['', []],
+      ['a/b c/d.txt', ['a', 'b c', 'd.txt']],
+      ['a/b/', ['a', 'b']],
+      ['../a', null],
+      ['a/./b', null],
+      ['a//b', null],
+      ['/etc', null],
+      ['a\\..\\b', null],
+      ['a\u0000b', null],
+      ['a\nb', null],
+    ]);
+  });
+
+  it('makes a safe name of whatever an upload is called', () => {
+    table('upload_clean_name', [
+      ['photo.jpg', 'photo.jpg'],
+      ['C:\\Users\\me\\photo.jpg', 'photo.jpg'],
+      ['../../etc/passwd', 'passwd'],
+      ['a<b>c:d"e|f?g*h.txt', 'a_b_c_d_e_f_g_h.txt'],
+      ['name. . ', 'name'],
+      ['CON', '_CON'],
+      ['nul.txt', '_nul.txt'],
+      ['..', 'upload'],
+      ['', 'upload'],
+      ['Ünïcode ✓.txt', 'Ünïcode ✓.txt'],
+      ['x'.repeat(300) + '.jpeg', 'x'.repeat(195) + '.jpeg'],
+      ['é'.repeat(150), 'é'.repeat(100)],
+    ]);
+  });
+
+  it('names files in Content-Disposition for old and new browsers alike', () => {
+    table('send_disposition', [
+      [['attachment', 'a b.txt'], 'attachment; filename="a b.txt"; filename*=UTF-8\'\'a%20b.txt'],
+      [['inline', 'ü"x;%.txt'], 'inline; filename="__x__.txt"; filename*=UTF-8\'\'%C3%BC%22x%3B%25.txt'],
+    ]);
+  });
+
+  it('reads one byte range, and leaves anything else to a whole reply', () => {
+    table('send_range', [
+      [['bytes=0-99', 1000], [0, 100]],
+      [['bytes=900-', 1000], [900, 100]],
+      [['bytes=-100', 1000], [900, 100]],
+      [['bytes=-5000', 1000], [0, 1000]],
+      [['bytes=990-5000', 1000], [990, 10]],
+      [['bytes=1000-', 1000], false],
+      [['bytes=5-4', 1000], false],
+      [['bytes=-0', 1000], false],
+      [['bytes=0-1,4-5', 1000], null],
+      [['items=0-1', 1000], null],
+    ]);
+  });
+});
