@@ -173,13 +173,15 @@ describe('uploads over HTTP', () => {
       { name: 'files[]', filename: 'dup.txt', content: 'first' },
       { name: 'files[]', filename: 'dup.txt', content: 'second' },
       { name: 'files[]', filename: '../../escape.txt', content: 'third' },
+      { name: 'files[]', filename: 'empty.txt', content: '' },
     ]);
     const reply = await request('/upload.php?format=json', {
       method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
     });
     assert.equal(reply.status, 200);
     const json = JSON.parse(reply.body);
-    assert.deepEqual(json.files.map((f) => f.stored), ['dup.txt', 'dup (2).txt', 'escape.txt']);
+    assert.deepEqual(json.files.map((f) => f.stored), ['dup.txt', 'dup (2).txt', 'escape.txt', 'empty.txt']);
+    assert.equal(fs.statSync(path.join(site.uploadDir, 'empty.txt')).size, 0);
     assert.equal(fs.readFileSync(path.join(site.uploadDir, 'dup.txt'), 'utf8'), 'first');
     assert.equal(fs.readFileSync(path.join(site.uploadDir, 'dup (2).txt'), 'utf8'), 'second');
     assert.ok(!fs.existsSync(path.join(site.home, 'escape.txt')));

@@ -87,7 +87,8 @@
       return free.dataset.bytes === '' ? Infinity : Number(free.dataset.bytes);
     }
 
-    function add(files) {
+    // folders: names of dropped folders, which a browser cannot send as files.
+    function add(files, folders = new Set()) {
       Array.from(files).forEach((file) => {
         const item = document.createElement('li');
         const name = document.createElement('div');
@@ -101,16 +102,20 @@
         status.textContent = 'Waiting…';
         item.append(name, bar, status);
         list.appendChild(item);
-        queue.push({ file, item, bar, status });
+        const job = { file, item, bar, status };
+        if (folders.has(file.name)) finish(job, false, 'Not sent: this is a folder. Open it and upload the files inside.', true);
+        else queue.push(job);
       });
       next();
     }
 
-    function finish(job, ok, message) {
+    // quiet: a job that never started, so nothing else is waiting on it.
+    function finish(job, ok, message, quiet) {
       job.item.classList.add(ok ? 'done' : 'failed');
       job.status.textContent = message;
       if (ok) job.bar.value = 100;
       else job.bar.remove();
+      if (quiet) return;
       busy = false;
       next();
     }
@@ -195,7 +200,12 @@
       e.preventDefault();
       depth = 0;
       zone.classList.remove('dragging');
-      add(e.dataTransfer.files);
+      const folders = new Set();
+      Array.from(e.dataTransfer.items || []).forEach((item) => {
+        const entry = item.webkitGetAsEntry && item.webkitGetAsEntry();
+        if (entry && entry.isDirectory) folders.add(entry.name);
+      });
+      add(e.dataTransfer.files, folders);
     });
   }
 

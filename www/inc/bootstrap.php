@@ -86,6 +86,8 @@ function site_wants_json(): bool
 function site_error(int $code, string $message): void
 {
     if (!headers_sent()) {
+        // The status goes out first: the server reads it from the first lines only.
+        header_remove();
         site_status($code);
         if (site_wants_json()) {
             header('Content-Type: application/json; charset=UTF-8');
