@@ -1,0 +1,92 @@
+# common.sh - helpers shared by the bench's steps: logging, clocks, process
+# figures from /proc, the figures file. Sourced by run.sh.
+
+log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+
+now_ns() { date +%s%N; }
+
+# Records one figure: id, server, value ("-" when it could not be measured).
+record() { printf '%s\t%s\t%s\n' "$1" "$2" "${3:--}" >>"$FIGURES"; }
+
+# The process and all its descendants.
+tree_pids() {
+  local p
+  echo "$1"
+  for p in $(pgrep -P "$1" 2>/dev/null); do tree_pids "$p"; done
+}
+
+# Resident memory of the process tree, in KiB.
+tree_rss_kib() {
+  local p sum=0 v
+  for p in $(tree_pids "$1"); do
+    v=$(awk '/^VmRSS:/ {print $2}' "/proc/$p/status" 2>/dev/null)
+    sum=$((sum + ${v:-0}))
+  done
+  echo "$sum"
+}
+
+rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status" 2>/dev/null; }
+
+threads_of() { awk '/^Threads:/ {print $2}' "/proc/$1/status" 2>/dev/null; }
+
+# Open descriptors of the process tree.
+tree_fds() {
+  local p sum=0 n
+  for p in $(tree_pids "$1"); do
+    n=$(ls "/proc/$p/fd" 2>/dev/null | wc -l)
+    sum=$((sum + n))
+  done
+  echo "$sum"
+}
+
+# The process's own CPU time (utime + stime, all its threads, not its
+# children), in clock ticks.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
+
+# Waits until the process tree of $1 listens on the port $2; false after $3
+# seconds (or when someone else holds the port).
+wait_listening() {
+  local pid=$1 port=$2 limit=$(( $(date +%s) + ${3:-10} )) owner
+  while [ "$(date +%s)" -le "$limit" ]; do
+    owner=$(ss -Hltnp "sport = :$port" 2>/dev/null | grep -o 'pid=[0-9]*' | head -1)
+    if [ -n "$owner" ]; then
+      tree_pids "$pid" | grep -qx "${owner#pid=}" && return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# The first port from $1 on that nobody listens on and that no other server
+# of this run was given.
+free_port() {
+  local port=$1
+  while port_in_use "$port" || [[ " ${PORT[*]} " == *" $port "* ]]; do port=$((port + 1)); done
+  echo "$port"
+}
+
+port_in_use() { ss -Hltn "sport = :$1" 2>/dev/null | grep -q .; }
+
+# Waits until the tree holds at least $2 descriptors, at most $3 seconds.
+wait_fds_at_least() {
+  local pid=$1 want=$2 limit=$(( $(date +%s) + $3 ))
+  while [ "$(date +%s)" -le "$limit" ]; do
+    [ "$(tree_fds "$pid")" -ge "$want" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits until the tree holds at most $2 descriptors, at most $3 seconds.
+wait_fds_at_most() {
+  local pid=$1 want=$2 limit=$(( $(date +%s) + $3 ))
+  while [ "$(date +%s)" -le "$limit" ]; do
+    [ "$(tree_fds "$pid")" -le "$want" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Arithmetic on decimals.
+calc() { awk "BEGIN { printf \"%.${2:-1}f\", $1 }"; }

@@ -1,0 +1,187 @@
+# measure.sh - the bench's measurements; each records its figures for one
+# server with record(). Sourced by run.sh.
+
+declare -A PHP_REQUESTS PHP_TICKS
+
+url_of() { echo "http://127.0.0.1:${PORT[$1]}/bench/$2"; }
+
+# Whether the server answers the file whole (size and status).
+check_file() {
+  local got
+  got=$(curl -s -m 10 -o /dev/null -w '%{http_code} %{size_download}' "$(url_of "$1" "$2")")
+  [ "$got" = "200 $3" ] || { log "$1: /bench/$2 answered '$got', expected '200 $3'"; return 1; }
+}
+
+# wrk's latency text (830.00us, 1.20ms, 2.00s) in milliseconds.
+wrk_ms() {
+  awk -v v="$1" 'BEGIN {
+    n = v + 0; u = v; sub(/^[0-9.]+/, "", u)
+    if (u == "us") n /= 1000; else if (u == "s") n *= 1000; else if (u == "m") n *= 60000
+    printf "%.2f", n }'
+}
+
+# One wrk round with "Connection: close", kept as wrk-<server>-<id>-r<round>.txt.
+# Prints the number of requests answered.
+wrk_round() {
+  local name=$1 id=$2 path=$3 conns=$4 round=$5 out
+  out="$RES/wrk-$name-$id-r$round.txt"
+  wrk -t2 -c"$conns" -d"${WRK_SECONDS}s" --timeout 5s --latency -H 'Connection: close' \
+      "$(url_of "$name" "$path")" >"$out" 2>&1
+  awk '/requests in/ {print $1}' "$out"
+}
+
+# Records <id>_rps, <id>_p99 and <id>_err from the server's best round.
+wrk_record() {
+  local name=$1 id=$2 best p99 errs
+  best=$(for f in "$RES/wrk-$name-$id"-r*.txt; do
+           [ -e "$f" ] && awk -v f="$f" '/^Requests\/sec:/ {print $2, f}' "$f"
+         done | sort -rn | head -1 | cut -d' ' -f2-)
+  [ -n "$best" ] || return 0
+  record "${id}_rps" "$name" "$(awk '/^Requests\/sec:/ {printf "%.0f", $2}' "$best")"
+  p99=$(awk '$1 == "99%" {print $2}' "$best")
+  record "${id}_p99" "$name" "$([ -n "$p99" ] && wrk_ms "$p99")"
+  errs=$(awk '/Socket errors:/ {gsub(",", ""); n += $4 + $6 + $8 + $10}
+              /Non-2xx/ {n += $NF} END {print n + 0}' "$best")
+  record "${id}_err" "$name" "$errs"
+}
+
+# 256 MiB downloads with curl: single (best of 3) and 4 at once (best of 2,
+# total bytes over wall time), in MB/s (10^6 bytes).
+download_figures() {
+  local name=$1 url best=0 s i j t0 t1 total pids
+  url=$(url_of "$name" 256m.bin)
+  for i in 1 2 3; do
+    s=$(curl -s -m 60 -o /dev/null -w '%{speed_download}' "$url")
+    best=$(awk -v a="$best" -v b="${s:-0}" 'BEGIN {print (b > a) ? b : a}')
+  done
+  record dl1 "$name" "$(calc "$best / 1e6" 0)"
+  best=0
+  for i in 1 2; do
+    t0=$(now_ns)
+    pids=()
+    for j in 1 2 3 4; do
+      curl -s -m 60 -o /dev/null -w '%{size_download}\n' "$url" >"$TMP/dl.$j" &
+      pids+=($!)
+    done
+    wait "${pids[@]}"
+    t1=$(now_ns)
+    total=$(cat "$TMP"/dl.[1-4] | awk '{n += $1} END {print n + 0}')
+    s=$(calc "$total * 1000 / ($t1 - $t0)" 0)
+    best=$(awk -v a="$best" -v b="$s" 'BEGIN {print (b > a) ? b : a}')
+  done
+  record dl4 "$name" "$best"
+}
+
+# Opens $2 idle connections and waits until the server holds them; the
+# client's pid is left in IDLE_CLIENT for the caller to end.
+open_idle() {
+  local name=$1 n=$2 hold=$3 pid=${PID[$1]} base i
+  base=$(tree_fds "$pid")
+  "$TMP/idle_clients" "${PORT[$name]}" "$n" "$hold" >"$RES/idle-$name-$n.txt" 2>&1 &
+  IDLE_CLIENT=$!
+  for i in $(seq $((hold * 10))); do
+    grep -q '^open' "$RES/idle-$name-$n.txt" && break
+    sleep 0.1
+  done
+  # The connections count once the server has accepted them (1% slack for
+  # servers that keep fewer descriptors, none for ours).
+  wait_fds_at_least "$pid" $((base + n * 99 / 100)) 30 || log "$name: not all $n connections accepted"
+}
+
+# Resident memory with IDLE_COUNT idle connections open, and the latency of a
+# normal request meanwhile (the worst of 5).
+idle_figures() {
+  local name=$1 pid=${PID[$1]} client base worst=0 t i held
+  base=$(tree_fds "$pid")
+  record rss_rest "$name" "$(calc "$(tree_rss_kib "$pid") / 1024" 1)"
+  open_idle "$name" "$IDLE_COUNT" 120
+  client=$IDLE_CLIENT
+  sleep 1
+  held=$(( $(tree_fds "$pid") - base ))
+  record idle_held "$name" "$held"
+  record idle_rss "$name" "$(calc "$(tree_rss_kib "$pid") / 1024" 1)"
+  echo "$name: $(cat "$RES/idle-$name-$IDLE_COUNT.txt"), held $held, threads $(threads_of "$pid")" \
+    >>"$RES/idle-summary.txt"
+  for i in 1 2 3 4 5; do
+    # A request that gets no answer in 5 s ends the series.
+    t=$(curl -s -m 5 -o /dev/null -w '%{http_code} %{time_total}' "$(url_of "$name" 1k.bin)")
+    echo "$name: request $i with the idle connections: ${t:-failed} s" >>"$RES/idle-summary.txt"
+    [ "${t%% *}" = 200 ] || { worst=timeout; break; }
+    worst=$(awk -v a="$worst" -v b="${t#* }" 'BEGIN {print (b > a) ? b : a}')
+  done
+  record idle_lat "$name" "$([ "$worst" = timeout ] && echo none || calc "$worst * 1000" 1)"
+  kill -TERM "$client" 2>/dev/null
+  wait "$client" 2>/dev/null
+  wait_fds_at_most "$pid" $((base + 10)) 30 || log "$name: idle connections still held after the client ended"
+}
+
+# SIGTERM with 100 idle connections open: time until the process has ended.
+stop_figures() {
+  local name=$1 client
+  open_idle "$name" 100 30
+  client=$IDLE_CLIENT
+  sleep 0.5
+  stop_timed "${PID[$name]}" 10
+  PID[$name]=
+  record stop_ms "$name" "$STOP_MS"
+  echo "$name: stop took $STOP_MS ms, exit status $STOP_RC" >>"$RES/stop-summary.txt"
+  kill -TERM "$client" 2>/dev/null
+  wait "$client" 2>/dev/null
+}
+
+# A POST of the file to post.php; prints the page's answer.
+post_file() {
+  curl -s -m 120 -H 'Expect:' -H 'Content-Type: application/octet-stream' \
+       --data-binary @"$2" "$(url_of "$1" post.php)"
+}
+
+# Whether the PHP page echoes GET and POST.
+check_php() {
+  local got ok=0
+  got=$(curl -s -m 10 "$(url_of "$1" method.php)")
+  [ "$got" = GET ] || { log "$1: method.php answered '$got' to GET"; ok=1; }
+  got=$(curl -s -m 10 -X POST -H 'Content-Length: 0' "$(url_of "$1" method.php)")
+  [ "$got" = POST ] || { log "$1: method.php answered '$got' to POST"; ok=1; }
+  return $ok
+}
+
+# One round of the PHP page with 8 connections; adds the requests answered
+# and the server's own CPU ticks meanwhile to PHP_REQUESTS and PHP_TICKS.
+php_round() {
+  local name=$1 pid=${PID[$1]} c0 c1 n
+  c0=$(cpu_ticks "$pid")
+  n=$(wrk_round "$name" php method.php 8 "$2")
+  c1=$(cpu_ticks "$pid")
+  PHP_REQUESTS[$name]=$(( ${PHP_REQUESTS[$name]:-0} + ${n:-0} ))
+  PHP_TICKS[$name]=$(( ${PHP_TICKS[$name]:-0} + c1 - c0 ))
+}
+
+php_record() {
+  local name=$1
+  wrk_record "$name" php
+  [ "${PHP_REQUESTS[$name]:-0}" -gt 0 ] &&
+    record php_cpu "$name" "$(calc "${PHP_TICKS[$name]} * 1000 / $CLK_TCK / ${PHP_REQUESTS[$name]}" 3)"
+}
+
+# POST bodies of 1 MiB and 100 MiB reach the page whole; the server's memory
+# before and after the big one, and its peak meanwhile.
+post_figures() {
+  local name=$1 pid=${PID[$1]} got before after peak sampler
+  got=$(post_file "$name" "$TMP/post-1m.bin")
+  record post1m "$name" "$([ "$got" = "$(cat "$TMP/post-1m.sum")" ] && echo yes || echo "no")"
+  before=$(rss_kib "$pid")
+  # Samples the server's memory while the body passes.
+  (peak=0; while kill -0 "$pid" 2>/dev/null; do
+     v=$(rss_kib "$pid"); [ "${v:-0}" -gt "$peak" ] && peak=$v && echo "$peak" >"$TMP/peak"
+     sleep 0.05; done) &
+  sampler=$!
+  got=$(post_file "$name" "$TMP/post-100m.bin")
+  kill "$sampler" 2>/dev/null
+  wait "$sampler" 2>/dev/null
+  after=$(rss_kib "$pid")
+  peak=$(cat "$TMP/peak" 2>/dev/null || echo "$after")
+  rm -f "$TMP/peak"
+  record post100m "$name" "$([ "$got" = "$(cat "$TMP/post-100m.sum")" ] && echo yes || echo "no")"
+  record post100m_grow "$name" "$(calc "($after - $before) / 1024" 1)"
+  record post100m_peak "$name" "$(calc "($peak - $before) / 1024" 1)"
+}

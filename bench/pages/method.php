@@ -1,0 +1,3 @@
+<?php
+// Echoes the request's method: the bench's PHP page.
+echo $_SERVER['REQUEST_METHOD'], "\n";

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# run.sh - the server benchmark: runs the program, nginx, lighttpd and a
+# trivial thread-per-connection C server on one prepared site, on loopback
+# ports, and prints each figure with its ratio to theirs and the targets.
+# Usage: bench/run.sh [path/to/ostrel]   (default: build/bench-linux/app/ostrel)
+set -uo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO=$(dirname "$HERE")
+OURS_BIN=${1:-$REPO/build/bench-linux/app/ostrel}
+WRK_SECONDS=${WRK_SECONDS:-6}
+WRK_ROUNDS=${WRK_ROUNDS:-2}
+IDLE_COUNT=${IDLE_COUNT:-10000}
+CLK_TCK=$(getconf CLK_TCK)
+
+source "$HERE/lib/common.sh"
+source "$HERE/lib/servers.sh"
+source "$HERE/lib/measure.sh"
+source "$HERE/lib/table.sh"
+source "$HERE/lib/prepare.sh"
+
+# The packages come from the network; everything else runs in a network
+# namespace of its own when possible, so that no other process on the machine
+# shares the loopback ports (port 60001 above all: the program frees it by
+# ending whoever listens there).
+if [ -z "${OSTREL_BENCH_NETNS:-}" ]; then
+  install_packages || exit 1
+  if [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
+    exec env OSTREL_BENCH_NETNS=1 unshare -n bash "$0" "$@"
+  fi
+  log "warning: no private network namespace (needs root and unshare); sharing the machine's ports"
+  OSTREL_BENCH_NETNS=0
+fi
+[ "$OSTREL_BENCH_NETNS" = 1 ] && ip link set lo up
+
+RES=$HERE/results/$(date +%Y%m%d-%H%M%S)
+mkdir -p "$RES"
+FIGURES=$RES/figures.tsv
+: >"$FIGURES"
+TMP=$(mktemp -d /tmp/ostrel-bench.XXXXXX)
+APP=$TMP/app
+WWW=$APP/www
+
+cleanup() {
+  local name
+  for name in "${!PID[@]}"; do stop_server "$name"; done
+  cp "$TMP/nginx/error.log" "$RES/nginx-error.log" 2>/dev/null
+  cp "$TMP/lighttpd/error.log" "$RES/lighttpd-error.log" 2>/dev/null
+  cp "$APP/php/php.ini" "$RES/php.ini" 2>/dev/null
+  restore_kernel_limits
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+raise_limits
+build_helpers || exit 1
+prepare_site || exit 1
+prepare_app || exit 1
+describe_machine >"$RES/machine.txt"
+cat "$RES/machine.txt" >&2
+
+# All servers run side by side and each measurement goes through them in
+# turn, so that load from elsewhere on the machine falls on all alike; rates
+# are the best of WRK_ROUNDS rounds. Ours first: its php.ini is the one
+# lighttpd's php-cgi is given too.
+SERVERS=()
+for name in ours nginx lighttpd thr128 thrdef; do
+  start_server "$name" && SERVERS+=("$name")
+done
+STATIC=() PHP=()
+for name in "${SERVERS[@]}"; do
+  check_file "$name" 1k.bin 1024 && check_file "$name" 16k.bin 16384 &&
+    check_file "$name" 256m.bin $((256 << 20)) && STATIC+=("$name")
+done
+for name in ours lighttpd; do
+  [ -n "${PID[$name]:-}" ] && check_php "$name" && PHP+=("$name")
+done
+
+for round in $(seq "$WRK_ROUNDS"); do
+  for id in k1 k16; do
+    log "round $round: $id with ${STATIC[*]}"
+    for name in "${STATIC[@]}"; do
+      wrk_round "$name" "$id" "${id#k}k.bin" 64 "$round" >/dev/null
+    done
+  done
+done
+for name in "${STATIC[@]}"; do wrk_record "$name" k1; wrk_record "$name" k16; done
+
+for name in "${STATIC[@]}"; do log "$name: downloads"; download_figures "$name"; done
+
+for round in $(seq "$WRK_ROUNDS"); do
+  log "round $round: PHP page with ${PHP[*]}"
+  for name in "${PHP[@]}"; do php_round "$name" "$round"; done
+done
+for name in "${PHP[@]}"; do php_record "$name"; log "$name: POST bodies"; post_figures "$name"; done
+
+for name in "${SERVERS[@]}"; do log "$name: $IDLE_COUNT idle connections"; idle_figures "$name"; done
+for name in "${SERVERS[@]}"; do log "$name: stop with 100 idle connections"; stop_figures "$name"; done
+
+{
+  print_table
+  echo "ratio = ours / theirs (for times and memory lower is better); rates are the best of $WRK_ROUNDS rounds of $WRK_SECONDS s."
+  echo "wrk also counts a reply that ends by closing the connection (no Content-Length, as the PHP replies) as a read error."
+  [ "$(ulimit -n)" -lt $((IDLE_COUNT * 2 + 16)) ] &&
+    echo "lighttpd holds at most max-fds/2 connections: with $(ulimit -n) descriptors its request with $IDLE_COUNT idle ones cannot be accepted."
+} | tee "$RES/table.txt"
+echo
+cat "$RES/idle-summary.txt" "$RES/stop-summary.txt" 2>/dev/null
+echo "raw output: $RES"
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg) (at the start: see machine.txt)"
