@@ -156,7 +156,7 @@ function index_row(array $row): void
         : '';
     echo '<tr class="' . $class . '" data-name="' . $name . '" data-size="' . $row['size'] . '" data-mtime="'
         . $row['mtime'] . '">'
-        . '<td class="col-name"><span class="icon" aria-hidden="true"></span>' . $link . $where . $view . '</td>'
+        . '<td class="col-name"><span class="icon" aria-hidden="true"></span>' . $link . $view . $where . '</td>'
         . '<td class="col-size">' . ($row['is_dir'] ? '' : h(format_size($row['size']))) . '</td>'
         . '<td class="col-date">' . $date . '</td>'
         . '<td class="col-kind">' . h($row['kind']) . "</td></tr>\n";
