@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
           imagemagick curl unzip x11-utils chromium iproute2 util-linux)
 packages+=("$@")
+# The browser tests need Node.js; the machine's own is used when there is one.
+command -v npm >/dev/null || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
