@@ -1,0 +1,32 @@
+// run_mode.cpp - the run-mode decision and the service commands.
+#include "app/run_mode.h"
+
+#include "http/ostrel.h"
+#include "http/text.h"
+
+TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& args) {
+  if (startedAsService) return TRunMode::ServiceProcess;
+  if (args.empty()) return TRunMode::Interactive;
+  std::string first = text::UpperAscii(args.front());
+  if (first == "-INSTALL") return TRunMode::Install;
+  if (first == "-UNINSTALL") return TRunMode::Uninstall;
+  if (first == "-RUN") return TRunMode::InstallAndRun;
+  return TRunMode::Interactive;
+}
+
+void RunServiceCommand(TRunMode mode, const std::string& exePath) {
+  switch (mode) {
+    case TRunMode::Install:
+      if (!TOstrel::ServiceExists(kServiceName)) TOstrel::InstallService(kServiceName, kServiceName, exePath);
+      break;
+    case TRunMode::Uninstall:
+      if (TOstrel::ServiceExists(kServiceName)) TOstrel::UninstallService(kServiceName);
+      break;
+    case TRunMode::InstallAndRun:
+      if (!TOstrel::ServiceExists(kServiceName)) TOstrel::InstallService(kServiceName, kServiceName, exePath);
+      if (TOstrel::ServiceExists(kServiceName)) TOstrel::RunService(kServiceName);
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,21 @@
+// run_mode.h - the program's run modes, chosen once at start-up from the
+// command line, and the one-shot service commands. Main thread only.
+#pragma once
+#include <string>
+#include <vector>
+
+inline constexpr char kServiceName[] = "OSTREL_KELV_2008";
+inline constexpr char kOneCopyMutexName[] = "Ostrel File Sharing Server_OneCopyMutex";
+inline constexpr char kApplicationTitle[] = "Ostrel File Sharing Server";
+
+enum class TRunMode { ServiceProcess, Interactive, Install, Uninstall, InstallAndRun };
+
+// startedAsService: the start-up information's show-window value is 0, which
+// outranks every argument. args: the arguments after the program's name; only
+// the first counts, upper-cased (a to z only) and compared exactly.
+TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& args);
+
+// Install, Uninstall or InstallAndRun through the service operations, with the
+// service name as its display name and the executable path unquoted. Results
+// are not examined and nothing is shown.
+void RunServiceCommand(TRunMode mode, const std::string& exePath);

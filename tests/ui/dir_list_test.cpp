@@ -1,0 +1,147 @@
+// dir_list_test.cpp - the shared-directory list's rules through the real list
+// file: move-to-end on a repeated add, drive roots, deletes, blank lines.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "http/ostrel.h"
+#include "net/temp_dir.h"
+#include "ui/dir_list.h"
+
+namespace {
+
+// A temporary application directory with a www folder, reported by GetAppDir.
+class DirListFile : public ::testing::Test {
+ protected:
+  DirListFile() {
+    FDir.MakeDir("www");
+    TOstrel::OverrideAppDir(FDir.Text());
+  }
+  ~DirListFile() override { TOstrel::OverrideAppDir(""); }
+
+  std::string ListPath() const { return FDir.Text("www/dirs.ini"); }
+  std::string FileText() const {
+    std::ifstream in(ListPath(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void WriteFile(const std::string& bytes) const { FDir.Write("www/dirs.ini", bytes); }
+
+  TTempDir FDir{"ostrel-dirlist"};
+};
+
+using Items = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(DirListFile, RepeatedAddMovesTheEntryToTheEndInItsNewSpelling) {
+  WriteFile("c:\\data\r\nE:\\Music\r\n");
+  TDirList list;
+  list.Load();
+  std::size_t removed = TDirList::npos;
+  ASSERT_TRUE(list.Add("C:\\Data", &removed));
+  EXPECT_EQ(0u, removed);
+  list.Save();
+  EXPECT_EQ((Items{"E:\\Music", "C:\\Data"}), list.Items());
+  EXPECT_EQ("E:\\Music\r\nC:\\Data\r\n", FileText());
+}
+
+TEST_F(DirListFile, OnlyTheFirstEqualEntryIsReplaced) {
+  WriteFile("C:\\A\r\nc:\\a\r\nD:\\B\r\n");
+  TDirList list;
+  list.Load();
+  list.Add("C:\\a");
+  EXPECT_EQ((Items{"c:\\a", "D:\\B", "C:\\a"}), list.Items());
+}
+
+TEST_F(DirListFile, DriveRootIsStoredAsLetterAndColon) {
+  TDirList list;
+  list.Add("D:\\");
+  list.Add("E:\\Photos");
+  list.Save();
+  EXPECT_EQ((Items{"D:", "E:\\Photos"}), list.Items());
+  EXPECT_EQ("D:\r\nE:\\Photos\r\n", FileText());
+  // Adding the root again finds "D:" and moves it.
+  list.Add("d:\\");
+  EXPECT_EQ((Items{"E:\\Photos", "d:"}), list.Items());
+}
+
+TEST_F(DirListFile, CancelledBrowserChangesAndWritesNothing) {
+  TDirList list;
+  std::size_t removed = 7;
+  EXPECT_FALSE(list.Add("", &removed));
+  EXPECT_EQ(TDirList::npos, removed);
+  EXPECT_TRUE(list.Items().empty());
+  EXPECT_FALSE(std::filesystem::exists(ListPath()));
+}
+
+TEST_F(DirListFile, DeletingTheLastItemLeavesAZeroByteFile) {
+  WriteFile("C:\\Only\r\n");
+  TDirList list;
+  list.Load();
+  list.Delete(0);
+  list.Save();
+  EXPECT_TRUE(list.Items().empty());
+  ASSERT_TRUE(std::filesystem::exists(ListPath()));
+  EXPECT_EQ(0u, std::filesystem::file_size(ListPath()));
+  list.Delete(0);  // nothing left: no effect
+  EXPECT_TRUE(list.Items().empty());
+}
+
+TEST_F(DirListFile, BlankLinesAreSkippedAndDroppedAtTheNextSave) {
+  WriteFile("\r\nC:\\One\r\n   \r\n\t\r\n D:\\Two \nE:\\Three");
+  TDirList list;
+  list.Load();
+  EXPECT_EQ((Items{"C:\\One", " D:\\Two ", "E:\\Three"}), list.Items());
+  list.Add("F:\\Four");
+  list.Save();
+  EXPECT_EQ("C:\\One\r\n D:\\Two \r\nE:\\Three\r\nF:\\Four\r\n", FileText());
+}
+
+TEST_F(DirListFile, DuplicatesInTheFileShowTwiceAndDeleteOneAtATime) {
+  WriteFile("C:\\Same\r\nC:\\Same\r\n");
+  TDirList list;
+  list.Load();
+  EXPECT_EQ((Items{"C:\\Same", "C:\\Same"}), list.Items());
+  list.Delete(1);
+  list.Save();
+  EXPECT_EQ("C:\\Same\r\n", FileText());
+}
+
+TEST_F(DirListFile, MissingFileLoadsEmpty) {
+  TDirList list;
+  list.Add("C:\\Stale");
+  list.Load();
+  EXPECT_TRUE(list.Items().empty());
+}
+
+TEST_F(DirListFile, UnwritableListRaisesAfterTheListChanged) {
+  std::filesystem::remove_all(FDir.Path() / "www");
+  TDirList list;
+  list.Add("C:\\Data");
+  EXPECT_ANY_THROW(list.Save());
+  EXPECT_EQ((Items{"C:\\Data"}), list.Items());
+}
+
+TEST(DirListText, LinesBreakAtEveryKindOfLineEnd) {
+  EXPECT_EQ((Items{"a", "b", "c", "d"}), TDirList::ParseLines("a\r\nb\rc\nd"));
+  EXPECT_EQ((Items{"a", "b"}), TDirList::ParseLines("a\n\rb\r\n"));  // LF CR: an empty line between
+  EXPECT_EQ((Items{"a"}), TDirList::ParseLines(std::string("a\r\n\0b\r\n", 7)));
+  EXPECT_TRUE(TDirList::ParseLines("").empty());
+}
+
+TEST(DirListText, JoinPutsLineBreaksBetweenOnly) {
+  EXPECT_EQ("", TDirList::Join({}));
+  EXPECT_EQ("C:", TDirList::Join({"C:"}));
+  EXPECT_EQ("C:\\A\r\nD:", TDirList::Join({"C:\\A", "D:"}));
+}
+
+TEST(DirListText, OnlyPathsOfThreeCharactersOrFewerAreCutToTheDrive) {
+  EXPECT_EQ("C:", TDirList::DriveRootAsDrive("C:\\"));
+  EXPECT_EQ("C:", TDirList::DriveRootAsDrive("C:"));
+  EXPECT_EQ("C:\\A", TDirList::DriveRootAsDrive("C:\\A"));
+  EXPECT_EQ("\\\\server\\share", TDirList::DriveRootAsDrive("\\\\server\\share"));
+}

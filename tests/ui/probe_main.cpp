@@ -1,0 +1,172 @@
+// probe_main.cpp - the window tests' helper: reads the running program's
+// window from another process (frame, controls, texts, tab order, message
+// boxes) and pokes it (the close-self broadcast, tray events, box answers).
+// Usage: ostrel_probe state | tabs | boxes | closeself | tray <event> | answer <id>
+//        | minimize | close
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+HWND MainWindow() { return FindWindowA("TfrmMain", nullptr); }
+
+// WM_GETTEXT rather than GetWindowText: an edit's text lives in the control.
+std::string Text(HWND hwnd) {
+  char text[512] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
+  return text;
+}
+
+std::string ClassOf(HWND hwnd) {
+  char name[128] = {};
+  GetClassNameA(hwnd, name, sizeof name);
+  return name;
+}
+
+BOOL CALLBACK PrintControl(HWND child, LPARAM main) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, reinterpret_cast<HWND>(main), reinterpret_cast<POINT*>(&r), 2);
+  std::printf("ctl %d %s %ld %ld %ld %ld enabled=%d text=%s\n", GetDlgCtrlID(child), ClassOf(child).c_str(),
+              r.left, r.top, r.right - r.left, r.bottom - r.top, IsWindowEnabled(child) ? 1 : 0,
+              Text(child).c_str());
+  return TRUE;
+}
+
+int State() {
+  HWND main = MainWindow();
+  if (main == nullptr) {
+    std::printf("window none\n");
+    return 0;
+  }
+  RECT frame, client;
+  GetWindowRect(main, &frame);
+  GetClientRect(main, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(main, &origin);
+  std::printf("window %s %ld %ld %ld %ld\n", IsWindowVisible(main) ? "visible" : "hidden", frame.left, frame.top,
+              frame.right - frame.left, frame.bottom - frame.top);
+  std::printf("client %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+  std::printf("screen %d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  std::printf("caption %s\n", Text(main).c_str());
+  LONG style = GetWindowLongA(main, GWL_STYLE);
+  std::printf("style maximizebox=%d minimizebox=%d sysmenu=%d thickframe=%d\n", (style & WS_MAXIMIZEBOX) ? 1 : 0,
+              (style & WS_MINIMIZEBOX) ? 1 : 0, (style & WS_SYSMENU) ? 1 : 0, (style & WS_THICKFRAME) ? 1 : 0);
+  std::printf("icon %s\n", SendMessageA(main, WM_GETICON, ICON_SMALL, 0) != 0 || GetClassLongPtrA(main, GCLP_HICON) != 0 ? "set" : "none");
+  HWND owner = GetWindow(main, GW_OWNER);
+  std::printf("appwindow %s exstyle=0x%lx title=%s\n", owner != nullptr && IsWindowVisible(owner) ? "visible" : "hidden",
+              owner != nullptr ? static_cast<unsigned long>(GetWindowLongA(owner, GWL_EXSTYLE)) : 0UL,
+              owner != nullptr ? Text(owner).c_str() : "");
+  HWND list = GetDlgItem(main, 106);
+  std::printf("items %ld\n", static_cast<long>(SendMessageA(list, 0x1004 /* LVM_GETITEMCOUNT */, 0, 0)));
+  EnumChildWindows(main, PrintControl, reinterpret_cast<LPARAM>(main));
+  return 0;
+}
+
+int Tabs() {
+  HWND main = MainWindow();
+  if (main == nullptr) return 1;
+  HWND first = GetNextDlgTabItem(main, nullptr, FALSE);
+  HWND at = first;
+  for (int i = 0; at != nullptr && i < 32; ++i) {
+    std::printf("%d\n", GetDlgCtrlID(at));
+    at = GetNextDlgTabItem(main, at, FALSE);
+    if (at == first) break;
+  }
+  return 0;
+}
+
+// Icon handles are not comparable across processes under Wine, so the box's
+// icon is compared as a picture: the screen under its static against each
+// standard icon drawn on the same background.
+std::vector<COLORREF> Pixels(HDC dc, int size) {
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) pixels.push_back(GetPixel(dc, x, y));
+  return pixels;
+}
+
+const char* IconName(HWND box) {
+  HWND picture = GetDlgItem(box, 0x14) != nullptr ? GetDlgItem(box, 0x14) : GetDlgItem(box, 0x440);
+  if (picture == nullptr || !IsWindowVisible(picture)) return "none";
+  const int size = GetSystemMetrics(SM_CXICON);
+  RECT r;
+  GetWindowRect(picture, &r);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, size, size, screen, r.left, r.top, SRCCOPY);
+  std::vector<COLORREF> shown = Pixels(mem, size);
+  const struct { LPCSTR id; const char* name; } candidates[] = {
+      {IDI_HAND, "stop"}, {IDI_QUESTION, "question"}, {IDI_ASTERISK, "information"}, {IDI_EXCLAMATION, "warning"}};
+  const char* best = "other";
+  std::size_t bestDiff = shown.size() / 20;  // at most 5% of the pixels may differ
+  for (const auto& c : candidates) {
+    HBRUSH background = CreateSolidBrush(shown.front());
+    RECT all = {0, 0, size, size};
+    FillRect(mem, &all, background);
+    DeleteObject(background);
+    DrawIconEx(mem, 0, 0, LoadIcon(nullptr, c.id), size, size, 0, nullptr, DI_NORMAL);
+    std::vector<COLORREF> drawn = Pixels(mem, size);
+    std::size_t diff = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) diff += drawn[i] != shown[i];
+    if (diff <= bestDiff) {
+      bestDiff = diff;
+      best = c.name;
+    }
+  }
+  SelectObject(mem, old);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return best;
+}
+
+BOOL CALLBACK PrintBox(HWND hwnd, LPARAM) {
+  if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
+  HWND text = GetDlgItem(hwnd, 0xFFFF);
+  HWND owner = GetWindow(hwnd, GW_OWNER);
+  std::printf("box %s|%s|yes=%d|no=%d|ok=%d|icon=%s|owner=%s\n", Text(hwnd).c_str(), Text(text).c_str(),
+              GetDlgItem(hwnd, IDYES) ? 1 : 0, GetDlgItem(hwnd, IDNO) ? 1 : 0, GetDlgItem(hwnd, IDOK) ? 1 : 0,
+              IconName(hwnd), owner == MainWindow() ? "main" : "other");
+  return TRUE;
+}
+
+BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM id) {
+  if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
+  PostMessageA(hwnd, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  return FALSE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "state") return State();
+  if (command == "tabs") return Tabs();
+  if (command == "boxes") return EnumWindows(PrintBox, 0), 0;
+  if (command == "answer" && argc > 2) return EnumWindows(AnswerBox, std::atoi(argv[2])), 0;
+  if (command == "closeself") {
+    UINT message = RegisterWindowMessageA("OSTREL_KELV_CLOSESELF");
+    return PostMessageA(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
+  }
+  if (command == "minimize" || command == "close") {
+    HWND main = MainWindow();
+    if (main == nullptr) return 1;
+    if (command == "close") return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
+    return PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? 0 : 1;
+  }
+  if (command == "tray" && argc > 2) {
+    HWND main = MainWindow();
+    return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|closeself|tray <event>|answer <id>|minimize|close\n");
+  return 2;
+}

@@ -1,0 +1,88 @@
+# wine_gui.sh - helpers of the window tests under Wine: an Xvfb display, a Wine
+# prefix of the tests' own with a 1024x768 virtual desktop (it has a taskbar and
+# a notification area), the probe, and clicks on the window's controls.
+# Sourced after tests/e2e/lib.sh; PROBE must name ostrel_probe.exe.
+
+gui_setup() {  # wineprefix
+  export WINEPREFIX=$(realpath -m "$1") WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+    xdpyinfo > /dev/null 2>&1 && break
+    kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""
+  done
+  [ -n "${XVFB_PID:-}" ] || { echo "no X display"; return 1; }
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i > /dev/null 2>&1
+    wineserver -w
+  fi
+  # Every process of the prefix shares one virtual desktop, the service's copy too.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
+  return 0
+}
+
+gui_teardown() {
+  wineserver -k 2>/dev/null
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+  wait 2>/dev/null
+}
+
+probe() { wine "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
+
+# An application directory with the program, a small site and the stand-in
+# browser, which the shell finds through App Paths.
+make_gui_app() {  # dir ostrel.exe iexplore.exe
+  mkdir -p "$1/www" "$1/php/temp" "$1/php/extensions"
+  cp "$2" "$3" "$1/"
+  printf '<html>ui test site</html>' > "$1/www/index.html"
+  wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\IEXPLORE.EXE' /ve \
+    /d "$(winepath -w "$1/iexplore.exe" 2>/dev/null)" /f > /dev/null 2>&1
+}
+
+wait_state() {  # pattern seconds: until a line of the probe's state matches
+  local i
+  for i in $(seq $(($2 * 4))); do
+    probe state | grep -q -E "$1" && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+wait_box() {  # pattern seconds: until a message box's line matches; prints it
+  local i line
+  for i in $(seq $(($2 * 4))); do
+    line=$(probe boxes | grep -E "$1" | head -1)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.25
+  done
+  return 1
+}
+
+# Sets exit_code to the process's exit code, or "running". Not in a $(...):
+# only this shell can wait for its own children.
+wait_exit() {  # pid seconds
+  local i
+  exit_code=running
+  for i in $(seq $(($2 * 10))); do
+    if ! kill -0 "$1" 2>/dev/null; then wait "$1"; exit_code=$?; return; fi
+    sleep 0.1
+  done
+}
+
+ctl_line() { probe state | grep -E "^ctl $1 "; }
+
+# Clicks the middle of a control (or a point inside it, dx dy from its corner).
+click_ctl() {  # id [dx dy]
+  local client ctl cx cy x y w h
+  client=$(probe state | grep '^client ')
+  ctl=$(ctl_line "$1")
+  read -r _ cx cy _ _ <<<"$client"
+  read -r _ _ _ x y w h _ <<<"$ctl"
+  local px=$((cx + x + ${2:-$((w / 2))})) py=$((cy + y + ${3:-$((h / 2))}))
+  xdotool mousemove "$px" "$py" click 1
+}

@@ -1,0 +1,96 @@
+// main_form.h - TfrmMain: the program's only window. It owns the web server,
+// the tray icon and its menu, and the shared-directory list; it handles the
+// automatic start, the registered messages and hiding to the tray.
+// Everything here runs on the window's (main) thread.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ui/dir_list.h"
+#include "ui/main_form_controls.h"
+#include "ui/popup_menu.h"
+#include "ui/tray_icon.h"
+#include "ui/win_handles.h"
+
+class TApplicationWindow;
+class TWebServer;
+
+class TfrmMain {
+ public:
+  static constexpr int kPort = 60001;
+
+  TfrmMain(TApplicationWindow& application, HINSTANCE instance);
+  ~TfrmMain();
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
+
+  // Creates the window (hidden) and runs FormCreate; afterwards the
+  // application's ShowMainForm says whether Show is due.
+  void Create();
+  void Show();
+  HWND Handle() const { return FHandle.get(); }
+
+  LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+ private:
+  // Window procedure: the window's own handling first, then HandleWindowMessage.
+  LRESULT DefaultHandling(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void HandleWindowMessage(UINT msg, LPARAM lParam);
+  void OnCommand(int id);
+  void ShowError(const std::string& message);
+
+  // Creation and ending (main_form.cpp).
+  void FormCreate();
+  void FormCreateSteps();
+  void FinishCreate();
+  bool FormClose();
+  void FormDestroy();
+  void CleanUp();
+
+  // Tray icon, hiding and the menu (main_form_tray.cpp).
+  void AddTrayIcon();
+  void HandleTrayEvent(LPARAM event);
+  void ShowHideWindow(bool show);
+  void MinimizeToTrayRule();
+  void PopupControlMenu();
+  int ShowMessageBox(const std::string& text, UINT type);
+  void mnuControl_ShowClick();
+  void mnuControl_AutoRunClick();
+  void mnuControl_EmailClick();
+  void mnuControl_WebsiteClick();
+  void mnuControl_ExitClick();
+
+  // Shared directories and server controls (main_form_server.cpp).
+  void LoadDirList();
+  void SaveDirList();
+  void btnAddClick();
+  void btnDelClick();
+  void lvwSharedDirsChange();
+  void btnStartClick();
+  void btnStopClick();
+  void UpdateControls(bool started);
+  static std::string ServerAddress();
+
+  std::string Title() const;
+
+  TApplicationWindow& FApplication;
+  HINSTANCE FInstance;
+  ui::UniqueWindow FHandle;
+  ui::UniqueIcon FIcon;
+  ui::UniqueIcon FSmallIcon;
+  TMainFormControls FControls;
+  TPopupMenu mnuControl;
+  TDirList FDirs;
+
+  UINT FTaskbarCreatedMsg = 0;
+  TTrayIcon FTrayIcon;  // holds FTrayIconData, the record of every Shell_NotifyIconA call
+  bool FDblClicked = false;
+  UINT FCloseSelfMsg = 0;
+  std::unique_ptr<TWebServer> FWebServer;
+
+  bool FVisible = false;    // the window's Visible property, kept apart from IsWindowVisible
+  bool FCreating = false;   // FormCreate has not finished
+  bool FDestroyed = false;  // WM_DESTROY has run
+};
