@@ -16,7 +16,7 @@ const char* const kPieces[] = {
     "%00",     "%zz",    "%",       "%2",      "+",      "%2B",    " ",      "?",       "#",    ":",
     "::$DATA", "C:",     "www",     "www2",    "wwwdata", "sub",   "deeper", "outdir",  "both", "empty",
     "a.txt",   "page.php", "index.html", "index.php", "outside.txt", "secret.txt", "secret.php",
-    "%c0%af",  "%C3%A9", "%ff",    "\r\n",    "\t",     "~",      "*",      "dir.with.dots", "readme",
+    "%c0%af",  "%C3%A9", "%ff",    "%EF%BC%8E", "%EF%BC%8F", "%EF%BC%BC",    "\r\n",    "\t",     "~",      "*",      "dir.with.dots", "readme",
 };
 
 std::string RandomTarget(std::mt19937& rng) {

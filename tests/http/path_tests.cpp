@@ -94,6 +94,11 @@ TEST(MapUrlToFile, EveryWayOutOfTheRootIsRefused) {
       "/..%c0%afoutside.txt",        // an overlong UTF-8 slash stays two bytes
       "/..%252foutside.txt",         // decoded once only
       "/..+/outside.txt",
+      // Fullwidth dots and slashes, which a code-page conversion may turn into ASCII ones.
+      "/%EF%BC%8E%EF%BC%8E/outside.txt",
+      "/..%EF%BC%8Foutside.txt",
+      "/..%EF%BC%BCoutside.txt",
+      "/%EF%BC%8E%EF%BC%8E%EF%BC%8F%EF%BC%8E%EF%BC%8E%EF%BC%8Foutside.txt",
   };
   for (const char* target : targets) {
     std::string url = TOstrel::GetRequestField(std::string("GET ") + target + " HTTP/1.1\r\n\r\n", "url");
