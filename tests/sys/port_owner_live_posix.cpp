@@ -1,0 +1,144 @@
+// port_owner_live_posix.cpp - FindPortOwner, FreePort and KillProcess against
+// real processes on Linux.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "http/ostrel.h"
+
+namespace {
+
+constexpr int kFirstPort = 40000, kPortCount = 10000;
+
+bool BindLoopback(int s, int family, int port) {
+  if (family == AF_INET6) {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(static_cast<std::uint16_t>(port));
+    a.sin6_addr = in6addr_loopback;
+    return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+}
+
+// A forked child that listens on a free port in 40000-49999 until it is killed
+// (or for 30 s at most). Killed and reaped at the end if still there.
+class TListenerChild {
+ public:
+  explicit TListenerChild(int family) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    FPid = ::fork();
+    if (FPid == 0) {
+      ::close(ready[0]);
+      RunChild(family, ready[1]);
+    }
+    ::close(ready[1]);
+    pollfd wait{ready[0], POLLIN, 0};
+    if (FPid > 0 && ::poll(&wait, 1, 5000) == 1 && ::read(ready[0], &FPort, sizeof FPort) != sizeof FPort) FPort = 0;
+    ::close(ready[0]);
+  }
+  ~TListenerChild() {
+    if (FPid <= 0 || Reaped()) return;
+    ::kill(FPid, SIGKILL);
+    ::waitpid(FPid, nullptr, 0);
+  }
+
+  pid_t Pid() const { return FPid; }
+  int Port() const { return FPort; }
+
+  // Waits up to 5 s for the child to end; true when it was ended by SIGKILL.
+  bool WaitKilled() {
+    for (int i = 0; i < 500; ++i) {
+      if (Reaped()) return WIFSIGNALED(FStatus) && WTERMSIG(FStatus) == SIGKILL;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+ private:
+  [[noreturn]] static void RunChild(int family, int ready) {
+    ::alarm(30);  // never outlives a failed test by long
+    int s = ::socket(family, SOCK_STREAM, 0);
+    for (int i = 0; i < kPortCount; ++i) {
+      int port = kFirstPort + (static_cast<int>(::getpid()) + i) % kPortCount;
+      if (BindLoopback(s, family, port) && ::listen(s, 1) == 0) {
+        (void)!::write(ready, &port, sizeof port);
+        for (;;) ::pause();
+      }
+    }
+    ::_exit(1);
+  }
+
+  bool Reaped() {
+    if (FReaped) return true;
+    FReaped = ::waitpid(FPid, &FStatus, WNOHANG) == FPid;
+    return FReaped;
+  }
+
+  pid_t FPid = -1;
+  int FPort = 0;
+  int FStatus = 0;
+  bool FReaped = false;
+};
+
+class PortOwnerLive : public testing::TestWithParam<int> {};
+
+TEST_P(PortOwnerLive, FindsTheListenerAndFreePortEndsIt) {
+  TListenerChild child(GetParam());
+  ASSERT_GT(child.Pid(), 0);
+  ASSERT_NE(child.Port(), 0) << "the child found no free port";
+  EXPECT_EQ(TOstrel::FindPortOwner(child.Port()), child.Pid());
+
+  TOstrel::FreePort(child.Port());
+  EXPECT_TRUE(child.WaitKilled());
+  EXPECT_EQ(TOstrel::FindPortOwner(child.Port()), 0);
+  int s = ::socket(GetParam(), SOCK_STREAM, 0);
+  EXPECT_TRUE(BindLoopback(s, GetParam(), child.Port()));
+  ::close(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PortOwnerLive, testing::Values(AF_INET, AF_INET6),
+                         [](const testing::TestParamInfo<int>& param) {
+                           return param.param == AF_INET ? std::string("IPv4") : std::string("IPv6");
+                         });
+
+TEST(PortOwner, AFreePortHasNoOwner) {
+  // Any port this process can bind now has no listener.
+  int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  for (int p = kFirstPort + static_cast<int>(::getpid()) % kPortCount, i = 0; i < 100 && port == 0; ++i, ++p)
+    if (BindLoopback(s, AF_INET, p)) port = p;
+  ::close(s);
+  ASSERT_NE(port, 0);
+  EXPECT_EQ(TOstrel::FindPortOwner(port), 0);
+}
+
+TEST(KillProcess, IdsThatNameProcessGroupsAreRefused) {
+  // Run in a process group of its own, so a group-wide kill would end only it.
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::setpgid(0, 0);
+    TOstrel::KillProcess(0);
+    ::_exit(7);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
+}
+
+}  // namespace
