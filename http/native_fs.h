@@ -9,7 +9,7 @@ bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);
 enum class TPathKind { None, File, Directory };
 TPathKind KindOf(const std::string& path);
-// Named so that <windows.h>'s DeleteFile macro cannot rewrite it.
+// Named so that the Windows headers' DeleteFile macro cannot rewrite it.
 bool RemoveFile(const std::string& path);
 
 // The canonical form of fileName combined with dir: "." and ".." resolved, never
