@@ -2,7 +2,7 @@
 // window from another process (frame, controls, texts, tab order, message
 // boxes) and pokes it (the close-self broadcast, tray events, box answers).
 // Usage: ostrel_probe state | tabs | boxes | closeself | tray <event> | answer <id>
-//        | minimize | close
+//        | minimize | close | spawn-hidden <program> [argument]
 #include <windows.h>
 
 #include <cstdio>
@@ -145,6 +145,25 @@ BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM id) {
   return FALSE;
 }
 
+// Starts a program as the service manager does, with show-window 0, waits
+// for it (at most 60 s) and prints its exit code.
+int SpawnHidden(const std::string& program, const std::string& argument) {
+  std::string commandLine = "\"" + program + "\" " + argument;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 1;
+  DWORD code = 259;
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::printf("exit %lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,10 +182,11 @@ int main(int argc, char** argv) {
     if (command == "close") return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
     return PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? 0 : 1;
   }
+  if (command == "spawn-hidden" && argc > 2) return SpawnHidden(argv[2], argc > 3 ? argv[3] : "");
   if (command == "tray" && argc > 2) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|closeself|tray <event>|answer <id>|minimize|close\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|closeself|tray <event>|answer <id>|minimize|close|spawn-hidden <program> [argument]\n");
   return 2;
 }

@@ -10,15 +10,15 @@ here=$(dirname "$0")
 . "$here/../e2e/lib.sh"
 . "$here/wine_gui.sh"
 
-app=$(mktemp -d /tmp/ostrel-window.XXXXXX)
-trap 'gui_teardown; rm -rf "$app"' EXIT
+work=$(mktemp -d /tmp/ostrel-window.XXXXXX)
+trap 'gui_teardown; rm -rf "$work"' EXIT
 gui_setup "$prefix" || { fail "no display"; finish; exit 1; }
 mkdir -p "$artifacts"
-make_gui_app "$app" "$program" "$browser"
+make_gui_app "$work" "$program" "$browser"
 printf 'c:\\data\r\nD:\r\n' > "$app/www/dirs.ini"
 
 start_program() {
-  wine "$app/ostrel.exe" "$@" > /dev/null 2>&1 &
+  wine "$winexe" "$@" > /dev/null 2>&1 &
   pid=$!
 }
 
@@ -68,7 +68,8 @@ done
 read -r _ _ _ x y w h _ <<<"$(grep -E '^ctl 115 ' <<<"$state")"
 check "status label: right edge 390, top 343" "390 343" "$((x + w)) $y"
 grep -q '^ctl 115 .* text=Status: stopped$' <<<"$state" && ok "Status: stopped" || fail "status text"
-grep -q '^ctl 112 .* text=[A-Z]:\\Upload Directory$' <<<"$state" && ok "upload directory shown" \
+grep -q '^ctl 112 .* text=T:\\Upload Directory$' <<<"$state" && [ -d "$work/Upload Directory" ] \
+  && ok "upload directory created and shown" \
   || fail "upload directory: $(grep '^ctl 112 ' <<<"$state")"
 grep -q -E '^ctl 114 .* text=http://[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+:60001$' <<<"$state" && ok "address shown" \
   || fail "address: $(grep '^ctl 114 ' <<<"$state")"
@@ -84,7 +85,7 @@ icon_colours=$(convert "$artifacts/desktop.png" -crop 16x16+1006+750 +repage -un
 
 # --- a second copy --------------------------------------------------------------
 start=$(date +%s)
-timeout 60 wine "$app/ostrel.exe" > /dev/null 2>&1; rc=$?
+timeout 60 wine "$winexe" > /dev/null 2>&1; rc=$?
 check "second copy exits with 0" "0" "$rc"
 [ $(($(date +%s) - start)) -lt 20 ] && ok "second copy ends at once" || fail "second copy took long"
 kill -0 "$pid" 2>/dev/null && ok "first copy still runs" || fail "first copy ended"
@@ -192,5 +193,18 @@ probe closeself
 wait_exit "$pid" 30; check "close-self: exit code 0" "0" "$exit_code"
 wait_closed 60001 && ok "close-self: the port is closed" || fail "close-self: port still open"
 check "close-self: no question asked" "" "$(probe boxes)"
+
+# --- an error while the window is created ---------------------------------------
+rmdir "$work/Upload Directory"; : > "$work/Upload Directory"  # a file where the directory belongs
+start_program
+box=$(wait_box 'I/O error' 60)
+check "creation error in the error box, with its full stop" \
+  "box Ostrel File Sharing Server|I/O error 183.|yes=0|no=0|ok=1|icon=stop|owner=main" "$box"
+probe answer 1
+wait_state '^window visible' 30 && ok "the window still opens" || fail "no window after the error"
+click_ctl 108
+wait_port 60001 && ok "and its server still starts" || fail "no server after the creation error"
+probe closeself
+wait_exit "$pid" 30; check "exit code 0 after a creation error" "0" "$exit_code"
 
 finish

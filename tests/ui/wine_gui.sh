@@ -27,6 +27,7 @@ gui_setup() {  # wineprefix
 }
 
 gui_teardown() {
+  rm -f "$WINEPREFIX/dosdevices/t:"
   wineserver -k 2>/dev/null
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
   wait 2>/dev/null
@@ -34,14 +35,19 @@ gui_teardown() {
 
 probe() { wine "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
 
-# An application directory with the program, a small site and the stand-in
-# browser, which the shell finds through App Paths.
-make_gui_app() {  # dir ostrel.exe iexplore.exe
-  mkdir -p "$1/www" "$1/php/temp" "$1/php/extensions"
-  cp "$2" "$3" "$1/"
-  printf '<html>ui test site</html>' > "$1/www/index.html"
+# An application directory, app/ inside work, with the program, a small site
+# and the stand-in browser (found through App Paths). Drive T: is work, so the
+# upload directory (the root of the program's drive) lies inside it too.
+# Sets app (the Linux path) and winexe (the program's Windows path).
+make_gui_app() {  # work ostrel.exe iexplore.exe
+  app="$1/app"
+  mkdir -p "$app/www" "$app/php/temp" "$app/php/extensions"
+  cp "$2" "$3" "$app/"
+  printf '<html>ui test site</html>' > "$app/www/index.html"
+  ln -sfn "$1" "$WINEPREFIX/dosdevices/t:"
+  winexe='T:\app\ostrel.exe'
   wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\IEXPLORE.EXE' /ve \
-    /d "$(winepath -w "$1/iexplore.exe" 2>/dev/null)" /f > /dev/null 2>&1
+    /d 'T:\app\iexplore.exe' /f > /dev/null 2>&1
 }
 
 wait_state() {  # pattern seconds: until a line of the probe's state matches

@@ -1,0 +1,39 @@
+// run_mode_test.cpp - the run-mode table: the service start outranks every
+// argument, only the first argument counts, upper-cased and compared exactly.
+#include <gtest/gtest.h>
+
+#include "app/run_mode.h"
+
+namespace {
+TRunMode Mode(std::vector<std::string> args, bool service = false) { return SelectRunMode(service, args); }
+}  // namespace
+
+TEST(RunMode, SwitchesInAnyLetterCase) {
+  EXPECT_EQ(TRunMode::Install, Mode({"-INSTALL"}));
+  EXPECT_EQ(TRunMode::Install, Mode({"-install"}));
+  EXPECT_EQ(TRunMode::Install, Mode({"-Install"}));
+  EXPECT_EQ(TRunMode::Uninstall, Mode({"-uninstall"}));
+  EXPECT_EQ(TRunMode::InstallAndRun, Mode({"-Run"}));
+}
+
+TEST(RunMode, AnythingElseIsTheInteractiveRun) {
+  EXPECT_EQ(TRunMode::Interactive, Mode({}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({"-auto"}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({"/INSTALL"}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({"INSTALL"}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({"-INSTALLX"}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({" -INSTALL"}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({""}));
+  // Only a to z change case: a dotless or accented letter never matches.
+  EXPECT_EQ(TRunMode::Interactive, Mode({"-\xC9NSTALL"}));
+}
+
+TEST(RunMode, OnlyTheFirstArgumentCounts) {
+  EXPECT_EQ(TRunMode::Install, Mode({"-INSTALL", "-UNINSTALL"}));
+  EXPECT_EQ(TRunMode::Interactive, Mode({"-auto", "-INSTALL"}));
+}
+
+TEST(RunMode, ServiceStartOutranksTheArguments) {
+  EXPECT_EQ(TRunMode::ServiceProcess, Mode({}, true));
+  EXPECT_EQ(TRunMode::ServiceProcess, Mode({"-INSTALL"}, true));
+}
