@@ -9,9 +9,8 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(dirname "$HERE")
 OURS_BIN=${1:-$REPO/build/bench-linux/app/ostrel}
 WRK_SECONDS=${WRK_SECONDS:-6}
-WRK_ROUNDS=${WRK_ROUNDS:-2}
+WRK_ROUNDS=${WRK_ROUNDS:-3}
 IDLE_COUNT=${IDLE_COUNT:-10000}
-CLK_TCK=$(getconf CLK_TCK)
 
 source "$HERE/lib/common.sh"
 source "$HERE/lib/servers.sh"
@@ -81,19 +80,26 @@ for round in $(seq "$WRK_ROUNDS"); do
   for id in k1 k16; do
     log "round $round: $id with ${STATIC[*]}"
     for name in "${STATIC[@]}"; do
-      wrk_round "$name" "$id" "${id#k}k.bin" 64 "$round" >/dev/null
+      cpu_round "$name" "$id" "${id#k}k.bin" 64 "$round" tree
     done
   done
 done
-for name in "${STATIC[@]}"; do wrk_record "$name" k1; wrk_record "$name" k16; done
+for name in "${STATIC[@]}"; do
+  for id in k1 k16; do wrk_record "$name" "$id"; cpu_record "$name" "$id" 1000; done
+done
 
 for name in "${STATIC[@]}"; do log "$name: downloads"; download_figures "$name"; done
 
 for round in $(seq "$WRK_ROUNDS"); do
   log "round $round: PHP page with ${PHP[*]}"
-  for name in "${PHP[@]}"; do php_round "$name" "$round"; done
+  for name in "${PHP[@]}"; do cpu_round "$name" php method.php 8 "$round" self; done
 done
-for name in "${PHP[@]}"; do php_record "$name"; log "$name: POST bodies"; post_figures "$name"; done
+for name in "${PHP[@]}"; do
+  wrk_record "$name" php
+  cpu_record "$name" php 1000000
+  log "$name: POST bodies"
+  post_figures "$name"
+done
 
 for name in "${SERVERS[@]}"; do log "$name: $IDLE_COUNT idle connections"; idle_figures "$name"; done
 for name in "${SERVERS[@]}"; do log "$name: stop with 100 idle connections"; stop_figures "$name"; done

@@ -39,9 +39,10 @@ tree_fds() {
   echo "$sum"
 }
 
-# The process's own CPU time (utime + stime, all its threads, not its
-# children), in clock ticks.
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
+# The process's own CPU time (utime + stime of /proc/<pid>/stat: all its
+# threads, not its children) in nanoseconds, through the process's CPU clock,
+# which is not rounded to clock ticks.
+cpu_ns() { "$TMP/cpu_ns" "$1" 2>/dev/null; }
 
 # Waits until the process tree of $1 listens on the port $2; false after $3
 # seconds (or when someone else holds the port).

@@ -1,7 +1,7 @@
 # measure.sh - the bench's measurements; each records its figures for one
 # server with record(). Sourced by run.sh.
 
-declare -A PHP_REQUESTS PHP_TICKS
+declare -A ROUND_REQUESTS ROUND_CPU_NS
 
 url_of() { echo "http://127.0.0.1:${PORT[$1]}/bench/$2"; }
 
@@ -145,22 +145,31 @@ check_php() {
   return $ok
 }
 
-# One round of the PHP page with 8 connections; adds the requests answered
-# and the server's own CPU ticks meanwhile to PHP_REQUESTS and PHP_TICKS.
-php_round() {
-  local name=$1 pid=${PID[$1]} c0 c1 n
-  c0=$(cpu_ticks "$pid")
-  n=$(wrk_round "$name" php method.php 8 "$2")
-  c1=$(cpu_ticks "$pid")
-  PHP_REQUESTS[$name]=$(( ${PHP_REQUESTS[$name]:-0} + ${n:-0} ))
-  PHP_TICKS[$name]=$(( ${PHP_TICKS[$name]:-0} + c1 - c0 ))
+# One wrk round that also adds the requests answered and the server's CPU time
+# meanwhile to ROUND_REQUESTS and ROUND_CPU_NS: with scope "self" the server
+# process's own (the PHP page: not the interpreters'), with "tree" that of all
+# its processes (nginx's workers).
+cpu_round() {
+  local name=$1 id=$2 path=$3 conns=$4 round=$5 scope=$6 c0 c1 n
+  c0=$(cpu_of "${PID[$name]}" "$scope")
+  n=$(wrk_round "$name" "$id" "$path" "$conns" "$round")
+  c1=$(cpu_of "${PID[$name]}" "$scope")
+  ROUND_REQUESTS[$name.$id]=$(( ${ROUND_REQUESTS[$name.$id]:-0} + ${n:-0} ))
+  ROUND_CPU_NS[$name.$id]=$(( ${ROUND_CPU_NS[$name.$id]:-0} + c1 - c0 ))
 }
 
-php_record() {
-  local name=$1
-  wrk_record "$name" php
-  [ "${PHP_REQUESTS[$name]:-0}" -gt 0 ] &&
-    record php_cpu "$name" "$(calc "${PHP_TICKS[$name]} * 1000 / $CLK_TCK / ${PHP_REQUESTS[$name]}" 3)"
+cpu_of() {
+  local p sum=0
+  if [ "$2" = self ]; then cpu_ns "$1"; return; fi
+  for p in $(tree_pids "$1"); do sum=$(( sum + $(cpu_ns "$p" || echo 0) )); done
+  echo "$sum"
+}
+
+# Records <id>_cpu, the CPU time per request in $3 nanoseconds (1000: µs).
+cpu_record() {
+  local name=$1 id=$2 unit=$3
+  [ "${ROUND_REQUESTS[$name.$id]:-0}" -gt 0 ] &&
+    record "${id}_cpu" "$name" "$(calc "${ROUND_CPU_NS[$name.$id]} / $unit / ${ROUND_REQUESTS[$name.$id]}" 3)"
 }
 
 # POST bodies of 1 MiB and 100 MiB reach the page whole; the server's memory

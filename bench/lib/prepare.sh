@@ -36,7 +36,8 @@ restore_kernel_limits() {
 
 build_helpers() {
   gcc -O2 -Wall -Wextra -pthread -o "$TMP/thread_server" "$HERE/thread_server.c" &&
-    gcc -O2 -Wall -Wextra -o "$TMP/idle_clients" "$HERE/idle_clients.c"
+    gcc -O2 -Wall -Wextra -o "$TMP/idle_clients" "$HERE/idle_clients.c" &&
+    gcc -O2 -Wall -Wextra -o "$TMP/cpu_ns" "$HERE/cpu_ns.c"
 }
 
 # The site: the bench's files and pages under /bench/, and the POST bodies

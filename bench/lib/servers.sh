@@ -10,7 +10,7 @@ PORT_BASE=${PORT_BASE:-18480}
 # leave system services running or enabled (the bench starts its own copies).
 install_packages() {
   local p missing=() made_policy=0
-  for p in wrk nginx lighttpd curl php-cgi gcc libc6-dev iproute2; do
+  for p in wrk nginx lighttpd curl php-cgi gcc libc6-dev iproute2 procps; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && { quiet_system_services; return 0; }
@@ -34,7 +34,9 @@ quiet_system_services() {
   [ "$(id -u)" -eq 0 ] || return 0
   for s in nginx lighttpd; do
     [ -e "/etc/init.d/$s" ] || continue
-    service "$s" stop >/dev/null 2>&1
+    # Only the packages' own instance, known by its pid file; copies that
+    # others run from their own configurations are left alone.
+    [ -s "/run/$s.pid" ] && service "$s" stop >/dev/null 2>&1
     update-rc.d "$s" disable >/dev/null 2>&1
     command -v systemctl >/dev/null && systemctl disable "$s" >/dev/null 2>&1
   done

@@ -7,9 +7,11 @@
 FIGURE_ROWS='k1_rps|1 KiB: requests/s|ratio>=nginx:0.75,ratio>=thr128:1
 k1_p99|1 KiB: p99 latency, ms|<20
 k1_err|1 KiB: wrk errors|
+k1_cpu|1 KiB: server CPU per request, us|
 k16_rps|16 KiB: requests/s|
 k16_p99|16 KiB: p99 latency, ms|
 k16_err|16 KiB: wrk errors|
+k16_cpu|16 KiB: server CPU per request, us|
 dl1|256 MiB download, MB/s|ratio>=lighttpd:0.9
 dl4|256 MiB x4 at once, MB/s total|ratio>=lighttpd:0.9
 rss_rest|RSS at rest, MiB|
