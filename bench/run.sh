@@ -88,7 +88,15 @@ for name in "${STATIC[@]}"; do
   for id in k1 k16; do wrk_record "$name" "$id"; cpu_record "$name" "$id" 1000; done
 done
 
-for name in "${STATIC[@]}"; do log "$name: downloads"; download_figures "$name"; done
+for round in $(seq "$WRK_ROUNDS"); do
+  log "round $round: 256 MiB downloads with ${STATIC[*]}"
+  for id in dl1 dl4; do
+    for name in "${STATIC[@]}"; do download_round "$name" "$id"; done
+  done
+done
+for name in "${STATIC[@]}"; do
+  for id in dl1 dl4; do record "$id" "$name" "${DL_BEST[$name.$id]:-}"; done
+done
 
 for round in $(seq "$WRK_ROUNDS"); do
   log "round $round: PHP page with ${PHP[*]}"

@@ -45,31 +45,29 @@ wrk_record() {
   record "${id}_err" "$name" "$errs"
 }
 
-# 256 MiB downloads with curl: single (best of 3) and 4 at once (best of 2,
-# total bytes over wall time), in MB/s (10^6 bytes).
-download_figures() {
-  local name=$1 url best=0 s i j t0 t1 total pids
+declare -A DL_BEST
+
+# One 256 MiB download round with curl: a single download, or 4 at once
+# (total bytes over the wall time); keeps the best in MB/s (10^6 bytes) in
+# DL_BEST[<server>.<id>].
+download_round() {
+  local name=$1 id=$2 url s j t0 t1 pids=()
   url=$(url_of "$name" 256m.bin)
-  for i in 1 2 3; do
+  if [ "$id" = dl1 ]; then
     s=$(curl -s -m 60 -o /dev/null -w '%{speed_download}' "$url")
-    best=$(awk -v a="$best" -v b="${s:-0}" 'BEGIN {print (b > a) ? b : a}')
-  done
-  record dl1 "$name" "$(calc "$best / 1e6" 0)"
-  best=0
-  for i in 1 2; do
+    s=$(calc "${s:-0} / 1e6" 0)
+  else
     t0=$(now_ns)
-    pids=()
     for j in 1 2 3 4; do
       curl -s -m 60 -o /dev/null -w '%{size_download}\n' "$url" >"$TMP/dl.$j" &
       pids+=($!)
     done
     wait "${pids[@]}"
     t1=$(now_ns)
-    total=$(cat "$TMP"/dl.[1-4] | awk '{n += $1} END {print n + 0}')
-    s=$(calc "$total * 1000 / ($t1 - $t0)" 0)
-    best=$(awk -v a="$best" -v b="$s" 'BEGIN {print (b > a) ? b : a}')
-  done
-  record dl4 "$name" "$best"
+    s=$(cat "$TMP"/dl.[1-4] | awk -v ns=$((t1 - t0)) '{n += $1} END {printf "%.0f", n * 1000 / ns}')
+  fi
+  echo "$name $id $s" >>"$RES/downloads.txt"
+  [ "$s" -gt "${DL_BEST[$name.$id]:-0}" ] && DL_BEST[$name.$id]=$s
 }
 
 # Opens $2 idle connections and waits until the server holds them; the
