@@ -11,7 +11,7 @@ here=$(dirname "$0")
 
 work=$(mktemp -d /tmp/ostrel-entry-wine.XXXXXX)
 trap 'wine "$winexe" -UNINSTALL > /dev/null 2>&1; gui_teardown; rm -rf "$work"' EXIT
-gui_setup "$prefix" || { fail "no display"; finish; exit 1; }
+gui_setup "$prefix" "$work" || { fail "no display"; finish; exit 1; }
 make_gui_app "$work" "$program" "$browser"
 exe=$winexe
 key='HKLM\System\CurrentControlSet\Services\OSTREL_KELV_2008'
@@ -54,7 +54,7 @@ wait_state '^window hidden' 20 && ok "-auto copy: no window shown" || fail "wind
 probe state | grep -q '^appwindow hidden exstyle=0x[0-9a-f]*8[0-9a-f] ' && ok "-auto copy: no taskbar button" \
   || fail "appwindow: $(probe state | grep '^appwindow')"
 probe state | grep -q '^ctl 115 .* text=Status: started$' && ok "-auto copy: Status: started" || fail "status"
-check "the service process itself has ended" "$exe -auto" "$(ps -eo args | grep -F -- "$exe" | grep -v -F grep)"
+check "the service process has ended: one copy runs" "1" "$(probe processes ostrel.exe)"
 end_copy && ok "close-self ends the -auto copy" || fail "-auto copy still there"
 wait_closed 60001 && ok "port closed" || fail "port still open"
 check "-UNINSTALL" "0" "$(run -UNINSTALL)"

@@ -1,9 +1,12 @@
 // probe_main.cpp - the window tests' helper: reads the running program's
 // window from another process (frame, controls, texts, tab order, message
 // boxes) and pokes it (the close-self broadcast, tray events, box answers).
-// Usage: ostrel_probe state | tabs | boxes | closeself | tray <event> | answer <id>
-//        | minimize | close | spawn-hidden <program> [argument]
+// Usage: ostrel_probe state | tabs | boxes | dialog | closeself | tray <event> | answer <id>
+//        | minimize | close | spawn-hidden <program> [argument] | processes <file>
+//        | untray | broadcast <registered message>
 #include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -139,6 +142,20 @@ BOOL CALLBACK PrintBox(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
+  if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  HWND edit = FindWindowExA(hwnd, nullptr, "Edit", nullptr);
+  std::printf("dialog %ld %ld %ld %ld %s|%s\n", r.left, r.top, r.right - r.left, r.bottom - r.top, Text(hwnd).c_str(),
+              edit != nullptr ? Text(edit).c_str() : "");
+  if (HWND tree = FindWindowExA(hwnd, nullptr, "SysTreeView32", nullptr)) {
+    GetWindowRect(tree, &r);
+    std::printf("tree %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
+  return FALSE;
+}
+
 BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM id) {
   if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
   PostMessageA(hwnd, WM_COMMAND, static_cast<WPARAM>(id), 0);
@@ -164,6 +181,29 @@ int SpawnHidden(const std::string& program, const std::string& argument) {
   return 0;
 }
 
+// How many processes run the named program file.
+int CountProcesses(const std::string& name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 1;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    count += lstrcmpiA(entry.szExeFile, name.c_str()) == 0;
+  CloseHandle(snapshot);
+  std::printf("%d\n", count);
+  return 0;
+}
+
+// Takes the program's tray icon away, as a restarted shell would have lost it.
+int RemoveTrayIcon() {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = sizeof data;
+  data.hWnd = MainWindow();
+  data.uID = 1;
+  return data.hWnd != nullptr && Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,7 +211,12 @@ int main(int argc, char** argv) {
   if (command == "state") return State();
   if (command == "tabs") return Tabs();
   if (command == "boxes") return EnumWindows(PrintBox, 0), 0;
+  if (command == "dialog") return EnumWindows(PrintDialog, 0), 0;
   if (command == "answer" && argc > 2) return EnumWindows(AnswerBox, std::atoi(argv[2])), 0;
+  if (command == "processes" && argc > 2) return CountProcesses(argv[2]);
+  if (command == "untray") return RemoveTrayIcon();
+  if (command == "broadcast" && argc > 2)
+    return PostMessageA(HWND_BROADCAST, RegisterWindowMessageA(argv[2]), 0, 0) ? 0 : 1;
   if (command == "closeself") {
     UINT message = RegisterWindowMessageA("OSTREL_KELV_CLOSESELF");
     return PostMessageA(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
@@ -187,6 +232,6 @@ int main(int argc, char** argv) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|closeself|tray <event>|answer <id>|minimize|close|spawn-hidden <program> [argument]\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|dialog|closeself|tray <event>|answer <id>|minimize|close|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>\n");
   return 2;
 }

@@ -12,10 +12,10 @@ here=$(dirname "$0")
 
 work=$(mktemp -d /tmp/ostrel-window.XXXXXX)
 trap 'gui_teardown; rm -rf "$work"' EXIT
-gui_setup "$prefix" || { fail "no display"; finish; exit 1; }
+gui_setup "$prefix" "$work" || { fail "no display"; finish; exit 1; }
 mkdir -p "$artifacts"
 make_gui_app "$work" "$program" "$browser"
-printf 'c:\\data\r\nD:\r\n' > "$app/www/dirs.ini"
+printf 'c:\\data\r\nt:\r\nD:\r\n' > "$app/www/dirs.ini"
 
 start_program() {
   wine "$winexe" "$@" > /dev/null 2>&1 &
@@ -37,7 +37,7 @@ check "fixed frame, minimize box only" "style maximizebox=0 minimizebox=1 sysmen
 grep -q '^appwindow visible exstyle=0x[0-9a-f]* title=Ostrel File Sharing Server$' <<<"$state" &&
   ! grep -q '^appwindow .*exstyle=0x[0-9a-f]*8[0-9a-f]$' <<<"$state" &&
   ok "application window: titled, with a taskbar button" || fail "application window: $(grep '^appwindow' <<<"$state")"
-check "list loaded" "items 2" "$(grep '^items ' <<<"$state")"
+check "list loaded" "items 3" "$(grep '^items ' <<<"$state")"
 
 # id, left, top, width, height ("-" where the text decides), text, enabled
 expected=(
@@ -80,8 +80,18 @@ import -window root "$artifacts/desktop.png" 2>/dev/null
 convert "$artifacts/desktop.png" -crop "${fw}x${fh}+${fx}+${fy}" +repage "$artifacts/main_window.png" 2>/dev/null
 [ -s "$artifacts/main_window.png" ] && ok "screenshot kept in $artifacts" || fail "no screenshot"
 # The tray icon is drawn in the notification area at the taskbar's right end.
-icon_colours=$(convert "$artifacts/desktop.png" -crop 16x16+1006+750 +repage -unique-colors txt:- 2>/dev/null | wc -l)
-[ "$icon_colours" -gt 8 ] && ok "tray icon drawn" || fail "no tray icon ($icon_colours colours)"
+tray_colours() {  # colours in the notification area's last icon place
+  import -window root "$work/tray.png" 2>/dev/null
+  convert "$work/tray.png" -crop 16x16+1006+750 +repage -unique-colors txt:- 2>/dev/null | wc -l
+}
+[ "$(tray_colours)" -gt 8 ] && ok "tray icon drawn" || fail "no tray icon"
+# A new notification area ("TaskbarCreated") gets the icon back.
+probe untray
+sleep 1
+[ "$(tray_colours)" -le 8 ] && ok "icon taken away" || fail "icon did not go"
+probe broadcast TaskbarCreated
+sleep 1
+[ "$(tray_colours)" -gt 8 ] && ok "TaskbarCreated adds the icon again" || fail "icon not back"
 
 # --- a second copy --------------------------------------------------------------
 start=$(date +%s)
@@ -99,11 +109,43 @@ state=$(probe state)
 check "started: Add, Delete, list, Start, Stop" "0 0 0 0 1" "$(for i in 104 105 106 108 109; do
   grep -E "^ctl $i " <<<"$state" | sed -E 's/.*enabled=([01]).*/\1/'; done | tr '\n' ' ' | sed 's/ $//')"
 for _ in $(seq 40); do [ -s "$app/iexplore.log" ] && break; sleep 0.25; done
-grep -q -E '^http://[0-9.]+:60001$' "$app/iexplore.log" 2>/dev/null && ok "Start opens the address in the browser" \
+sleep 1
+grep -E -x -c 'http://[0-9.]+:60001' "$app/iexplore.log" 2>/dev/null | grep -q -x 1 && ok "Start opens the address in the browser" \
   || fail "browser: $(cat "$app/iexplore.log" 2>/dev/null)"
 click_ctl 109
 wait_closed 60001 && ok "Stop: the port closes" || fail "Stop: still listening"
 wait_state '^ctl 115 .* text=Status: stopped$' 10 && ok "Status: stopped after Stop" || fail "status after Stop"
+
+# --- Add through the folder browser ---------------------------------------------
+click_ctl 104
+for _ in $(seq 40); do dialog=$(probe dialog | grep '^dialog '); [ -n "$dialog" ] && break; sleep 0.25; done
+read -r _ dx dy dw dh _ <<<"$dialog"
+check "folder browser centred on the screen" "$(((1024 - dw) / 2)) $(((768 - dh) / 2))" "$dx $dy"
+before=$(stat -c '%Y %s' "$app/www/dirs.ini")
+sleep 1.1
+probe answer 2  # Cancel
+sleep 1
+check "cancel closes the browser" "" "$(probe dialog)"
+check "cancel changes nothing" "items 3" "$(probe state | grep '^items ')"
+check "cancel writes nothing" "$before" "$(stat -c '%Y %s' "$app/www/dirs.ini")"
+click_ctl 104
+for _ in $(seq 40); do [ -n "$(probe dialog)" ] && break; sleep 0.25; done
+# A click on the tree's first row (My Computer) gives it the keyboard; then
+# down the tree until the folder box names drive T.
+read -r _ tx ty _ _ <<<"$(probe dialog | grep '^tree ')"
+xdotool mousemove $((tx + 28)) $((ty + 9)) click 1
+sleep 0.5
+for _ in $(seq 8); do
+  probe dialog | grep -q '^dialog .*|.*T:' && break
+  xdotool key Down
+  sleep 0.4
+done
+probe dialog | grep -q '^dialog .*|.*T:' || { fail "drive T not found in the browser"; import -window root "$artifacts/browser.png"; }
+probe answer 1  # OK
+sleep 1.5
+check "drive root added as T:, the listed t: moved to the end" "c:\data D: T:" \
+  "$(tr -d '\r' < "$app/www/dirs.ini" | tr '\n' ' ' | sed 's/ $//')"
+check "the list shows it" "items 3" "$(probe state | grep '^items ')"
 
 # --- Delete, and an error that escapes a handler ------------------------------
 click_ctl 106 150 26  # the first row, under the header
@@ -113,11 +155,11 @@ box=$(wait_box 'Do you want to delete' 10)
 check "delete question" "box Ostrel File Sharing Server|Do you want to delete?|yes=1|no=1|ok=0|icon=question|owner=main" "$box"
 probe answer 7  # No
 sleep 1
-check "No keeps the list" "items 2" "$(probe state | grep '^items ')"
+check "No keeps the list" "items 3" "$(probe state | grep '^items ')"
 click_ctl 105
 wait_box 'Do you want to delete' 10 > /dev/null && probe answer 6
-wait_state '^items 1$' 10 && ok "Yes removes the item" || fail "item not removed"
-check "list file rewritten" "D:" "$(tr -d '\r' < "$app/www/dirs.ini")"
+wait_state '^items 2$' 10 && ok "Yes removes the item" || fail "item not removed"
+check "list file rewritten" "D: T:" "$(tr -d '\r' < "$app/www/dirs.ini" | tr '\n' ' ' | sed 's/ $//')"
 rm -f "$app/www/dirs.ini"; mkdir "$app/www/dirs.ini"  # the file can no longer be written
 click_ctl 106 150 26
 click_ctl 105
@@ -127,7 +169,7 @@ grep -q -E '^box Ostrel File Sharing Server\|Cannot create file ".*dirs\.ini"\. 
   && ok "escaped error in the error box" || fail "error box: $box"
 probe answer 1
 sleep 1
-check "the program goes on" "items 0" "$(probe state | grep '^items ')"
+check "the program goes on, the list already changed" "items 1" "$(probe state | grep '^items ')"
 rmdir "$app/www/dirs.ini"
 
 # --- the tray icon: clicks, hiding, the menu ------------------------------------

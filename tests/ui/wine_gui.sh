@@ -3,7 +3,8 @@
 # a notification area), the probe, and clicks on the window's controls.
 # Sourced after tests/e2e/lib.sh; PROBE must name ostrel_probe.exe.
 
-gui_setup() {  # wineprefix
+# Drive T: is work: made before Wine starts, so that the shell lists it.
+gui_setup() {  # wineprefix work
   export WINEPREFIX=$(realpath -m "$1") WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   local n
   for n in $(seq 91 140); do
@@ -20,6 +21,8 @@ gui_setup() {  # wineprefix
     wineboot -i > /dev/null 2>&1
     wineserver -w
   fi
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  ln -sfn "$2" "$WINEPREFIX/dosdevices/t:"
   # Every process of the prefix shares one virtual desktop, the service's copy too.
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
@@ -36,15 +39,15 @@ gui_teardown() {
 probe() { wine "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
 
 # An application directory, app/ inside work, with the program, a small site
-# and the stand-in browser (found through App Paths). Drive T: is work, so the
-# upload directory (the root of the program's drive) lies inside it too.
+# and the stand-in browser (found through App Paths). Drive T: is work (see
+# gui_setup), so the upload directory (the root of the program's drive) lies
+# inside it too.
 # Sets app (the Linux path) and winexe (the program's Windows path).
 make_gui_app() {  # work ostrel.exe iexplore.exe
   app="$1/app"
   mkdir -p "$app/www" "$app/php/temp" "$app/php/extensions"
   cp "$2" "$3" "$app/"
   printf '<html>ui test site</html>' > "$app/www/index.html"
-  ln -sfn "$1" "$WINEPREFIX/dosdevices/t:"
   winexe='T:\app\ostrel.exe'
   wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\IEXPLORE.EXE' /ve \
     /d 'T:\app\iexplore.exe' /f > /dev/null 2>&1
