@@ -13,7 +13,7 @@ int TIdIOHandlerSocket::Recv(void* buffer, int length) {
   return TIdStack::Recv(FEndpoint->Handle(), buffer, length);
 }
 
-int TIdIOHandlerSocket::Send(const void* buffer, int length) {
+int TIdIOHandlerSocket::Send(const void* buffer, int length, bool moreFollows) {
   if (!Connected()) throw EIdClosedSocket();
-  return TIdStack::Send(FEndpoint->Handle(), buffer, length);
+  return TIdStack::Send(FEndpoint->Handle(), buffer, length, moreFollows);
 }

@@ -15,7 +15,7 @@ class TIdIOHandlerSocket : public TIdComponent {
   // 1 readable, 0 not (time-out or failure); raises EIdConnClosedGracefully when closed.
   int Readable(int timeoutMs);
   int Recv(void* buffer, int length);        // raises EIdClosedSocket when closed
-  int Send(const void* buffer, int length);  // raises EIdClosedSocket when closed
+  int Send(const void* buffer, int length, bool moreFollows = false);  // raises EIdClosedSocket when closed
   void Close() { FEndpoint->CloseSocket(); }
 
  private:

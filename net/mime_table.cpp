@@ -56,6 +56,15 @@ const char* const kBuiltIn[][2] = {
     {".sgm", "text/sgml"}, {".sgml", "text/sgml"},
 };
 
+char LowerChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameLower(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+  return true;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -76,9 +85,8 @@ TIdMimeTable::TIdMimeTable(bool autoFill) : RegisteredTypes(AddRegisteredContent
 }
 
 int TIdMimeTable::IndexOf(const std::string& lowerExtension) const {
-  for (std::size_t i = 0; i < FExtensions.size(); ++i)
-    if (FExtensions[i] == lowerExtension) return static_cast<int>(i);
-  return -1;
+  auto found = FIndex.find(lowerExtension);
+  return found == FIndex.end() ? -1 : static_cast<int>(found->second);
 }
 
 std::string TIdMimeTable::ContentTypeFor(const std::string& fileName) {
@@ -98,6 +106,7 @@ void TIdMimeTable::AddEntry(const std::string& extension, const std::string& typ
   std::string t = Lower(type);
   if (t.empty()) throw EIdException("Mimetype is empty");
   if (IndexOf(ext) >= 0) throw EIdException("Extension already exits");
+  FIndex.emplace(ext, FExtensions.size());
   FExtensions.push_back(ext);
   FTypes.push_back(t);
 }
@@ -108,9 +117,8 @@ void TIdMimeTable::EnsureFilled() {
 }
 
 void TIdMimeTable::SetLine(Lines& lines, const std::string& extension, const std::string& type) {
-  std::string ext = Lower(extension);
   for (auto& line : lines) {
-    if (Lower(line.first) == ext) {
+    if (SameLower(line.first, extension)) {
       line.second = type;
       return;
     }
@@ -124,6 +132,7 @@ void TIdMimeTable::FillDefaults() {
   if (RegisteredTypes) RegisteredTypes(lines);
   FExtensions.clear();
   FTypes.clear();
+  FIndex.clear();
   for (const auto& [extension, type] : lines) {
     std::string ext = Lower(extension);
     if (ext.empty() || type.empty()) continue;

@@ -5,6 +5,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,9 @@ class TIdMimeTable {
 
   std::vector<std::string> FExtensions;
   std::vector<std::string> FTypes;
+  // Extension to position: every request asks, and the registered types make
+  // the list a thousand entries long.
+  std::unordered_map<std::string, std::size_t> FIndex;
 };
 
 // The platform's registered content types, added to the lines in their order of

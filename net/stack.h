@@ -40,7 +40,9 @@ class TIdStack {
   // 1 readable, 0 time-out, -1 failure; timeoutMs -2 waits without limit.
   static int WaitReadable(socket_t s, int timeoutMs);
   static int Recv(socket_t s, void* buffer, int length);
-  static int Send(socket_t s, const void* buffer, int length);
+  // moreFollows: hold a short piece for the next one (where the platform can),
+  // so a reply head and a small body leave in one segment.
+  static int Send(socket_t s, const void* buffer, int length, bool moreFollows = false);
 
   // Ends the socket from any thread: a call blocked on it on another thread
   // returns. Returns true when the handle was released too; false when the

@@ -162,9 +162,10 @@ int TIdStack::Recv(socket_t s, void* buffer, int length) {
   }
 }
 
-int TIdStack::Send(socket_t s, const void* buffer, int length) {
+int TIdStack::Send(socket_t s, const void* buffer, int length, bool moreFollows) {
+  const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
   for (;;) {
-    ssize_t r = ::send(s, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    ssize_t r = ::send(s, buffer, static_cast<size_t>(length), flags);
     if (r >= 0) return static_cast<int>(r);
     if (errno == EINTR) continue;
     const int e = errno;

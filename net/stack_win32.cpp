@@ -93,7 +93,7 @@ int TIdStack::Recv(socket_t s, void* buffer, int length) {
   return r == SOCKET_ERROR ? Fail() : r;
 }
 
-int TIdStack::Send(socket_t s, const void* buffer, int length) {
+int TIdStack::Send(socket_t s, const void* buffer, int length, bool /*moreFollows*/) {
   int r = ::send(s, static_cast<const char*>(buffer), length, 0);
   return r == SOCKET_ERROR ? Fail() : r;
 }

@@ -121,17 +121,17 @@ int TIdTCPConnection::FillInputQueue(bool raiseIfClosed, int timeoutMs, bool rai
   return count;
 }
 
-void TIdTCPConnection::WriteText(const std::string& text) {
-  WriteBytes(text.data(), static_cast<int>(text.size()));
+void TIdTCPConnection::WriteText(const std::string& text, bool moreFollows) {
+  WriteBytes(text.data(), static_cast<int>(text.size()), moreFollows);
 }
 
-void TIdTCPConnection::WriteBytes(const void* buffer, int n) {
+void TIdTCPConnection::WriteBytes(const void* buffer, int n, bool moreFollows) {
   if (n <= 0 || buffer == nullptr) return;
   CheckClosed(true, true);
   if (!IsConnected()) throw EIdNotConnected();
   const char* p = static_cast<const char*>(buffer);
   while (n > 0) {
-    int sent = FIOHandler->Send(p, n);
+    int sent = FIOHandler->Send(p, n, moreFollows);
     FPeerClosed = sent == 0;
     CheckClosed(true, false);
     if (sent < 0) {
@@ -148,6 +148,10 @@ std::int64_t TIdTCPConnection::WriteFileContents(const std::string& path, bool /
   // The platform's file-transmission call is never used: the chunks go through
   // one reused buffer, so memory stays flat whatever the file's size.
   TIdFileReader file(path);
+  return WriteFileContents(file);
+}
+
+std::int64_t TIdTCPConnection::WriteFileContents(TIdFileReader& file) {
   const std::int64_t size = file.Size();
   if (!FSendBuffer) FSendBuffer.reset(new char[static_cast<std::size_t>(SendBufferSize)]);
   for (std::int64_t left = size; left > 0;) {

@@ -13,6 +13,7 @@
 #include "net/component.h"
 #include "net/io_handler_socket.h"
 
+class TIdFileReader;
 class TIdTCPServer;
 
 // Received bytes not yet read: reads advance an offset; the unread tail is moved
@@ -40,10 +41,12 @@ class TIdTCPConnection : public TIdComponent {
 
   std::uint8_t ReadByte();
   void ReadExact(void* buffer, int n);
-  void WriteText(const std::string& text);
-  void WriteBytes(const void* buffer, int n);
+  // moreFollows: another write comes at once (a reply head before its body).
+  void WriteText(const std::string& text, bool moreFollows = false);
+  void WriteBytes(const void* buffer, int n, bool moreFollows = false);
   // Sends the whole file in SendBufferSize chunks; returns its size.
   std::int64_t WriteFileContents(const std::string& path, bool transmit = false);
+  std::int64_t WriteFileContents(TIdFileReader& file);
 
   bool IsConnected();
   void CloseConnection();
