@@ -1,7 +1,59 @@
-// php_gateway.cpp - TWebServer::RunPhp (placeholder until the gateway lands).
+// php_gateway.cpp - TWebServer::RunPhp: a ".php" page answered by the PHP
+// interpreter through the Common Gateway Interface.
+#include <cstdint>
+#include <stdexcept>
+
+#include "http/cgi_env.h"
+#include "http/cgi_process.h"
+#include "http/native_fs.h"
+#include "http/ostrel.h"
+#include "http/text.h"
 #include "http/web_server.h"
 #include "net/tcp_server.h"
 
-void TWebServer::RunPhp(TIdPeerThread& thread, const std::string&, const std::string&) {
-  thread.Connection()->CloseConnection();
+namespace {
+
+// The directory part of path with its trailing separator; "" when it has none.
+std::string DirectoryOf(const std::string& path) {
+  std::size_t cut = path.find_last_of(TOstrel::PathDelim());
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string WithoutTrailingDelim(std::string dir) {
+  if (!dir.empty() && dir.back() == TOstrel::PathDelim()) dir.pop_back();
+  return dir;
+}
+
+}  // namespace
+
+void TWebServer::RunPhp(TIdPeerThread& thread, const std::string& request, const std::string& scriptFile) {
+  TIdTCPConnection& connection = *thread.Connection();
+  const std::string pageDir = DirectoryOf(scriptFile);
+  // A php.ini beside the page would take the place of the server's own.
+  native_fs::RemoveFile(pageDir + "php.ini");
+
+  // A body of unknown length cannot be forwarded: the request fails unanswered.
+  std::int64_t bodyCount = 0;
+  if (text::UpperAscii(TOstrel::GetRequestField(request, "method")) == "POST" &&
+      !cgi_env::ParseContentLength(TOstrel::GetRequestField(request, "Content-Length"), bodyCount))
+    throw std::invalid_argument("Content-Length is not a length");
+  if (connection.SocketHandler() == nullptr) throw std::runtime_error("connection closed");
+
+  const cgi_env::TCgiValues values{FWebRoot, scriptFile, connection.SocketHandler()->Endpoint().RemoteAddress(),
+                                   TOstrel::GetLocalIP()};
+  const std::vector<std::string> environment =
+      InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(FPhpExe)));
+
+  // The block is the child's own, so only the start itself is serialized.
+  TCgiProcess process;
+  bool started;
+  {
+    std::lock_guard<std::mutex> lock(FBusy);
+    started = process.Start(FPhpExe, environment, pageDir);
+  }
+  if (started) {
+    RelayCgi(connection, process, bodyCount);
+    process.Finish();
+  }
+  connection.CloseConnection();
 }

@@ -1,0 +1,45 @@
+// cgi_process.h - one run of the PHP interpreter: started with an environment
+// block of its own in the page's directory, its standard input and output on
+// pipes (standard error joined to output), with non-blocking reads, writes and
+// an event wait for the relay. One connection thread owns and uses it; the
+// destructor ends the interpreter and releases every pipe end and handle.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "http/cgi_relay.h"
+
+class TCgiProcess : public TCgiChild {
+ public:
+  TCgiProcess();
+  ~TCgiProcess() override;
+  TCgiProcess(const TCgiProcess&) = delete;
+  TCgiProcess& operator=(const TCgiProcess&) = delete;
+
+  // Makes the pipes and starts program (the whole command line, no arguments)
+  // with exactly the given "NAME=value" entries in dir. Only the child's pipe
+  // ends reach the child, and the server keeps no copy of them, so an ended or
+  // input-closing interpreter shows as the end of its output or a broken input.
+  // Callers serialize Start (the gateway lock). False when anything fails.
+  bool Start(const std::string& program, const std::vector<std::string>& environment, const std::string& dir);
+
+  int ReadOutput(char* buffer, int n) override;
+  int WriteInput(const char* block, int n) override;
+  bool Ended() override;
+  bool Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) override;
+
+  // Ends the interpreter whether or not it has ended (exit code 0), reaps it
+  // and closes the pipes. Also done by the destructor.
+  void Finish();
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> F;
+};
+
+// The block the interpreter gets: the request's variables in their order, then
+// what the platform's interpreter needs besides. phpDir is the interpreter's
+// directory, which holds its configuration file.
+std::vector<std::string> InterpreterEnvironment(const std::vector<std::string>& variables,
+                                                const std::string& phpDir);

@@ -1,0 +1,262 @@
+// cgi_process_posix.cpp - the interpreter as a child process on Linux: vfork
+// and exec with close-on-exec pipes, one poll over the pipes and the
+// connection's socket, and a look at the child whenever it may have ended.
+#include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+#include "http/cgi_process.h"
+
+static_assert(kCgiInputBlock <= PIPE_BUF, "a block must reach a non-blocking pipe whole or not at all");
+
+namespace {
+
+class TFd {
+ public:
+  TFd() = default;
+  explicit TFd(int fd) : FFd(fd) {}
+  ~TFd() { Close(); }
+  TFd(TFd&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+  TFd& operator=(TFd&& other) noexcept {
+    if (this != &other) {
+      Close();
+      FFd = std::exchange(other.FFd, -1);
+    }
+    return *this;
+  }
+  int Get() const { return FFd; }
+  bool Valid() const { return FFd >= 0; }
+  void Close() {
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
+  }
+
+ private:
+  int FFd = -1;
+};
+
+// A server started without standard streams could get 0, 1 or 2 for a pipe
+// end, which the child's own dup2 calls would then overwrite.
+bool KeepAboveStdio(TFd& fd) {
+  if (fd.Get() > STDERR_FILENO) return true;
+  fd = TFd(::fcntl(fd.Get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+  return fd.Valid();
+}
+
+bool MakePipe(TFd& readEnd, TFd& writeEnd) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  readEnd = TFd(fds[0]);
+  writeEnd = TFd(fds[1]);
+  return KeepAboveStdio(readEnd) && KeepAboveStdio(writeEnd);
+}
+
+// A fresh pipe end has no status flags to keep.
+bool SetNonBlocking(const TFd& fd) { return ::fcntl(fd.Get(), F_SETFL, O_NONBLOCK) == 0; }
+
+// What the child needs, prepared before the fork: after vfork it may only
+// make system calls on these.
+struct TChildPlan {
+  const char* Program;
+  char* const* Argv;
+  char* const* Envp;
+  const char* Dir;
+  int Stdin;
+  int Stdout;
+};
+
+// vfork shares the parent's memory until exec, so a failed exec is reported
+// through this variable; the server ignores SIGPIPE and its threads may block
+// signals, so the page starts with the defaults.
+[[gnu::noinline]] pid_t SpawnChild(const TChildPlan& plan, volatile int& execError) {
+  pid_t pid = ::vfork();
+  if (pid != 0) return pid;
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(sig, SIG_DFL);
+  if (::dup2(plan.Stdin, STDIN_FILENO) >= 0 && ::dup2(plan.Stdout, STDOUT_FILENO) >= 0 &&
+      ::dup2(plan.Stdout, STDERR_FILENO) >= 0 && ::chdir(plan.Dir) == 0) {
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(plan.Program, plan.Argv, plan.Envp);
+  }
+  execError = errno == 0 ? ENOEXEC : errno;
+  ::_exit(127);
+}
+
+// No signal handler may run in the child while it borrows the parent's memory.
+class TSignalsBlocked {
+ public:
+  TSignalsBlocked() {
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &FSaved);
+  }
+  ~TSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &FSaved, nullptr); }
+  TSignalsBlocked(const TSignalsBlocked&) = delete;
+  TSignalsBlocked& operator=(const TSignalsBlocked&) = delete;
+
+ private:
+  sigset_t FSaved;
+};
+
+}  // namespace
+
+struct TCgiProcess::TImpl {
+  TFd OutRead;  // the server's end of the output pipe, non-blocking
+  TFd InWrite;  // the server's end of the input pipe, non-blocking
+  pid_t Pid = -1;
+  bool HasEnded = false;
+  // Set by what an ending child causes (its output closing, its input
+  // breaking) and by a quiet wait; asking costs a system call.
+  bool MayHaveEnded = false;
+  int EndBackoffMs = 1;  // waits once the output has closed but the child has not ended
+  bool PipeWasEmptied = false;  // a short read took all that waited; until the next wait
+  bool OutputClosed = false;
+  bool InputClosed = false;
+};
+
+TCgiProcess::TCgiProcess() : F(std::make_unique<TImpl>()) {}
+
+TCgiProcess::~TCgiProcess() { Finish(); }
+
+bool TCgiProcess::Start(const std::string& program, const std::vector<std::string>& environment,
+                        const std::string& dir) {
+  TFd inRead, inWrite, outRead, outWrite;
+  if (!MakePipe(inRead, inWrite) || !MakePipe(outRead, outWrite)) return false;
+  if (!SetNonBlocking(inWrite) || !SetNonBlocking(outRead)) return false;
+
+  std::vector<char*> argv = {const_cast<char*>(program.c_str()), nullptr};
+  std::vector<char*> envp;
+  envp.reserve(environment.size() + 1);
+  for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+  envp.push_back(nullptr);
+  const TChildPlan plan{program.c_str(), argv.data(), envp.data(), dir.c_str(), inRead.Get(), outWrite.Get()};
+
+  volatile int execError = 0;
+  pid_t pid;
+  {
+    TSignalsBlocked blocked;
+    pid = SpawnChild(plan, execError);
+  }
+  if (pid < 0) return false;
+  if (execError != 0) {
+    int status;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
+  }
+  F->Pid = pid;
+  F->PipeWasEmptied = true;  // nothing can be there yet: the first look is the wait
+  F->OutRead = std::move(outRead);
+  F->InWrite = std::move(inWrite);
+  return true;  // inRead and outWrite close here: only the child holds them now
+}
+
+int TCgiProcess::ReadOutput(char* buffer, int n) {
+  if (F->OutputClosed) return -1;
+  // A pipe read returns all that waits up to n: after a short one, asking
+  // again before the next wait would only cost a system call.
+  if (F->PipeWasEmptied) return 0;
+  for (;;) {
+    ssize_t got = ::read(F->OutRead.Get(), buffer, static_cast<std::size_t>(n));
+    if (got > 0) {
+      F->PipeWasEmptied = got < n;
+      return static_cast<int>(got);
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    F->OutputClosed = F->MayHaveEnded = true;
+    F->OutRead.Close();
+    return -1;
+  }
+}
+
+int TCgiProcess::WriteInput(const char* block, int n) {
+  if (F->InputClosed) return -1;
+  for (;;) {
+    ssize_t put = ::write(F->InWrite.Get(), block, static_cast<std::size_t>(n));
+    if (put == n) {
+      F->PipeWasEmptied = false;  // fed input, the page may have answered
+      return n;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    // EPIPE (SIGPIPE is ignored by the server): the page closed its input.
+    F->InputClosed = F->MayHaveEnded = true;
+    F->InWrite.Close();
+    return -1;
+  }
+}
+
+bool TCgiProcess::Ended() {
+  if (F->HasEnded || F->Pid <= 0) return true;
+  if (!F->MayHaveEnded) return false;
+  F->MayHaveEnded = false;
+  // WNOWAIT leaves the child unreaped, so its id cannot be reused before Finish.
+  siginfo_t info{};
+  int r = ::waitid(P_PID, static_cast<id_t>(F->Pid), &info, WEXITED | WNOHANG | WNOWAIT);
+  if ((r == 0 && info.si_pid == F->Pid) || (r != 0 && errno == ECHILD)) F->HasEnded = true;
+  // Whatever the child wrote before it ended must now be read to the end.
+  if (F->HasEnded) F->PipeWasEmptied = false;
+  return F->HasEnded;
+}
+
+bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) {
+  pollfd fds[3];
+  nfds_t count = 0;
+  if (!F->OutputClosed) fds[count++] = {F->OutRead.Get(), POLLIN, 0};
+  if (wantInput && !F->InputClosed) fds[count++] = {F->InWrite.Get(), POLLOUT, 0};
+  // Asked for no events, the socket still reports a hang-up: a stopping server
+  // shuts it down, which wakes this wait.
+  const nfds_t socketIndex = count;
+  fds[count++] = {socket, static_cast<short>(wantSocket ? POLLIN : 0), 0};
+  // A child that closed its output ends a moment later: look again soon, then
+  // less and less often.
+  if (F->OutputClosed && !F->HasEnded) {
+    const int slice = timeoutMs;
+    timeoutMs = std::min(slice, F->EndBackoffMs);
+    F->EndBackoffMs = std::min(F->EndBackoffMs * 2, slice);
+  }
+  F->PipeWasEmptied = false;
+  const int ready = ::poll(fds, count, timeoutMs);
+  // A quiet slice: the child may have ended while something else (a program
+  // it started) keeps its output open.
+  if (ready == 0) F->MayHaveEnded = true;
+  if (ready <= 0) return true;
+  return (fds[socketIndex].revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+}
+
+void TCgiProcess::Finish() {
+  if (F->Pid > 0) {
+    if (!F->HasEnded) ::kill(F->Pid, SIGKILL);
+    int status;
+    while (::waitpid(F->Pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    F->Pid = -1;
+    F->HasEnded = true;
+  }
+  F->OutRead.Close();
+  F->InWrite.Close();
+  F->OutputClosed = F->InputClosed = true;
+}
+
+std::vector<std::string> InterpreterEnvironment(const std::vector<std::string>& variables,
+                                                const std::string& phpDir) {
+  std::vector<std::string> env = variables;
+  // The system's php-cgi reads the written configuration and nothing else.
+  env.push_back("PHPRC=" + phpDir);
+  env.push_back("PHP_INI_SCAN_DIR=");
+  const char* path = std::getenv("PATH");
+  env.push_back(std::string("PATH=") + (path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin"));
+  if (const char* home = std::getenv("HOME")) env.push_back(std::string("HOME=") + home);
+  return env;
+}

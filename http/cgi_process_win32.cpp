@@ -1,0 +1,344 @@
+// cgi_process_win32.cpp - the interpreter as a child process on Windows:
+// CreateProcessA with its standard handles on pipes. The server's ends are
+// overlapped named pipes, so that a read, a write and the process itself can
+// be waited on together instead of polled.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "http/cgi_env.h"
+#include "http/cgi_process.h"
+#include "net/stack.h"
+
+namespace {
+
+constexpr DWORD kPipeBuffer = 64 * 1024;
+// The socket cannot join a wait on handles: while the body is awaited it is
+// waited on in slices this long, with a look at the handles between them.
+constexpr int kSocketSliceMs = 5;
+// How long an ended interpreter's last output may take to arrive.
+constexpr DWORD kLastOutputMs = 100;
+
+class THandle {
+ public:
+  THandle() = default;
+  explicit THandle(HANDLE h) : FHandle(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+  ~THandle() { Close(); }
+  THandle(THandle&& other) noexcept : FHandle(std::exchange(other.FHandle, nullptr)) {}
+  THandle& operator=(THandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      FHandle = std::exchange(other.FHandle, nullptr);
+    }
+    return *this;
+  }
+  HANDLE Get() const { return FHandle; }
+  bool Valid() const { return FHandle != nullptr; }
+  void Close() {
+    if (FHandle != nullptr) CloseHandle(FHandle);
+    FHandle = nullptr;
+  }
+
+ private:
+  HANDLE FHandle = nullptr;
+};
+
+// One overlapped operation on a pipe end: its event, its buffer, whether it runs.
+struct TPipeIo {
+  THandle Pipe;
+  THandle Event{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  OVERLAPPED Overlapped{};
+  std::unique_ptr<char[]> Buffer;
+  bool Pending = false;
+  bool Closed = false;
+
+  explicit TPipeIo(DWORD size) : Buffer(new char[size]) {}
+
+  void Prepare() {
+    std::memset(&Overlapped, 0, sizeof Overlapped);
+    Overlapped.hEvent = Event.Get();
+  }
+  // The buffer must outlive a pending operation: cancel it and wait for it.
+  void Cancel() {
+    if (Pending && Pipe.Valid()) {
+      CancelIoEx(Pipe.Get(), &Overlapped);
+      DWORD ignored;
+      GetOverlappedResult(Pipe.Get(), &Overlapped, &ignored, TRUE);
+    }
+    Pending = false;
+  }
+  void Close() {
+    Cancel();
+    Pipe.Close();
+    Closed = true;
+  }
+};
+
+// A pipe whose server end is overlapped and private to this process, and whose
+// child end is an ordinary handle, not yet inheritable.
+bool MakePipe(bool serverReads, THandle& serverEnd, THandle& childEnd) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    LARGE_INTEGER tick;
+    QueryPerformanceCounter(&tick);
+    char name[128];
+    wsprintfA(name, "\\\\.\\pipe\\ostrel-cgi-%lu-%lu-%lx%08lx-%d", GetCurrentProcessId(), GetCurrentThreadId(),
+              static_cast<unsigned long>(tick.HighPart), static_cast<unsigned long>(tick.LowPart), attempt);
+    const DWORD access = (serverReads ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND) | FILE_FLAG_OVERLAPPED |
+                         FILE_FLAG_FIRST_PIPE_INSTANCE;
+    THandle server(CreateNamedPipeA(name, access, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kPipeBuffer,
+                                    kPipeBuffer, 0, nullptr));
+    if (!server.Valid()) continue;  // the name was taken: try another
+    // The rights CreatePipe gives its ends, so the child sees what it expects.
+    const DWORD rights = serverReads ? GENERIC_WRITE | FILE_READ_ATTRIBUTES : GENERIC_READ | FILE_WRITE_ATTRIBUTES;
+    THandle child(CreateFileA(name, rights, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!child.Valid()) return false;
+    serverEnd = std::move(server);
+    childEnd = std::move(child);
+    return true;
+  }
+  return false;
+}
+
+// "NAME=value" entries as one block, each ended by a NUL, the block by another.
+std::string EnvironmentBlock(const std::vector<std::string>& environment) {
+  std::string block;
+  for (const std::string& entry : environment) {
+    block += entry;
+    block += '\0';
+  }
+  if (block.empty()) block += '\0';
+  block += '\0';
+  return block;
+}
+
+// Names the only handles the child may inherit, whatever else in this process
+// is inheritable (a socket of a library, a handle of another part).
+class TInheritList {
+ public:
+  TInheritList(HANDLE a, HANDLE b) : FHandles{a, b} {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    FStorage.reset(new char[size]);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FStorage.get());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    FList = list;
+    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, FHandles, sizeof FHandles, nullptr,
+                                   nullptr)) {
+      DeleteProcThreadAttributeList(FList);
+      FList = nullptr;
+    }
+  }
+  ~TInheritList() {
+    if (FList != nullptr) DeleteProcThreadAttributeList(FList);
+  }
+  TInheritList(const TInheritList&) = delete;
+  TInheritList& operator=(const TInheritList&) = delete;
+  LPPROC_THREAD_ATTRIBUTE_LIST List() const { return FList; }
+
+ private:
+  HANDLE FHandles[2];
+  std::unique_ptr<char[]> FStorage;
+  LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
+};
+
+bool Inheritable(const THandle& handle, bool inherit) {
+  return SetHandleInformation(handle.Get(), HANDLE_FLAG_INHERIT, inherit ? HANDLE_FLAG_INHERIT : 0) != 0;
+}
+
+}  // namespace
+
+struct TCgiProcess::TImpl {
+  THandle Process;
+  TPipeIo Output{kPipeBuffer};  // pipe B's server end, read
+  TPipeIo Input{kCgiInputBlock};  // pipe A's server end, written
+  DWORD OutputHave = 0;  // bytes of the last completed read not yet handed out
+  DWORD OutputTaken = 0;
+  bool HasEnded = false;
+  bool AwaitedLastOutput = false;
+
+  // Starts the next read; false when the pipe has closed.
+  bool IssueRead() {
+    Output.Prepare();
+    OutputHave = OutputTaken = 0;
+    if (ReadFile(Output.Pipe.Get(), Output.Buffer.get(), kPipeBuffer, nullptr, &Output.Overlapped)) {
+      Output.Pending = true;  // done at once; the result is collected below
+      return true;
+    }
+    if (GetLastError() == ERROR_IO_PENDING) {
+      Output.Pending = true;
+      return true;
+    }
+    Output.Close();
+    return false;
+  }
+
+  // Collects a finished read: 1 data waiting, 0 still running, -1 closed.
+  int CollectRead() {
+    DWORD got = 0;
+    if (!GetOverlappedResult(Output.Pipe.Get(), &Output.Overlapped, &got, FALSE)) {
+      if (GetLastError() == ERROR_IO_INCOMPLETE) return 0;
+      Output.Pending = false;
+      Output.Close();
+      return -1;
+    }
+    Output.Pending = false;
+    OutputHave = got;
+    OutputTaken = 0;
+    return 1;
+  }
+};
+
+TCgiProcess::TCgiProcess() : F(std::make_unique<TImpl>()) {}
+
+TCgiProcess::~TCgiProcess() { Finish(); }
+
+bool TCgiProcess::Start(const std::string& program, const std::vector<std::string>& environment,
+                        const std::string& dir) {
+  THandle childIn, childOut;
+  if (!MakePipe(false, F->Input.Pipe, childIn) || !MakePipe(true, F->Output.Pipe, childOut)) return false;
+  if (!F->Input.Event.Valid() || !F->Output.Event.Valid()) return false;
+
+  STARTUPINFOEXA extended{};
+  STARTUPINFOA& startup = extended.StartupInfo;
+  GetStartupInfoA(&startup);
+  startup.cb = sizeof startup;
+  startup.lpReserved2 = nullptr;  // the server's C runtime data is not the child's
+  startup.cbReserved2 = 0;
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdInput = childIn.Get();
+  startup.hStdOutput = childOut.Get();
+  startup.hStdError = childOut.Get();
+
+  std::string commandLine = program;
+  std::string block = EnvironmentBlock(environment);
+  PROCESS_INFORMATION info{};
+  // Inheritable only for this call, which the gateway lock serializes: no other
+  // run's child can pick these ends up.
+  if (!Inheritable(childIn, true) || !Inheritable(childOut, true)) return false;
+  TInheritList inherit(childIn.Get(), childOut.Get());
+  DWORD flags = CREATE_NO_WINDOW;
+  if (inherit.List() != nullptr) {
+    startup.cb = sizeof extended;
+    extended.lpAttributeList = inherit.List();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, block.data(), dir.c_str(),
+                                &startup, &info);
+  childIn.Close();  // only the child holds them now: its end shows as a broken pipe
+  childOut.Close();
+  if (!started) return false;
+  CloseHandle(info.hThread);
+  F->Process = THandle(info.hProcess);
+  return true;
+}
+
+int TCgiProcess::ReadOutput(char* buffer, int n) {
+  for (;;) {
+    if (F->OutputTaken < F->OutputHave) {
+      DWORD take = F->OutputHave - F->OutputTaken;
+      if (take > static_cast<DWORD>(n)) take = static_cast<DWORD>(n);
+      std::memcpy(buffer, F->Output.Buffer.get() + F->OutputTaken, take);
+      F->OutputTaken += take;
+      return static_cast<int>(take);
+    }
+    if (F->Output.Closed) return -1;
+    if (!F->Output.Pending) {
+      if (!F->IssueRead()) return -1;
+    }
+    int state = F->CollectRead();
+    if (state < 0) return -1;
+    if (state > 0) {
+      if (F->OutputHave == 0 && !F->IssueRead()) return -1;  // an empty write: read on
+      continue;
+    }
+    // An ended interpreter's last bytes may still be on their way to the read.
+    if (F->HasEnded && !F->AwaitedLastOutput) {
+      F->AwaitedLastOutput = true;
+      if (WaitForSingleObject(F->Output.Event.Get(), kLastOutputMs) == WAIT_OBJECT_0) continue;
+    }
+    return 0;
+  }
+}
+
+int TCgiProcess::WriteInput(const char* block, int n) {
+  TPipeIo& in = F->Input;
+  if (in.Closed) return -1;
+  if (in.Pending) {
+    DWORD put = 0;
+    if (!GetOverlappedResult(in.Pipe.Get(), &in.Overlapped, &put, FALSE)) {
+      if (GetLastError() == ERROR_IO_INCOMPLETE) return 0;
+      in.Pending = false;
+      in.Close();
+      return -1;
+    }
+    in.Pending = false;
+  }
+  std::memcpy(in.Buffer.get(), block, static_cast<std::size_t>(n));
+  in.Prepare();
+  if (!WriteFile(in.Pipe.Get(), in.Buffer.get(), static_cast<DWORD>(n), nullptr, &in.Overlapped) &&
+      GetLastError() != ERROR_IO_PENDING) {
+    in.Close();  // the page closed its input or ended
+    return -1;
+  }
+  in.Pending = true;
+  return n;
+}
+
+bool TCgiProcess::Ended() {
+  if (F->HasEnded || !F->Process.Valid()) return true;
+  // A wait that fails counts as an end: nothing more can be learnt of it.
+  DWORD r = WaitForSingleObject(F->Process.Get(), 0);
+  F->HasEnded = r == WAIT_OBJECT_0 || r == WAIT_FAILED;
+  return F->HasEnded;
+}
+
+bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) {
+  HANDLE handles[3];
+  DWORD count = 0;
+  if (F->Output.Pending) handles[count++] = F->Output.Event.Get();
+  if (wantInput && F->Input.Pending) handles[count++] = F->Input.Event.Get();
+  if (!F->HasEnded && F->Process.Valid()) handles[count++] = F->Process.Get();
+  if (wantSocket) {
+    if (count > 0 && WaitForMultipleObjects(count, handles, FALSE, 0) != WAIT_TIMEOUT) return true;
+    // WSAPoll, not select: a connection reset by the peer shows as a hang-up
+    // here, where select (under Wine) never finds it readable.
+    WSAPOLLFD poll{static_cast<SOCKET>(socket), POLLRDNORM, 0};
+    int ready = WSAPoll(&poll, 1, timeoutMs < kSocketSliceMs ? timeoutMs : kSocketSliceMs);
+    return ready <= 0 || (poll.revents & POLLRDNORM) != 0 || (poll.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+  }
+  if (count == 0) {
+    Sleep(static_cast<DWORD>(timeoutMs < 10 ? timeoutMs : 10));
+    return true;
+  }
+  WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(timeoutMs));
+  return true;
+}
+
+void TCgiProcess::Finish() {
+  if (F->Process.Valid()) {
+    TerminateProcess(F->Process.Get(), 0);
+    F->Process.Close();
+    F->HasEnded = true;
+  }
+  F->Output.Close();
+  F->Input.Close();
+}
+
+std::vector<std::string> InterpreterEnvironment(const std::vector<std::string>& variables, const std::string&) {
+  // The interpreter also inherits the server's own environment (SystemRoot,
+  // TEMP, PATH...), without any variable of the table that this run did not set.
+  std::vector<std::string> env = variables;
+  char* inherited = GetEnvironmentStringsA();
+  if (inherited == nullptr) return env;
+  for (const char* p = inherited; *p != '\0'; p += std::strlen(p) + 1) {
+    const char* eq = std::strchr(p + 1, '=');  // "=C:=C:\..." entries name a drive
+    std::string name = eq == nullptr ? std::string(p) : std::string(p, eq);
+    if (!cgi_env::IsCgiName(name)) env.emplace_back(p);
+  }
+  FreeEnvironmentStringsA(inherited);
+  return env;
+}

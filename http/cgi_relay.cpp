@@ -1,0 +1,161 @@
+// cgi_relay.cpp - the gateway's pump between the connection and the interpreter.
+#include "http/cgi_relay.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "http/ostrel.h"
+#include "net/exceptions.h"
+#include "net/tcp_connection.h"
+
+namespace {
+
+// A page that never prints an empty line must not make the head grow without end.
+constexpr std::size_t kMaxHeaderBlock = 64 * 1024;
+constexpr int kOutputChunk = 64 * 1024;
+// Each side gets a bounded turn so that a fast one cannot starve the other.
+constexpr int kTurnsPerRound = 16;
+// Waits are woken by events; the slice only bounds how late a dropped
+// connection is noticed where the platform cannot wait on the socket.
+constexpr int kWaitSliceMs = 100;
+
+class TRelay {
+ public:
+  TRelay(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount)
+      : FConnection(connection), FChild(child), FBodyLeft(bodyCount), FOutput(new char[kOutputChunk]) {
+    NextBlock();
+  }
+
+  void Run() {
+    for (;;) {
+      if (!FConnection.IsConnected()) throw EIdConnClosedGracefully();
+      // Taken before the output is read: once the interpreter has ended, a pipe
+      // that then runs empty holds nothing more of it.
+      const bool ended = FChild.Ended();
+      bool progress = PumpOutput();
+      progress = PumpBody(ended) || progress;
+      if (ended && FOutputDrained && BodyDone()) break;
+      if (progress) continue;
+      socket_t socket = FConnection.SocketHandler()->Endpoint().Handle();
+      if (!FChild.Wait(socket, FWantSocket, FWantInput, kWaitSliceMs)) throw EIdConnClosedGracefully();
+    }
+    FinishHead();
+  }
+
+ private:
+  bool BodyDone() const { return FBlockSize == 0; }
+
+  void NextBlock() {
+    FBlockSize = static_cast<int>(std::min<std::int64_t>(FBodyLeft, kCgiInputBlock));
+    FBodyLeft -= FBlockSize;
+    FBlockFill = 0;
+  }
+
+  bool PumpOutput() {
+    bool progress = false;
+    for (int turn = 0; turn < kTurnsPerRound; ++turn) {
+      int n = FChild.ReadOutput(FOutput.get(), kOutputChunk);
+      if (n > 0) {
+        Deliver(FOutput.get(), static_cast<std::size_t>(n));
+        progress = true;
+        continue;
+      }
+      if (n < 0 && !FOutputEnded) {
+        FOutputEnded = true;
+        FinishHead();  // a head without an empty line goes as it came
+        progress = true;  // the child is ending: look at it before waiting
+      }
+      FOutputDrained = true;
+      return progress;
+    }
+    FOutputDrained = false;
+    return progress;
+  }
+
+  // Fills the current block from the connection and hands it over; once the
+  // interpreter takes no more input, the rest of the body is read and dropped,
+  // so that closing the connection cannot reset it under the reply.
+  bool PumpBody(bool ended) {
+    FWantSocket = FWantInput = false;
+    if (ended) FInputOpen = false;
+    bool progress = false;
+    for (int turn = 0; turn < kTurnsPerRound && !BodyDone(); ++turn) {
+      if (FBlockFill < FBlockSize) {
+        TIdInputQueue& queue = FConnection.InputQueue();
+        if (queue.Size() == 0 && FConnection.FillInputQueue(true, 0, false) <= 0) {
+          FWantSocket = true;
+          return progress;
+        }
+        std::size_t take = std::min<std::size_t>(queue.Size(), static_cast<std::size_t>(FBlockSize - FBlockFill));
+        queue.Take(FBlock + FBlockFill, take);
+        FBlockFill += static_cast<int>(take);
+        progress = true;
+        continue;
+      }
+      if (FInputOpen) {
+        int taken = FChild.WriteInput(FBlock, FBlockSize);
+        if (taken == 0) {
+          FWantInput = true;
+          return progress;
+        }
+        if (taken < 0) FInputOpen = false;
+      }
+      NextBlock();
+      progress = true;
+    }
+    return progress;
+  }
+
+  void Deliver(const char* data, std::size_t n) {
+    if (FHeadDone) {
+      FConnection.WriteBytes(data, static_cast<int>(n));
+      return;
+    }
+    const std::size_t searchFrom = FHead.size() < 3 ? 0 : FHead.size() - 3;
+    FHead.append(data, n);
+    const std::size_t blank = FHead.find("\r\n\r\n", searchFrom);
+    if (blank != std::string::npos) {
+      std::string rest = FHead.substr(blank + 4);
+      FHead.resize(blank + 4);
+      FinishHead();
+      FConnection.WriteText(rest);
+    } else if (FHead.size() >= kMaxHeaderBlock) {
+      FinishHead();
+    }
+  }
+
+  void FinishHead() {
+    if (FHeadDone || FHead.empty()) return;
+    FConnection.WriteText(CgiReplyHead(FHead));
+    FHeadDone = true;
+    std::string().swap(FHead);
+  }
+
+  TIdTCPConnection& FConnection;
+  TCgiChild& FChild;
+  std::int64_t FBodyLeft;  // body bytes not yet given to a block
+  char FBlock[kCgiInputBlock];
+  int FBlockSize = 0;  // 0: the body is consumed
+  int FBlockFill = 0;
+  bool FInputOpen = true;
+  bool FWantSocket = false;
+  bool FWantInput = false;
+  std::unique_ptr<char[]> FOutput;
+  bool FOutputDrained = false;
+  bool FOutputEnded = false;
+  std::string FHead;
+  bool FHeadDone = false;
+};
+
+}  // namespace
+
+void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount) {
+  TRelay relay(connection, child, bodyCount);
+  relay.Run();
+}
+
+std::string CgiReplyHead(const std::string& headerBlock) {
+  const std::string status = TOstrel::GetHeaderValue(headerBlock, "status");
+  return "HTTP/1.1 " + (status.empty() ? std::string("200 OK") : status) +
+         "\r\nServer: Ovrin\r\nConnection: close\r\n" + headerBlock;
+}

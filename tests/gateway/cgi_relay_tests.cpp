@@ -1,0 +1,128 @@
+// cgi_relay_tests.cpp - the relay between a real connection and a scripted
+// interpreter: body blocks, the reply head, and a page that stops reading.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <thread>
+
+#include "http/cgi_relay.h"
+#include "net/loopback_client.h"
+#include "net/server_harness.h"
+
+namespace {
+
+constexpr const char* kRanEmpty = "";  // an output step where nothing is waiting
+
+// Gives its output steps one per read, takes input as told, and ends once both
+// are done; it is busy every other time a block is offered.
+class TScriptedChild : public TCgiChild {
+ public:
+  TScriptedChild(std::deque<std::string> output, std::size_t inputWanted, bool closesInput = false)
+      : FOutput(std::move(output)), FInputWanted(inputWanted), FClosesInput(closesInput) {}
+
+  int ReadOutput(char* buffer, int n) override {
+    if (FOutput.empty()) return -1;
+    std::string step = FOutput.front();
+    FOutput.pop_front();
+    if (step.empty()) return 0;
+    EXPECT_LE(static_cast<int>(step.size()), n);
+    step.copy(buffer, step.size());
+    return static_cast<int>(step.size());
+  }
+  int WriteInput(const char* block, int n) override {
+    if (FClosesInput) return -1;
+    if ((FOffers++ % 2) == 0) return 0;
+    Blocks.push_back(n);
+    Input.append(block, static_cast<std::size_t>(n));
+    return n;
+  }
+  bool Ended() override { return FOutput.empty() && (FClosesInput || Input.size() >= FInputWanted); }
+  bool Wait(socket_t, bool, bool, int) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+  }
+
+  std::vector<int> Blocks;
+  std::string Input;
+
+ private:
+  std::deque<std::string> FOutput;
+  std::size_t FInputWanted;
+  bool FClosesInput;
+  int FOffers = 0;
+};
+
+// Serves one connection through the relay; returns what the client received.
+std::string Exchange(TScriptedChild& child, std::int64_t bodyCount, const std::string& body,
+                     std::size_t pieceSize = 1000) {
+  TTestServer server([&](TIdPeerThread& thread) {
+    RelayCgi(*thread.Connection(), child, bodyCount);
+    thread.Connection()->CloseConnection();
+  });
+  TLoopbackClient client;
+  EXPECT_TRUE(client.Connect(server.Port));
+  for (std::size_t at = 0; at < body.size(); at += pieceSize) {
+    EXPECT_TRUE(client.Send(body.substr(at, pieceSize)));
+    SleepMs(1);
+  }
+  std::string reply;
+  EXPECT_TRUE(client.ReadToEnd(reply, 10000));
+  EXPECT_TRUE(server.WaitIdle());
+  return reply;
+}
+
+std::string Pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + (i * 7) % 26);
+  return s;
+}
+
+const std::string kServerLines = "Server: Ovrin\r\nConnection: close\r\n";
+
+}  // namespace
+
+TEST(CgiRelayTest, BodyGoesInWholeBlocksOf4096AndTheRest) {
+  const std::string body = Pattern(10000);
+  TScriptedChild child({"Content-Type: text/plain\r\n\r\nok"}, body.size());
+  std::string reply = Exchange(child, 10000, body, 3333);
+  EXPECT_EQ(child.Blocks, (std::vector<int>{4096, 4096, 1808}));
+  EXPECT_EQ(child.Input, body);
+  EXPECT_EQ(reply, "HTTP/1.1 200 OK\r\n" + kServerLines + "Content-Type: text/plain\r\n\r\nok");
+}
+
+TEST(CgiRelayTest, HeaderBlockSplitAcrossReadsGivesItsStatus) {
+  TScriptedChild child({"Status: 404 Not", " Found\r\nX-A: 1\r", "\n\r", "\nbody", kRanEmpty, "more"}, 0);
+  EXPECT_EQ(Exchange(child, 0, ""),
+            "HTTP/1.1 404 Not Found\r\n" + kServerLines + "Status: 404 Not Found\r\nX-A: 1\r\n\r\nbodymore");
+}
+
+// A pause inside the header block must not decide the status.
+TEST(CgiRelayTest, HeaderBlockWaitsForItsEmptyLine) {
+  TScriptedChild child({"X-A: 1\r\n", kRanEmpty, kRanEmpty, "Status: 500 Late\r\n\r\nbody"}, 0);
+  EXPECT_EQ(Exchange(child, 0, ""), "HTTP/1.1 500 Late\r\n" + kServerLines + "X-A: 1\r\nStatus: 500 Late\r\n\r\nbody");
+}
+
+TEST(CgiRelayTest, OutputWithoutEmptyLineFollowsTheServerLines) {
+  TScriptedChild child({"no empty", " line"}, 0);
+  EXPECT_EQ(Exchange(child, 0, ""), "HTTP/1.1 200 OK\r\n" + kServerLines + "no empty line");
+}
+
+TEST(CgiRelayTest, NoOutputNoReply) {
+  TScriptedChild child({}, 0);
+  EXPECT_EQ(Exchange(child, 0, ""), "");
+}
+
+TEST(CgiRelayTest, BodyThatThePageDoesNotReadIsStillConsumed) {
+  const std::string body = Pattern(300000);
+  TScriptedChild child({"A: b\r\n\r\n", "done"}, 0, true);
+  EXPECT_EQ(Exchange(child, static_cast<std::int64_t>(body.size()), body, 65536),
+            "HTTP/1.1 200 OK\r\n" + kServerLines + "A: b\r\n\r\ndone");
+  EXPECT_TRUE(child.Blocks.empty());
+}
+
+TEST(CgiRelayTest, ReplyHeadTakesTheStatusValueAsItIs) {
+  EXPECT_EQ(CgiReplyHead("Status: 302 Found\r\nLocation: /x\r\n\r\n"),
+            "HTTP/1.1 302 Found\r\n" + kServerLines + "Status: 302 Found\r\nLocation: /x\r\n\r\n");
+  EXPECT_EQ(CgiReplyHead("status:   201 Made  \r\n\r\n"), "HTTP/1.1 201 Made\r\n" + kServerLines + "status:   201 Made  \r\n\r\n");
+  EXPECT_EQ(CgiReplyHead("X-Status: 500\r\n\r\n"), "HTTP/1.1 200 OK\r\n" + kServerLines + "X-Status: 500\r\n\r\n");
+}

@@ -1,0 +1,293 @@
+// gateway_tests.cpp - pages run through the real web server and interpreter:
+// the Debian php-cgi on Linux, and the stand-in CGI program on both builds.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "gateway/cgi_table.h"
+#include "gateway/gateway_site.h"
+#include "gateway/test_host.h"
+#include "http/ostrel.h"
+#include "http/web_server.h"
+#include "net/loopback_client.h"
+#include "net/server_harness.h"
+#include "net/temp_dir.h"
+#include "sys/cpu_time.h"
+
+namespace {
+
+#ifdef _WIN32
+const char* const kInterpreterName = "php.exe";
+const char* const kEchoProgram = "cgi_echo.exe";
+#else
+const char* const kInterpreterName = "php-cgi";
+const char* const kEchoProgram = "cgi_echo";
+#endif
+
+// Made before any thread exists: the private network must cover the server's.
+const bool kPrivateNetwork = EnterPrivateNetwork();
+
+const std::string kServerLines = "Server: Ovrin\r\nConnection: close\r\n";
+
+std::string Pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + i / 4099) & 0xff);
+  return s;
+}
+
+std::string BigPageOutput() {
+  std::string piece;
+  for (int i = 0; i < 4096; ++i) piece += "0123456789abcdef";
+  std::string all;
+  for (int i = 0; i < 128; ++i) all += piece;
+  return all;
+}
+
+std::string Post(const std::string& page, const std::string& length, const std::string& extra = "") {
+  return "POST " + page + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/octet-stream\r\n" +
+         (length.empty() ? "" : "Content-Length: " + length + "\r\n") + extra + "\r\n";
+}
+
+// The body of a reply after the interpreter's header block.
+std::string BodyOf(const std::string& reply) {
+  std::size_t blank = reply.find("\r\n\r\n");
+  return blank == std::string::npos ? std::string() : reply.substr(blank + 4);
+}
+
+class GatewayTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    App.MakeDir("www/sub");
+    App.MakeDir("php");
+    for (const TGatewayPage& page : kGatewayPages) App.Write(std::string("www/") + page.Name, page.Text);
+    App.Write("php/php.ini", kGatewayPhpIni);
+    const std::filesystem::path interpreter = App.Path() / "php" / kInterpreterName;
+    if (GetParam() == "php-cgi") {
+      if (!std::filesystem::exists("/usr/bin/php-cgi")) GTEST_SKIP() << "php-cgi is not installed";
+      std::filesystem::create_symlink("/usr/bin/php-cgi", interpreter);
+    } else {
+      std::filesystem::path echo = std::filesystem::path(TOstrel::GetExePath()).parent_path() / kEchoProgram;
+      std::filesystem::copy_file(echo, interpreter);
+    }
+    TOstrel::OverrideAppDir(App.Text());
+    Port = GatewayTestPort();
+    Server = std::make_unique<TWebServer>();
+    // Another run may still hold the port for a moment; never free it by force.
+    for (int attempt = 0; attempt < 50 && !Server->Active(); ++attempt) {
+      TLoopbackClient probe;
+      if (!probe.Connect(Port)) Server->Start(Port);
+      if (!Server->Active()) SleepMs(200);
+    }
+    ASSERT_TRUE(Server->Active());
+  }
+
+  void TearDown() override {
+    Server.reset();
+    TOstrel::OverrideAppDir("");
+  }
+
+  std::string Fetch(const std::string& request, int timeoutMs = 20000) {
+    TLoopbackClient client;
+    EXPECT_TRUE(client.Connect(Port));
+    EXPECT_TRUE(client.Send(request));
+    std::string reply;
+    EXPECT_TRUE(client.ReadToEnd(reply, timeoutMs));
+    return reply;
+  }
+
+  // Sends the body from a thread of its own while the reply is read, as a
+  // browser does; returns the reply.
+  std::string Exchange(const std::string& head, const std::string& body) {
+    TLoopbackClient client;
+    EXPECT_TRUE(client.Connect(Port));
+    std::atomic<bool> sent{false};
+    std::thread sender([&] { sent = client.Send(head) && client.Send(body); });
+    std::string reply;
+    EXPECT_TRUE(client.ReadToEnd(reply, 120000));
+    sender.join();
+    EXPECT_TRUE(sent);
+    return reply;
+  }
+
+  bool WaitNoChildren(int timeoutMs = 5000) {
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+      if (ChildProcessCount() <= 0) return true;
+      SleepMs(20);
+    }
+    return false;
+  }
+
+  std::string Native(const std::string& relative) { return App.Text(relative); }
+
+  TTempDir App{"ostrel-gateway"};
+  std::unique_ptr<TWebServer> Server;
+  int Port = 0;
+};
+
+}  // namespace
+
+TEST_P(GatewayTest, GetWithQueryGivesTheTableInOrder) {
+  std::string reply = Fetch(
+      "GET /env.php?a=1&b=%41 HTTP/1.1\r\nHost: example.test:8080\r\nCookie: id=7\r\nAccept: */*\r\n"
+      "User-Agent: gateway-test\r\n\r\n");
+  ASSERT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n" + kServerLines, 0), 0u) << reply.substr(0, 300);
+  TEnvDump env = ParseEnvDump(reply);
+  ASSERT_TRUE(env.Valid) << reply.substr(0, 300);
+  const std::vector<std::string> table = CgiTableNames(false);
+  ASSERT_GE(env.Names.size(), table.size());
+  EXPECT_EQ(std::vector<std::string>(env.Names.begin(), env.Names.begin() + static_cast<long>(table.size())), table);
+  EXPECT_EQ(env.Values["REQUEST_METHOD"], "GET");
+  EXPECT_EQ(env.Values["QUERY_STRING"], "a=1&b=%41");
+  EXPECT_EQ(env.Values["PATH_INFO"], "/env.php");
+  EXPECT_EQ(env.Values["PATH_TRANSLATED"], Native("www/env.php"));
+  EXPECT_EQ(env.Values["APPL_PHYSICAL_PATH"], Native("www") + TOstrel::PathDelim());
+  EXPECT_EQ(env.Values["SERVER_NAME"], "example.test");
+  EXPECT_EQ(env.Values["SERVER_PORT"], "8080");
+  EXPECT_EQ(env.Values["REMOTE_ADDR"], "127.0.0.1");
+  EXPECT_EQ(env.Values["HTTP_COOKIE"], "id=7");
+  EXPECT_EQ(env.Values["CONTENT_LENGTH"], "0");
+  EXPECT_EQ(env.Values["ALL_RAW"],
+            "Accept: */*\r\nAccept-Language: \r\nConnection: \r\nHost: example.test:8080\r\n"
+            "User-Agent: gateway-test\r\nCookie: id=7\r\nAccept-Encoding: \r\n");
+  EXPECT_EQ(env.Input, "");
+#ifndef _WIN32
+  // The system's interpreter reads the written configuration and no other.
+  ASSERT_GE(env.Names.size(), table.size() + 4);
+  EXPECT_EQ(env.Names[table.size()], "PHPRC");
+  EXPECT_EQ(env.Values["PHPRC"], Native("php"));
+  EXPECT_EQ(env.Names[table.size() + 1], "PHP_INI_SCAN_DIR");
+  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], "");
+  EXPECT_EQ(env.Values.count("PATH"), 1u);
+#endif
+}
+
+TEST_P(GatewayTest, PostBodyOf10000BytesReachesThePageWhole) {
+  const std::string body = Pattern(10000);
+  std::string reply = Exchange(Post("/env.php", "10000", "Cookie: id=7\r\n"), body);
+  TEnvDump env = ParseEnvDump(reply);
+  ASSERT_TRUE(env.Valid) << reply.substr(0, 300);
+  const std::vector<std::string> table = CgiTableNames(true);
+  ASSERT_GE(env.Names.size(), table.size());
+  EXPECT_EQ(std::vector<std::string>(env.Names.begin(), env.Names.begin() + static_cast<long>(table.size())), table);
+  EXPECT_EQ(env.Values["CONTENT_LENGTH"], "10000");
+  EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "10000");
+  EXPECT_EQ(env.Values["CONTENT_TYPE"], "application/octet-stream");
+  EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "no-cache");
+  EXPECT_EQ(env.Values.count("HTTP_COOKIE"), 0u);
+  EXPECT_TRUE(env.Input == body) << "input of " << env.Input.size() << " bytes differs";
+}
+
+TEST_P(GatewayTest, GetAfterPostSeesNoneOfThePostVariables) {
+  ASSERT_TRUE(ParseEnvDump(Exchange(Post("/env.php", "5"), "hello")).Valid);
+  TEnvDump env = ParseEnvDump(Fetch("GET /env.php HTTP/1.1\r\nHost: h\r\n\r\n"));
+  ASSERT_TRUE(env.Valid);
+  for (const char* name : {"HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL"})
+    EXPECT_EQ(env.Values.count(name), 0u) << name;
+  EXPECT_EQ(env.Values["CONTENT_LENGTH"], "0");
+  EXPECT_EQ(env.Values["CONTENT_TYPE"], "");
+}
+
+TEST_P(GatewayTest, StatusHeaderBecomesTheStatusLine) {
+  std::string reply = Fetch("GET /status.php HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(reply.rfind("HTTP/1.1 404 Not Found\r\n" + kServerLines + "Status: 404 Not Found\r\n", 0), 0u) << reply;
+  EXPECT_EQ(BodyOf(reply), "missing");
+}
+
+TEST_P(GatewayTest, OutputWithoutEmptyLineIsSentAsItCame) {
+  EXPECT_EQ(Fetch("GET /nohead.php HTTP/1.1\r\n\r\n"), "HTTP/1.1 200 OK\r\n" + kServerLines + "no empty line");
+}
+
+TEST_P(GatewayTest, DirectoryWithTrailingSlashRunsItsIndexPage) {
+  TEnvDump env = ParseEnvDump(Fetch("GET /sub/ HTTP/1.1\r\n\r\n"));
+  ASSERT_TRUE(env.Valid);
+  EXPECT_EQ(env.Values["PATH_INFO"], "/sub/");
+  EXPECT_EQ(env.Values["SCRIPT_NAME"], "/sub/");
+  EXPECT_EQ(env.Values["URL"], "/sub/");
+  EXPECT_EQ(env.Values["PATH_TRANSLATED"], Native("www/sub/index.php"));
+}
+
+TEST_P(GatewayTest, PhpIniBesideThePageIsDeletedFirst) {
+  App.Write("www/php.ini", "[PHP]\r\nauto_prepend_file = /nonexistent\r\n");
+  EXPECT_EQ(BodyOf(Fetch("GET /ini.php HTTP/1.1\r\n\r\n")), "ini=no");
+  EXPECT_FALSE(std::filesystem::exists(App.Path() / "www" / "php.ini"));
+}
+
+TEST_P(GatewayTest, PostWithoutAUsableLengthFailsUnanswered) {
+  for (const char* length : {"", "-5", "abc", "12x"}) {
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(Port));
+    ASSERT_TRUE(client.Send(Post("/env.php", length) + "hello"));
+    std::string reply;
+    EXPECT_TRUE(client.ReadToEnd(reply, 10000)) << length;
+    EXPECT_EQ(reply, "") << length;
+  }
+  EXPECT_TRUE(WaitNoChildren());
+}
+
+TEST_P(GatewayTest, PageThatIgnoresA10MiBBodyAndPrints8MiB) {
+  const std::string body = Pattern(10 * 1024 * 1024);
+  std::string reply = Exchange(Post("/big.php", std::to_string(body.size())), body);
+  EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n" + kServerLines, 0), 0u);
+  EXPECT_TRUE(BodyOf(reply) == BigPageOutput()) << "body of " << BodyOf(reply).size() << " bytes differs";
+}
+
+TEST_P(GatewayTest, PageThatEchoesA10MiBBodyAsItReadsIt) {
+  const std::string body = Pattern(10 * 1024 * 1024);
+  std::string reply = Exchange(Post("/echo.php", std::to_string(body.size())), body);
+  EXPECT_TRUE(BodyOf(reply) == body) << "echo of " << BodyOf(reply).size() << " bytes differs";
+}
+
+TEST_P(GatewayTest, ClientGoneMidBodyEndsTheInterpreter) {
+  {
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(Port));
+    ASSERT_TRUE(client.Send(Post("/echo.php", "1000000") + Pattern(5000)));
+    std::string some;
+    client.Receive(some, 1000);  // the stand-in answers at once; php-cgi waits for its first 8 KiB
+  }
+  EXPECT_TRUE(WaitNoChildren());
+  EXPECT_EQ(BodyOf(Fetch("GET /status.php HTTP/1.1\r\n\r\n")), "missing");
+}
+
+TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(Port));
+  ASSERT_TRUE(client.Send("GET /forever.php HTTP/1.1\r\n\r\n"));
+  std::string reply;
+  for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
+  ASSERT_NE(reply.find("started\n"), std::string::npos) << reply;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Server->Stop());
+  EXPECT_LT(ElapsedMs(start), 3000);
+  EXPECT_TRUE(WaitNoChildren());
+}
+
+TEST_P(GatewayTest, WaitingForAPageKeepsNoCoreBusy) {
+  const double before = ProcessCpuSeconds();
+  EXPECT_EQ(BodyOf(Fetch("GET /sleep.php HTTP/1.1\r\n\r\n")), "awake");
+  EXPECT_LT(ProcessCpuSeconds() - before, 0.15);
+}
+
+TEST_P(GatewayTest, ConcurrentRunsEachSeeTheirOwnRequest) {
+  constexpr int kClients = 8;
+  std::string queries[kClients];
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kClients; ++i)
+    clients.emplace_back([this, i, &queries] {
+      queries[i] = ParseEnvDump(Fetch("GET /env.php?n=" + std::to_string(i) + " HTTP/1.1\r\n\r\n"))
+                       .Values["QUERY_STRING"];
+    });
+  for (auto& t : clients) t.join();
+  for (int i = 0; i < kClients; ++i) EXPECT_EQ(queries[i], "n=" + std::to_string(i));
+}
+
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(Interpreters, GatewayTest, ::testing::Values("cgi_echo"));
+#else
+INSTANTIATE_TEST_SUITE_P(Interpreters, GatewayTest, ::testing::Values("php-cgi", "cgi_echo"),
+                         [](const auto& param) { return param.param == "php-cgi" ? "PhpCgi" : "CgiEcho"; });
+#endif
