@@ -201,9 +201,9 @@ bool TCgiProcess::Ended() {
   if (F->HasEnded || F->Pid <= 0) return true;
   if (!F->MayHaveEnded) return false;
   F->MayHaveEnded = false;
-  // WNOWAIT leaves the child unreaped, so its id cannot be reused before Finish.
+  // Reaped here when it has ended; Finish then neither kills nor waits.
   siginfo_t info{};
-  int r = ::waitid(P_PID, static_cast<id_t>(F->Pid), &info, WEXITED | WNOHANG | WNOWAIT);
+  int r = ::waitid(P_PID, static_cast<id_t>(F->Pid), &info, WEXITED | WNOHANG);
   if ((r == 0 && info.si_pid == F->Pid) || (r != 0 && errno == ECHILD)) F->HasEnded = true;
   // Whatever the child wrote before it ended must now be read to the end.
   if (F->HasEnded) F->PipeWasEmptied = false;
@@ -236,14 +236,16 @@ bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int tim
 }
 
 void TCgiProcess::Finish() {
-  if (F->Pid > 0) {
-    if (!F->HasEnded) ::kill(F->Pid, SIGKILL);
+  // A reaped child's id may belong to another process by now: only a child
+  // not yet seen to end is killed and waited for.
+  if (F->Pid > 0 && !F->HasEnded) {
+    ::kill(F->Pid, SIGKILL);
     int status;
     while (::waitpid(F->Pid, &status, 0) < 0 && errno == EINTR) {
     }
-    F->Pid = -1;
-    F->HasEnded = true;
   }
+  F->Pid = -1;
+  F->HasEnded = true;
   F->OutRead.Close();
   F->InWrite.Close();
   F->OutputClosed = F->InputClosed = true;

@@ -117,16 +117,16 @@ class TRelay {
     if (blank != std::string::npos) {
       std::string rest = FHead.substr(blank + 4);
       FHead.resize(blank + 4);
-      FinishHead();
-      FConnection.WriteText(rest);
+      FinishHead(rest);
     } else if (FHead.size() >= kMaxHeaderBlock) {
       FinishHead();
     }
   }
 
-  void FinishHead() {
+  // Writes the reply head, with the first output after the header block.
+  void FinishHead(const std::string& after = std::string()) {
     if (FHeadDone || FHead.empty()) return;
-    FConnection.WriteText(CgiReplyHead(FHead));
+    FConnection.WriteText(CgiReplyHead(FHead) + after);
     FHeadDone = true;
     std::string().swap(FHead);
   }
