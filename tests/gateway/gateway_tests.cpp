@@ -181,6 +181,16 @@ TEST_P(GatewayTest, PostBodyOf10000BytesReachesThePageWhole) {
   EXPECT_TRUE(env.Input == body) << "input of " << env.Input.size() << " bytes differs";
 }
 
+TEST_P(GatewayTest, LowerCasePostKeepsItsMethodAndForwardsItsBody) {
+  std::string head = Post("/env.php", "5");
+  head.replace(0, 4, "post");
+  TEnvDump env = ParseEnvDump(Exchange(head, "hello"));
+  ASSERT_TRUE(env.Valid);
+  EXPECT_EQ(env.Values["REQUEST_METHOD"], "post");
+  EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "5");
+  EXPECT_EQ(env.Input, "hello");
+}
+
 TEST_P(GatewayTest, GetAfterPostSeesNoneOfThePostVariables) {
   ASSERT_TRUE(ParseEnvDump(Exchange(Post("/env.php", "5"), "hello")).Valid);
   TEnvDump env = ParseEnvDump(Fetch("GET /env.php HTTP/1.1\r\nHost: h\r\n\r\n"));
