@@ -56,6 +56,9 @@ struct TPipeIo {
   bool Closed = false;
 
   explicit TPipeIo(DWORD size) : Buffer(new char[size]) {}
+  ~TPipeIo() { Cancel(); }
+  TPipeIo(const TPipeIo&) = delete;
+  TPipeIo& operator=(const TPipeIo&) = delete;
 
   void Prepare() {
     std::memset(&Overlapped, 0, sizeof Overlapped);
