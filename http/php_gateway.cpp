@@ -40,7 +40,7 @@ void TWebServer::RunPhp(TIdPeerThread& thread, const std::string& request, const
   if (connection.SocketHandler() == nullptr) throw std::runtime_error("connection closed");
 
   const cgi_env::TCgiValues values{FWebRoot, scriptFile, connection.SocketHandler()->Endpoint().RemoteAddress(),
-                                   TOstrel::GetLocalIP()};
+                                   FLocalIP};
   const std::vector<std::string> environment =
       InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(FPhpExe)));
 

@@ -35,6 +35,11 @@ void TWebServer::Start(int port) {
   const std::string appDir = TOstrel::GetAppDir();
   FWebRoot = appDir + TOstrel::PathDelim() + "www";
   FPhpExe = FindInterpreter(appDir);
+  try {
+    FLocalIP = TOstrel::GetLocalIP();
+  } catch (...) {
+    FLocalIP.clear();  // no address: the pages see an empty LOCAL_ADDR
+  }
   for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
     try {
       FServer->Bindings().Clear();

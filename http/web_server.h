@@ -38,5 +38,8 @@ class TWebServer {
   std::unique_ptr<TIdTCPServer> FServer;
   std::string FWebRoot;  // written by Start only, after its Stop
   std::string FPhpExe;   // "" when no interpreter was there at Start
+  // The machine's address for the pages, looked up once per Start: a host-name
+  // lookup on every page would cost more than relaying the page itself.
+  std::string FLocalIP;
   bool FActive = false;
 };
