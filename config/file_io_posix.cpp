@@ -8,29 +8,9 @@
 #include <system_error>
 
 #include "config/file_io.h"
+#include "sys/scoped_fd_posix.h"
 
 namespace {
-
-class TFd {
- public:
-  explicit TFd(int fd) : FFd(fd) {}
-  ~TFd() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  bool Valid() const { return FFd >= 0; }
-  int Get() const { return FFd; }
-  // Closing is where some file systems report a failed write.
-  int Close() {
-    int fd = FFd;
-    FFd = -1;
-    return ::close(fd);
-  }
-
- private:
-  int FFd;
-};
 
 fileio::TOsError Failure(int code, bool opened) {
   if (code == 0) code = EIO;
@@ -73,7 +53,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 TOsError LoadBytes(const std::string& path, std::string& content) {
-  TFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  TScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file.Valid()) return Failure(errno, false);
   content.clear();
   char buffer[65536];
@@ -87,7 +67,7 @@ TOsError LoadBytes(const std::string& path, std::string& content) {
 }
 
 TOsError StoreBytes(const std::string& path, const std::string& content) {
-  TFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  TScopedFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!file.Valid()) return Failure(errno, false);
   std::size_t done = 0;
   while (done < content.size()) {

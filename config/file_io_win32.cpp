@@ -5,23 +5,9 @@
 #include <algorithm>
 
 #include "config/file_io.h"
+#include "sys/scoped_handle_win32.h"
 
 namespace {
-
-class TFileHandle {
- public:
-  explicit TFileHandle(HANDLE handle) : FHandle(handle) {}
-  ~TFileHandle() {
-    if (Valid()) CloseHandle(FHandle);
-  }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  bool Valid() const { return FHandle != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return FHandle; }
-
- private:
-  HANDLE FHandle;
-};
 
 // The system's message for code; the trailing line break and full stop go,
 // as the error box adds its own.
@@ -56,7 +42,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 TOsError LoadBytes(const std::string& path, std::string& content) {
-  TFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  TScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failure(GetLastError(), false);
   content.clear();
@@ -70,7 +56,7 @@ TOsError LoadBytes(const std::string& path, std::string& content) {
 }
 
 TOsError StoreBytes(const std::string& path, const std::string& content) {
-  TFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  TScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failure(GetLastError(), false);
   std::size_t done = 0;

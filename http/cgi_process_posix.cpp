@@ -15,53 +15,30 @@
 #include <utility>
 
 #include "http/cgi_process.h"
+#include "sys/scoped_fd_posix.h"
 
 static_assert(kCgiInputBlock <= PIPE_BUF, "a block must reach a non-blocking pipe whole or not at all");
 
 namespace {
 
-class TFd {
- public:
-  TFd() = default;
-  explicit TFd(int fd) : FFd(fd) {}
-  ~TFd() { Close(); }
-  TFd(TFd&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
-  TFd& operator=(TFd&& other) noexcept {
-    if (this != &other) {
-      Close();
-      FFd = std::exchange(other.FFd, -1);
-    }
-    return *this;
-  }
-  int Get() const { return FFd; }
-  bool Valid() const { return FFd >= 0; }
-  void Close() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-  }
-
- private:
-  int FFd = -1;
-};
-
 // A server started without standard streams could get 0, 1 or 2 for a pipe
 // end, which the child's own dup2 calls would then overwrite.
-bool KeepAboveStdio(TFd& fd) {
+bool KeepAboveStdio(TScopedFd& fd) {
   if (fd.Get() > STDERR_FILENO) return true;
-  fd = TFd(::fcntl(fd.Get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+  fd = TScopedFd(::fcntl(fd.Get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
   return fd.Valid();
 }
 
-bool MakePipe(TFd& readEnd, TFd& writeEnd) {
+bool MakePipe(TScopedFd& readEnd, TScopedFd& writeEnd) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  readEnd = TFd(fds[0]);
-  writeEnd = TFd(fds[1]);
+  readEnd = TScopedFd(fds[0]);
+  writeEnd = TScopedFd(fds[1]);
   return KeepAboveStdio(readEnd) && KeepAboveStdio(writeEnd);
 }
 
 // A fresh pipe end has no status flags to keep.
-bool SetNonBlocking(const TFd& fd) { return ::fcntl(fd.Get(), F_SETFL, O_NONBLOCK) == 0; }
+bool SetNonBlocking(const TScopedFd& fd) { return ::fcntl(fd.Get(), F_SETFL, O_NONBLOCK) == 0; }
 
 // What the child needs, prepared before the fork: after vfork it may only
 // make system calls on these.
@@ -111,8 +88,8 @@ class TSignalsBlocked {
 }  // namespace
 
 struct TCgiProcess::TImpl {
-  TFd OutRead;  // the server's end of the output pipe, non-blocking
-  TFd InWrite;  // the server's end of the input pipe, non-blocking
+  TScopedFd OutRead;  // the server's end of the output pipe, non-blocking
+  TScopedFd InWrite;  // the server's end of the input pipe, non-blocking
   pid_t Pid = -1;
   bool HasEnded = false;
   // Set by what an ending child causes (its output closing, its input
@@ -130,7 +107,7 @@ TCgiProcess::~TCgiProcess() { Finish(); }
 
 bool TCgiProcess::Start(const std::string& program, const std::vector<std::string>& environment,
                         const std::string& dir) {
-  TFd inRead, inWrite, outRead, outWrite;
+  TScopedFd inRead, inWrite, outRead, outWrite;
   if (!MakePipe(inRead, inWrite) || !MakePipe(outRead, outWrite)) return false;
   if (!SetNonBlocking(inWrite) || !SetNonBlocking(outRead)) return false;
 

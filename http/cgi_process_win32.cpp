@@ -12,6 +12,7 @@
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
 #include "net/stack.h"
+#include "sys/scoped_handle_win32.h"
 
 namespace {
 
@@ -22,34 +23,10 @@ constexpr int kSocketSliceMs = 5;
 // How long an ended interpreter's last output may take to arrive.
 constexpr DWORD kLastOutputMs = 100;
 
-class THandle {
- public:
-  THandle() = default;
-  explicit THandle(HANDLE h) : FHandle(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-  ~THandle() { Close(); }
-  THandle(THandle&& other) noexcept : FHandle(std::exchange(other.FHandle, nullptr)) {}
-  THandle& operator=(THandle&& other) noexcept {
-    if (this != &other) {
-      Close();
-      FHandle = std::exchange(other.FHandle, nullptr);
-    }
-    return *this;
-  }
-  HANDLE Get() const { return FHandle; }
-  bool Valid() const { return FHandle != nullptr; }
-  void Close() {
-    if (FHandle != nullptr) CloseHandle(FHandle);
-    FHandle = nullptr;
-  }
-
- private:
-  HANDLE FHandle = nullptr;
-};
-
 // One overlapped operation on a pipe end: its event, its buffer, whether it runs.
 struct TPipeIo {
-  THandle Pipe;
-  THandle Event{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  TScopedHandle Pipe;
+  TScopedHandle Event{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   OVERLAPPED Overlapped{};
   std::unique_ptr<char[]> Buffer;
   bool Pending = false;
@@ -82,7 +59,7 @@ struct TPipeIo {
 
 // A pipe whose server end is overlapped and private to this process, and whose
 // child end is an ordinary handle, not yet inheritable.
-bool MakePipe(bool serverReads, THandle& serverEnd, THandle& childEnd) {
+bool MakePipe(bool serverReads, TScopedHandle& serverEnd, TScopedHandle& childEnd) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     LARGE_INTEGER tick;
     QueryPerformanceCounter(&tick);
@@ -91,12 +68,12 @@ bool MakePipe(bool serverReads, THandle& serverEnd, THandle& childEnd) {
               static_cast<unsigned long>(tick.HighPart), static_cast<unsigned long>(tick.LowPart), attempt);
     const DWORD access = (serverReads ? PIPE_ACCESS_INBOUND : PIPE_ACCESS_OUTBOUND) | FILE_FLAG_OVERLAPPED |
                          FILE_FLAG_FIRST_PIPE_INSTANCE;
-    THandle server(CreateNamedPipeA(name, access, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kPipeBuffer,
+    TScopedHandle server(CreateNamedPipeA(name, access, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, kPipeBuffer,
                                     kPipeBuffer, 0, nullptr));
     if (!server.Valid()) continue;  // the name was taken: try another
     // The rights CreatePipe gives its ends, so the child sees what it expects.
     const DWORD rights = serverReads ? GENERIC_WRITE | FILE_READ_ATTRIBUTES : GENERIC_READ | FILE_WRITE_ATTRIBUTES;
-    THandle child(CreateFileA(name, rights, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    TScopedHandle child(CreateFileA(name, rights, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!child.Valid()) return false;
     serverEnd = std::move(server);
     childEnd = std::move(child);
@@ -147,14 +124,14 @@ class TInheritList {
   LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
 };
 
-bool Inheritable(const THandle& handle, bool inherit) {
+bool Inheritable(const TScopedHandle& handle, bool inherit) {
   return SetHandleInformation(handle.Get(), HANDLE_FLAG_INHERIT, inherit ? HANDLE_FLAG_INHERIT : 0) != 0;
 }
 
 }  // namespace
 
 struct TCgiProcess::TImpl {
-  THandle Process;
+  TScopedHandle Process;
   TPipeIo Output{kPipeBuffer};  // pipe B's server end, read
   TPipeIo Input{kCgiInputBlock};  // pipe A's server end, written
   DWORD OutputHave = 0;  // bytes of the last completed read not yet handed out
@@ -200,7 +177,7 @@ TCgiProcess::~TCgiProcess() { Finish(); }
 
 bool TCgiProcess::Start(const std::string& program, const std::vector<std::string>& environment,
                         const std::string& dir) {
-  THandle childIn, childOut;
+  TScopedHandle childIn, childOut;
   if (!MakePipe(false, F->Input.Pipe, childIn) || !MakePipe(true, F->Output.Pipe, childOut)) return false;
   if (!F->Input.Event.Valid() || !F->Output.Event.Valid()) return false;
 
@@ -235,7 +212,7 @@ bool TCgiProcess::Start(const std::string& program, const std::vector<std::strin
   childOut.Close();
   if (!started) return false;
   CloseHandle(info.hThread);
-  F->Process = THandle(info.hProcess);
+  F->Process = TScopedHandle(info.hProcess);
   return true;
 }
 

@@ -15,33 +15,11 @@
 
 #include "http/ostrel.h"
 #include "sys/console.h"
+#include "sys/scoped_fd_posix.h"
 
 extern char** environ;
 
 namespace {
-
-// Owns one file descriptor.
-class TScopedFd {
- public:
-  TScopedFd() = default;
-  explicit TScopedFd(int fd) : FFd(fd) {}
-  TScopedFd(const TScopedFd&) = delete;
-  TScopedFd& operator=(const TScopedFd&) = delete;
-  ~TScopedFd() { Close(); }
-
-  int Get() const { return FFd; }
-  void Reset(int fd) {
-    Close();
-    FFd = fd;
-  }
-  void Close() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-  }
-
- private:
-  int FFd = -1;
-};
 
 // Without a process descriptor to wait on, the relay looks at the child this
 // often while the pipe is silent.

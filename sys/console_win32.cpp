@@ -7,31 +7,9 @@
 
 #include "http/ostrel.h"
 #include "sys/console.h"
+#include "sys/scoped_handle_win32.h"
 
 namespace {
-
-// Owns one kernel handle.
-class TScopedHandle {
- public:
-  TScopedHandle() = default;
-  explicit TScopedHandle(HANDLE handle) : FHandle(handle) {}
-  TScopedHandle(const TScopedHandle&) = delete;
-  TScopedHandle& operator=(const TScopedHandle&) = delete;
-  ~TScopedHandle() { Close(); }
-
-  HANDLE Get() const { return FHandle; }
-  HANDLE* Receive() {
-    Close();
-    return &FHandle;
-  }
-  void Close() {
-    if (FHandle != nullptr) CloseHandle(FHandle);
-    FHandle = nullptr;
-  }
-
- private:
-  HANDLE FHandle = nullptr;
-};
 
 // How long the relay waits on the child while the pipe is empty: short enough
 // that the output keeps flowing, long enough that no core is kept busy.
