@@ -6,7 +6,6 @@
 namespace native_fs {
 
 bool FileExists(const std::string& path);       // a file, not a directory
-bool DirectoryExists(const std::string& path);
 enum class TPathKind { None, File, Directory };
 TPathKind KindOf(const std::string& path);
 // Named so that the Windows headers' DeleteFile macro cannot rewrite it.

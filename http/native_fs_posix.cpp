@@ -17,8 +17,6 @@ TPathKind KindOf(const std::string& path) {
 
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
 
-bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
-
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string Combine(const std::string& fileName, const std::string& dir) {

@@ -34,7 +34,6 @@ class TIdThread {
 
   // Called on the thread itself: its object is deleted when it ends.
   void FreeOnTerminate() { FFreeOnTerminate = true; }
-  bool FreeingOnTerminate() const { return FFreeOnTerminate; }
 
   const std::string& TerminatingExceptionClass() const { return FTerminatingExceptionClass; }
   const std::string& TerminatingException() const { return FTerminatingException; }
