@@ -6,6 +6,7 @@
 
 #include "http/ostrel.h"
 #include "net/exceptions.h"
+#include "net/stack.h"
 #include "net/tcp_connection.h"
 
 namespace {
@@ -18,6 +19,10 @@ constexpr int kTurnsPerRound = 16;
 // Waits are woken by events; the slice only bounds how late a dropped
 // connection is noticed where the platform cannot wait on the socket.
 constexpr int kWaitSliceMs = 100;
+// Output leaves marked "more follows", so that what a page writes in quick
+// succession (php-cgi writes each header line on its own) shares a segment
+// with the connection's end; once the page is quiet this long, it is pushed.
+constexpr int kCoalesceMs = 2;
 
 class TRelay {
  public:
@@ -32,14 +37,21 @@ class TRelay {
       // Taken before the output is read: once the interpreter has ended, a pipe
       // that then runs empty holds nothing more of it.
       const bool ended = FChild.Ended();
-      bool progress = PumpOutput();
-      progress = PumpBody(ended) || progress;
+      const bool output = PumpOutput();
+      const bool body = PumpBody(ended);
       if (ended && FOutputDrained && BodyDone()) break;
-      if (progress) continue;
+      if (output) FQuietWaits = 0;
+      if (output || body) continue;
       socket_t socket = FConnection.SocketHandler()->Endpoint().Handle();
-      if (!FChild.Wait(socket, FWantSocket, FWantInput, kWaitSliceMs)) throw EIdConnClosedGracefully();
+      if (FHeld && FQuietWaits > 0) {
+        TIdStack::Push(socket);
+        FHeld = false;
+      }
+      ++FQuietWaits;
+      if (!FChild.Wait(socket, FWantSocket, FWantInput, FHeld ? kCoalesceMs : kWaitSliceMs))
+        throw EIdConnClosedGracefully();
     }
-    FinishHead();
+    FinishHead();  // the closing that follows pushes what is held
   }
 
  private:
@@ -108,7 +120,8 @@ class TRelay {
 
   void Deliver(const char* data, std::size_t n) {
     if (FHeadDone) {
-      FConnection.WriteBytes(data, static_cast<int>(n));
+      FConnection.WriteBytes(data, static_cast<int>(n), true);
+      FHeld = true;
       return;
     }
     const std::size_t searchFrom = FHead.size() < 3 ? 0 : FHead.size() - 3;
@@ -126,8 +139,9 @@ class TRelay {
   // Writes the reply head, with the first output after the header block.
   void FinishHead(const std::string& after = std::string()) {
     if (FHeadDone || FHead.empty()) return;
-    FConnection.WriteText(CgiReplyHead(FHead) + after);
+    FConnection.WriteText(CgiReplyHead(FHead) + after, true);
     FHeadDone = true;
+    FHeld = true;
     std::string().swap(FHead);
   }
 
@@ -145,6 +159,8 @@ class TRelay {
   bool FOutputEnded = false;
   std::string FHead;
   bool FHeadDone = false;
+  bool FHeld = false;     // output written but perhaps not yet sent
+  int FQuietWaits = 0;    // waits since the last output
 };
 
 }  // namespace

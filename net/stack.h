@@ -43,6 +43,8 @@ class TIdStack {
   // moreFollows: hold a short piece for the next one (where the platform can),
   // so a reply head and a small body leave in one segment.
   static int Send(socket_t s, const void* buffer, int length, bool moreFollows = false);
+  // Sends at once what earlier sends held back with moreFollows.
+  static void Push(socket_t s);
 
   // Ends the socket from any thread: a call blocked on it on another thread
   // returns. Returns true when the handle was released too; false when the

@@ -154,6 +154,12 @@ int TIdStack::WaitReadable(socket_t s, int timeoutMs) {
   }
 }
 
+// Clearing the cork, even one never set, pushes what MSG_MORE held back.
+void TIdStack::Push(socket_t s) {
+  int off = 0;
+  ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
+}
+
 int TIdStack::Recv(socket_t s, void* buffer, int length) {
   for (;;) {
     ssize_t r = ::recv(s, buffer, static_cast<size_t>(length), 0);

@@ -98,6 +98,9 @@ int TIdStack::Send(socket_t s, const void* buffer, int length, bool /*moreFollow
   return r == SOCKET_ERROR ? Fail() : r;
 }
 
+// Nothing is ever held back here.
+void TIdStack::Push(socket_t) {}
+
 bool TIdStack::Disconnect(socket_t s) {
   ::shutdown(s, SD_BOTH);
   ::closesocket(s);

@@ -126,3 +126,27 @@ TEST(CgiRelayTest, ReplyHeadTakesTheStatusValueAsItIs) {
   EXPECT_EQ(CgiReplyHead("status:   201 Made  \r\n\r\n"), "HTTP/1.1 201 Made\r\n" + kServerLines + "status:   201 Made  \r\n\r\n");
   EXPECT_EQ(CgiReplyHead("X-Status: 500\r\n\r\n"), "HTTP/1.1 200 OK\r\n" + kServerLines + "X-Status: 500\r\n\r\n");
 }
+
+// Output is held briefly so that pieces written together leave together, but
+// a page that then goes quiet must not keep what it wrote from the browser.
+TEST(CgiRelayTest, OutputBeforeAPauseArrivesWithoutWaitingForMore) {
+  std::deque<std::string> steps = {"Content-Type: text/plain\r\n\r\n", "first"};
+  steps.insert(steps.end(), 400, kRanEmpty);  // about 400 ms of quiet
+  steps.push_back("second");
+  TScriptedChild child(steps, 0);
+  TTestServer server([&](TIdPeerThread& thread) {
+    RelayCgi(*thread.Connection(), child, 0);
+    thread.Connection()->CloseConnection();
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  const auto start = std::chrono::steady_clock::now();
+  std::string reply;
+  while (reply.find("first") == std::string::npos && ElapsedMs(start) < 5000) client.Receive(reply, 50);
+  const long long firstMs = ElapsedMs(start);
+  EXPECT_LT(firstMs, 150) << "a held piece waited for the kernel's own timer";
+  EXPECT_EQ(reply.find("second"), std::string::npos);
+  EXPECT_TRUE(client.ReadToEnd(reply, 10000));
+  EXPECT_EQ(reply, "HTTP/1.1 200 OK\r\n" + kServerLines + "Content-Type: text/plain\r\n\r\nfirstsecond");
+  EXPECT_TRUE(server.WaitIdle());
+}
