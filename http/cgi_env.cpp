@@ -2,6 +2,7 @@
 #include "http/cgi_env.h"
 
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "http/ostrel.h"
@@ -13,29 +14,34 @@ namespace {
 // Names in the order they are first set; setting a name again keeps its place.
 class TVariables {
  public:
-  void Set(const std::string& name, const std::string& value) {
+  TVariables() { FEntries.reserve(64); }
+  void Set(std::string_view name, std::string value) {
     for (auto& entry : FEntries)
       if (entry.first == name) {
-        entry.second = value;
+        entry.second = std::move(value);
         return;
       }
-    FEntries.emplace_back(name, value);
+    FEntries.emplace_back(name, std::move(value));
   }
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
-    lines.reserve(FEntries.size());
-    for (const auto& [name, value] : FEntries) lines.push_back(name + "=" + value);
+    lines.reserve(FEntries.size() + 8);  // room for what the platform adds
+    for (const auto& [name, value] : FEntries) {
+      std::string& line = lines.emplace_back();
+      line.reserve(name.size() + 1 + value.size());
+      line.append(name).append(1, '=').append(value);
+    }
     return lines;
   }
 
  private:
-  std::vector<std::pair<std::string, std::string>> FEntries;
+  std::vector<std::pair<std::string_view, std::string>> FEntries;  // names are literals
 };
 
 // One header as ALL_RAW and ALL_HTTP show it.
 struct THeaderLine {
-  std::string Raw;       // "Accept"
-  std::string Variable;  // "HTTP_ACCEPT"
+  std::string_view Raw;       // "Accept"
+  std::string_view Variable;  // "HTTP_ACCEPT"
   std::string Value;
 };
 
@@ -88,7 +94,7 @@ void SetServerRows(TVariables& env, const std::string& request, const TCgiValues
   env.Set("URL", url);
 }
 
-THeaderLine Header(const std::string& request, const std::string& raw, const std::string& variable) {
+THeaderLine Header(const std::string& request, const char* raw, const char* variable) {
   return {raw, variable, TOstrel::GetRequestField(request, raw)};
 }
 
@@ -132,11 +138,11 @@ std::vector<std::string> Build(const std::string& request, const TCgiValues& val
 
   std::string allHttp, allRaw;
   for (const auto& line : lines) {
-    allHttp += line.Variable + ":" + line.Value + "\r\n";
-    allRaw += line.Raw + ": " + line.Value + "\r\n";
+    allHttp.append(line.Variable).append(":").append(line.Value).append("\r\n");
+    allRaw.append(line.Raw).append(": ").append(line.Value).append("\r\n");
   }
-  env.Set("ALL_HTTP", allHttp);
-  env.Set("ALL_RAW", allRaw);
+  env.Set("ALL_HTTP", std::move(allHttp));
+  env.Set("ALL_RAW", std::move(allRaw));
   return env.Lines();
 }
 

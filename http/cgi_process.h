@@ -41,5 +41,5 @@ class TCgiProcess : public TCgiChild {
 // The block the interpreter gets: the request's variables in their order, then
 // what the platform's interpreter needs besides. phpDir is the interpreter's
 // directory, which holds its configuration file.
-std::vector<std::string> InterpreterEnvironment(const std::vector<std::string>& variables,
+std::vector<std::string> InterpreterEnvironment(std::vector<std::string> variables,
                                                 const std::string& phpDir);

@@ -228,9 +228,9 @@ void TCgiProcess::Finish() {
   F->OutputClosed = F->InputClosed = true;
 }
 
-std::vector<std::string> InterpreterEnvironment(const std::vector<std::string>& variables,
+std::vector<std::string> InterpreterEnvironment(std::vector<std::string> variables,
                                                 const std::string& phpDir) {
-  std::vector<std::string> env = variables;
+  std::vector<std::string> env = std::move(variables);
   // The system's php-cgi reads the written configuration and nothing else.
   env.push_back("PHPRC=" + phpDir);
   env.push_back("PHP_INI_SCAN_DIR=");

@@ -308,10 +308,10 @@ void TCgiProcess::Finish() {
   F->Input.Close();
 }
 
-std::vector<std::string> InterpreterEnvironment(const std::vector<std::string>& variables, const std::string&) {
+std::vector<std::string> InterpreterEnvironment(std::vector<std::string> variables, const std::string&) {
   // The interpreter also inherits the server's own environment (SystemRoot,
   // TEMP, PATH...), without any variable of the table that this run did not set.
-  std::vector<std::string> env = variables;
+  std::vector<std::string> env = std::move(variables);
   char* inherited = GetEnvironmentStringsA();
   if (inherited == nullptr) return env;
   for (const char* p = inherited; *p != '\0'; p += std::strlen(p) + 1) {
