@@ -22,13 +22,14 @@ void TWebServer::SendFile(TIdPeerThread& thread, const std::string& fileName) {
   connection.WriteText("HTTP/1.1 200 OK\r\nServer: Ovrin\r\nConnection: close\r\nContent-Type: " + type +
                        "\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n",
                        true);
-  connection.WriteFileContents(file);
+  connection.WriteFileContents(file, true);
   connection.CloseConnection();
 }
 
 void TWebServer::SendRedirect(TIdPeerThread& thread, const std::string& location) {
   TIdTCPConnection& connection = *thread.Connection();
   connection.WriteText("HTTP/1.1 302 Object Moved\r\nServer: Ovrin\r\nConnection: close\r\n"
-                       "Content-Type: text/html\r\nLocation: " + location + "\r\n\r\n");
+                       "Content-Type: text/html\r\nLocation: " + location + "\r\n\r\n",
+                       true);  // leaves with the connection's end
   connection.CloseConnection();
 }

@@ -151,15 +151,15 @@ std::int64_t TIdTCPConnection::WriteFileContents(const std::string& path, bool /
   return WriteFileContents(file);
 }
 
-std::int64_t TIdTCPConnection::WriteFileContents(TIdFileReader& file) {
+std::int64_t TIdTCPConnection::WriteFileContents(TIdFileReader& file, bool closeFollows) {
   const std::int64_t size = file.Size();
   if (!FSendBuffer) FSendBuffer.reset(new char[static_cast<std::size_t>(SendBufferSize)]);
   for (std::int64_t left = size; left > 0;) {
     int chunk = static_cast<int>(std::min<std::int64_t>(left, SendBufferSize));
     int got = file.Read(FSendBuffer.get(), chunk);
     if (got <= 0) throw EIdNoDataToRead();
-    WriteBytes(FSendBuffer.get(), got);
     left -= got;
+    WriteBytes(FSendBuffer.get(), got, closeFollows && left <= 0);
   }
   return size;
 }

@@ -46,7 +46,9 @@ class TIdTCPConnection : public TIdComponent {
   void WriteBytes(const void* buffer, int n, bool moreFollows = false);
   // Sends the whole file in SendBufferSize chunks; returns its size.
   std::int64_t WriteFileContents(const std::string& path, bool transmit = false);
-  std::int64_t WriteFileContents(TIdFileReader& file);
+  // closeFollows: the connection is closed right after, so the last piece may
+  // wait for the close and leave in one segment with the connection's end.
+  std::int64_t WriteFileContents(TIdFileReader& file, bool closeFollows = false);
 
   bool IsConnected();
   void CloseConnection();
