@@ -55,6 +55,18 @@ struct TPipeIo {
     Pipe.Close();
     Closed = true;
   }
+  // Collects the pending operation: 1 done (done holds its count), 0 still
+  // running, -1 failed, and the pipe is then closed.
+  int Collect(DWORD& done) {
+    if (!GetOverlappedResult(Pipe.Get(), &Overlapped, &done, FALSE)) {
+      if (GetLastError() == ERROR_IO_INCOMPLETE) return 0;
+      Pending = false;
+      Close();
+      return -1;
+    }
+    Pending = false;
+    return 1;
+  }
 };
 
 // A pipe whose server end is overlapped and private to this process, and whose
@@ -158,13 +170,8 @@ struct TCgiProcess::TImpl {
   // Collects a finished read: 1 data waiting, 0 still running, -1 closed.
   int CollectRead() {
     DWORD got = 0;
-    if (!GetOverlappedResult(Output.Pipe.Get(), &Output.Overlapped, &got, FALSE)) {
-      if (GetLastError() == ERROR_IO_INCOMPLETE) return 0;
-      Output.Pending = false;
-      Output.Close();
-      return -1;
-    }
-    Output.Pending = false;
+    const int state = Output.Collect(got);
+    if (state != 1) return state;
     OutputHave = got;
     OutputTaken = 0;
     return 1;
@@ -249,13 +256,8 @@ int TCgiProcess::WriteInput(const char* block, int n) {
   if (in.Closed) return -1;
   if (in.Pending) {
     DWORD put = 0;
-    if (!GetOverlappedResult(in.Pipe.Get(), &in.Overlapped, &put, FALSE)) {
-      if (GetLastError() == ERROR_IO_INCOMPLETE) return 0;
-      in.Pending = false;
-      in.Close();
-      return -1;
-    }
-    in.Pending = false;
+    const int state = in.Collect(put);
+    if (state != 1) return state;
   }
   std::memcpy(in.Buffer.get(), block, static_cast<std::size_t>(n));
   in.Prepare();

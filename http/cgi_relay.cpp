@@ -40,14 +40,14 @@ class TRelay {
       const bool output = PumpOutput();
       const bool body = PumpBody(ended);
       if (ended && FOutputDrained && BodyDone()) break;
-      if (output) FQuietWaits = 0;
+      if (output) FWaitedSinceOutput = false;
       if (output || body) continue;
       socket_t socket = FConnection.SocketHandler()->Endpoint().Handle();
-      if (FHeld && FQuietWaits > 0) {
+      if (FHeld && FWaitedSinceOutput) {
         TIdStack::Push(socket);
         FHeld = false;
       }
-      ++FQuietWaits;
+      FWaitedSinceOutput = true;
       if (!FChild.Wait(socket, FWantSocket, FWantInput, FHeld ? kCoalesceMs : kWaitSliceMs))
         throw EIdConnClosedGracefully();
     }
@@ -160,7 +160,7 @@ class TRelay {
   std::string FHead;
   bool FHeadDone = false;
   bool FHeld = false;     // output written but perhaps not yet sent
-  int FQuietWaits = 0;    // waits since the last output
+  bool FWaitedSinceOutput = false;  // a quiet wait has passed since the last output
 };
 
 }  // namespace

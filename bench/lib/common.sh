@@ -69,21 +69,12 @@ free_port() {
 
 port_in_use() { ss -Hltn "sport = :$1" 2>/dev/null | grep -q .; }
 
-# Waits until the tree holds at least $2 descriptors, at most $3 seconds.
-wait_fds_at_least() {
-  local pid=$1 want=$2 limit=$(( $(date +%s) + $3 ))
+# Waits until the tree's descriptor count compares to $3 as $2 says (-ge, -le),
+# at most $4 seconds: wait_fds PID -ge 100 30.
+wait_fds() {
+  local pid=$1 test=$2 want=$3 limit=$(( $(date +%s) + $4 ))
   while [ "$(date +%s)" -le "$limit" ]; do
-    [ "$(tree_fds "$pid")" -ge "$want" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
-
-# Waits until the tree holds at most $2 descriptors, at most $3 seconds.
-wait_fds_at_most() {
-  local pid=$1 want=$2 limit=$(( $(date +%s) + $3 ))
-  while [ "$(date +%s)" -le "$limit" ]; do
-    [ "$(tree_fds "$pid")" -le "$want" ] && return 0
+    [ "$(tree_fds "$pid")" "$test" "$want" ] && return 0
     sleep 0.2
   done
   return 1

@@ -83,7 +83,7 @@ open_idle() {
   done
   # The connections count once the server has accepted them (1% slack for
   # servers that keep fewer descriptors, none for ours).
-  wait_fds_at_least "$pid" $((base + n * 99 / 100)) 30 || log "$name: not all $n connections accepted"
+  wait_fds "$pid" -ge $((base + n * 99 / 100)) 30 || log "$name: not all $n connections accepted"
 }
 
 # Resident memory with IDLE_COUNT idle connections open, and the latency of a
@@ -110,7 +110,7 @@ idle_figures() {
   record idle_lat "$name" "$([ "$worst" = timeout ] && echo none || calc "$worst * 1000" 1)"
   kill -TERM "$client" 2>/dev/null
   wait "$client" 2>/dev/null
-  wait_fds_at_most "$pid" $((base + 10)) 30 || log "$name: idle connections still held after the client ended"
+  wait_fds "$pid" -le $((base + 10)) 30 || log "$name: idle connections still held after the client ended"
 }
 
 # SIGTERM with 100 idle connections open: time until the process has ended.

@@ -23,12 +23,7 @@ class TReadServer : public TTestServer {
   explicit TReadServer(TRead& r)
       : TTestServer([&r](TIdPeerThread& t) {
           std::string head;
-          TCaught error;
-          try {
-            head = TOstrel::ReadRequest(t);
-          } catch (const std::exception& e) {
-            error = Describe(e);
-          }
+          const TCaught error = CaughtFrom([&] { head = TOstrel::ReadRequest(t); });
           std::size_t queued = t.Connection()->InputQueue().Size();
           r.Update([&] {
             r.Head = head;

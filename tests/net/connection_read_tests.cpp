@@ -92,14 +92,9 @@ TEST(ConnectionRead, PeerClosingInsideADeclaredBodyEndsReadExactGracefully) {
   } s;
   TTestServer server([&](TIdPeerThread& t) {
     auto& c = *t.Connection();
-    TCaught error;
     std::string after;
     char body[100];
-    try {
-      c.ReadExact(body, 100);
-    } catch (const std::exception& e) {
-      error = Describe(e);
-    }
+    const TCaught error = CaughtFrom([&] { c.ReadExact(body, 100); });
     std::size_t queued = c.InputQueue().Size();
     try {
       // What arrived before the close is still there for a read that fits.
@@ -136,12 +131,7 @@ TEST(ConnectionRead, DropSocketFromAnotherThreadWakesABlockedRead) {
   } s;
   TTestServer server([&](TIdPeerThread& t) {
     s.Update([&] { s.Connection = t.Connection(); });
-    TCaught error;
-    try {
-      t.Connection()->ReadByte();
-    } catch (const std::exception& e) {
-      error = Describe(e);
-    }
+    const TCaught error = CaughtFrom([&] { t.Connection()->ReadByte(); });
     s.Update([&] {
       s.Error = error;
       s.Done = true;

@@ -23,13 +23,8 @@ struct TWriteResult : TShared {
 std::string Serve(TWriteResult& r, std::function<std::int64_t(TIdTCPConnection&)> write) {
   TTestServer server([&](TIdPeerThread& t) {
     auto& c = *t.Connection();
-    TCaught error;
     std::int64_t sent = -1;
-    try {
-      sent = write(c);
-    } catch (const std::exception& e) {
-      error = Describe(e);
-    }
+    const TCaught error = CaughtFrom([&] { sent = write(c); });
     bool connected = c.IsConnected();
     r.Update([&] {
       r.Error = error;
@@ -201,12 +196,7 @@ TEST(ConnectionWrite, ResetDuringAFileRaisesConnectionResetBy10054) {
     TTestServer server([&](TIdPeerThread& t) {
       auto& c = *t.Connection();
       s.Update([&] { s.Writing = true; });
-      TCaught error;
-      try {
-        c.WriteFileContents(path, false);
-      } catch (const std::exception& e) {
-        error = Describe(e);
-      }
+      const TCaught error = CaughtFrom([&] { c.WriteFileContents(path, false); });
       bool connected = c.IsConnected();
       s.Update([&] {
         s.Error = error;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 
 #include "net/loopback_client.h"
 
@@ -56,17 +55,6 @@ int TLoopbackClient::Receive(std::string& out, int timeoutMs) {
   ssize_t n = ::recv(Fd(FSocket), buffer, sizeof buffer, 0);
   if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
   return n < 0 ? -1 : static_cast<int>(n);
-}
-
-bool TLoopbackClient::ReadToEnd(std::string& out, int timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    int n = Receive(out, static_cast<int>(left.count()));
-    if (n == 0) return true;
-    if (n < 0) return false;
-  }
 }
 
 void TLoopbackClient::ShutdownSend() { ::shutdown(Fd(FSocket), SHUT_WR); }

@@ -2,7 +2,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <chrono>
 
 #include "net/loopback_client.h"
 
@@ -65,17 +64,6 @@ int TLoopbackClient::Receive(std::string& out, int timeoutMs) {
   int n = ::recv(Sock(FSocket), buffer, sizeof buffer, 0);
   if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
   return n < 0 ? -1 : n;
-}
-
-bool TLoopbackClient::ReadToEnd(std::string& out, int timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    int n = Receive(out, static_cast<int>(left.count()));
-    if (n == 0) return true;
-    if (n < 0) return false;
-  }
 }
 
 void TLoopbackClient::ShutdownSend() { ::shutdown(Sock(FSocket), SD_SEND); }

@@ -56,6 +56,17 @@ inline TCaught Describe(const std::exception& e) {
   return c;
 }
 
+// Runs step and describes what it raised; an empty TCaught when nothing.
+template <typename Step>
+TCaught CaughtFrom(Step&& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    return Describe(e);
+  }
+  return {};
+}
+
 // A server listening on 0.0.0.0 at a free port, with the handler as OnConnect.
 class TTestServer {
  public:

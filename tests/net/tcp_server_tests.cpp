@@ -152,12 +152,7 @@ TEST(TcpServer, DeactivationWakesAnIdleClientsReadWithinAFewPolls) {
   } s;
   TTestServer server([&](TIdPeerThread& t) {
     s.Update([&] { s.Reading = true; });
-    TCaught error;
-    try {
-      t.Connection()->ReadByte();
-    } catch (const std::exception& e) {
-      error = Describe(e);
-    }
+    const TCaught error = CaughtFrom([&] { t.Connection()->ReadByte(); });
     s.Update([&] {
       s.Error = error;
       s.Done = true;
