@@ -156,8 +156,11 @@
         }
         const result = reply && reply.files && reply.files[0];
         if (result && result.stored) {
-          const renamed = result.stored !== job.file.name ? ' (saved as “' + result.stored + '”: that name was taken)' : '';
-          finish(job, true, 'Uploaded' + renamed + '.');
+          const renamed = {
+            taken: ' (saved as “' + result.stored + '”: that name was taken)',
+            cleaned: ' (renamed “' + result.stored + '”: file names cannot hold some of its characters)',
+          };
+          finish(job, true, 'Uploaded' + (renamed[result.renamed] || '') + '.');
         } else {
           const reason = (result && result.error) || (reply && reply.error) ||
             'The server answered with an error (' + xhr.status + ').';
