@@ -99,6 +99,7 @@ function site_error(int $code, string $message): void
         $title = $code . ' ' . (SITE_STATUS_TEXT[$code] ?? 'Error');
         echo "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             . '<meta name="viewport" content="width=device-width, initial-scale=1">'
+            . '<meta name="color-scheme" content="light dark">'
             . '<title>' . h($title) . '</title><link rel="icon" href="/assets/icon.svg" type="image/svg+xml">'
             . '<link rel="stylesheet" href="/assets/site.css"></head>'
             . '<body class="error-page"><main class="error-box"><h1>' . h($title) . '</h1>'
