@@ -16,8 +16,9 @@ const ZIP_U32_MAX = 0xFFFFFFFF;
 /**
  * Every folder and file below $dir (which lies in $root), depth first in name
  * order. An entry is a packed string: "D" or "F", size, mtime, device and
- * inode, then the path relative to $dir with "/" separators. Links to folders are not followed, so
- * a loop cannot hold the walk. Null when there are more than $limit entries.
+ * inode, then the path relative to $dir with "/" separators. Links to folders
+ * are not followed, so a loop cannot hold the walk. Null when there are more
+ * than $limit entries.
  */
 function zip_collect(string $root, string $dir, int $limit = ZIP_MAX_ENTRIES): ?array
 {
@@ -185,8 +186,9 @@ function zip_send(array $entries, string $root, string $dir, string $prefix): vo
     foreach ($entries as $entry) {
         [$isDir, $size, $mtime, $rel, $dev, $ino] = zip_unpack($entry);
         $name = $prefix . $rel . ($isDir ? '/' : '');
-        $fh = $isDir ? null : zip_open_listed($root, $dir . site_sep() . str_replace('/', site_sep(), $rel), $dev, $ino);
+        $path = $dir . site_sep() . str_replace('/', site_sep(), $rel);
         // One opened file serves the checksum and the data.
+        $fh = $isDir ? null : zip_open_listed($root, $path, $dev, $ino);
         $crc = $isDir ? 0 : zip_crc($fh, $size);
         $header = zip_local_header($name, $size, $mtime, $crc);
         echo $header;
