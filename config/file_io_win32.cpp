@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "base/scoped_handle_win32.h"
 #include "config/file_io.h"
-#include "sys/scoped_handle_win32.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "base/text.h"
 #include "config/config_error.h"
 #include "config/file_io.h"
 #include "config/ini_file.h"
@@ -14,7 +15,6 @@
 #include "config/text_lines.h"
 #include "config/upload_dir.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 
 namespace {
 

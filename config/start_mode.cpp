@@ -1,7 +1,7 @@
 // start_mode.cpp - command-line splitting and the "-auto" test.
 #include "config/start_mode.h"
 
-#include "http/text.h"
+#include "base/text.h"
 
 namespace startmode {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "net/component.h"
 #include "net/exceptions.h"
 #include "net/stack.h"

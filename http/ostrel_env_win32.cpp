@@ -4,8 +4,8 @@
 
 #include <mutex>
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "net/tcp_connection.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/scoped_fd_posix.h"
 #include "http/ostrel.h"
 #include "sys/console.h"
-#include "sys/scoped_fd_posix.h"
 
 extern char** environ;
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "base/scoped_handle_win32.h"
 #include "http/ostrel.h"
 #include "sys/console.h"
-#include "sys/scoped_handle_win32.h"
 
 namespace {
 

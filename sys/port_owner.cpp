@@ -4,8 +4,8 @@
 
 #include <string_view>
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 
 namespace port_owner {
 namespace {

@@ -1,8 +1,8 @@
 // dir_list.cpp - TDirList: the shared-directory list's add, delete, load and save.
 #include "ui/dir_list.h"
 
+#include "base/text.h"
 #include "config/kelv.h"
-#include "http/text.h"
 
 std::string TDirList::DriveRootAsDrive(const std::string& path) {
   return path.size() <= 3 ? path.substr(0, 2) : path;

@@ -1,5 +1,5 @@
 // text.cpp - trimming, case and cutting of 8-bit text.
-#include "http/text.h"
+#include "base/text.h"
 
 namespace text {
 
