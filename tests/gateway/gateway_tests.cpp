@@ -13,10 +13,10 @@
 #include "gateway/test_host.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
 #include "net/temp_dir.h"
-#include "sys/cpu_time.h"
+#include "support/cpu_time.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
 #include "net/temp_dir.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 namespace {
 

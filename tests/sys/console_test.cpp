@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <random>
 
-#include "cpu_time.h"
 #include "http/ostrel.h"
+#include "support/cpu_time.h"
 #include "sys/console.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // temp_dir.cpp - throw-away directories and whole-file helpers for the tests.
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <filesystem>
 #include <fstream>
