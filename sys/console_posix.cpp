@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "base/scoped_fd_posix.h"
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 #include "sys/console.h"
 
 extern char** environ;
@@ -167,6 +167,8 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 
 }  // namespace console
 
-std::string TOstrel::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
+std::string TOstrelSystem::GetSystemDir() { return "/bin"; }
+
+std::string TOstrelSystem::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
   return console::Run(commandLine, throughInterpreter, GetSystemDir());
 }

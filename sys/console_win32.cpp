@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "base/scoped_handle_win32.h"
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 #include "sys/console.h"
 
 namespace {
@@ -106,6 +106,12 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 
 }  // namespace console
 
-std::string TOstrel::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
+std::string TOstrelSystem::GetSystemDir() {
+  char dir[260] = {};
+  GetSystemDirectoryA(dir, sizeof dir);
+  return dir;
+}
+
+std::string TOstrelSystem::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
   return console::Run(commandLine, throughInterpreter, GetSystemDir());
 }

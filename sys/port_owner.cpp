@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "base/text.h"
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 
 namespace port_owner {
 namespace {
@@ -129,7 +129,7 @@ std::uint64_t SocketInode(const std::string& linkTarget) {
 
 }  // namespace port_owner
 
-void TOstrel::FreePort(int port) {
+void TOstrelSystem::FreePort(int port) {
   int pid = FindPortOwner(port);
   if (pid != 0) KillProcess(pid);
 }

@@ -10,7 +10,7 @@
 #include <memory>
 #include <sstream>
 
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 #include "sys/port_owner.h"
 
 namespace {
@@ -63,7 +63,7 @@ std::map<std::uint64_t, int> SocketHolders(const std::vector<std::uint64_t>& ino
 
 }  // namespace
 
-int TOstrel::FindPortOwner(int port) {
+int TOstrelSystem::FindPortOwner(int port) {
   std::vector<std::uint64_t> inodes = port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp"), port);
   for (std::uint64_t inode : port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp6"), port))
     inodes.push_back(inode);

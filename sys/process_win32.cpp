@@ -4,9 +4,9 @@
 #include <memory>
 #include <type_traits>
 
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 
-void TOstrel::KillProcess(int processId) {
+void TOstrelSystem::KillProcess(int processId) {
   constexpr DWORD kAllAccess = 0x1F0FFF;
   std::unique_ptr<std::remove_pointer_t<HANDLE>, decltype(&CloseHandle)> process(
       OpenProcess(kAllAccess, TRUE, static_cast<DWORD>(processId)), &CloseHandle);
