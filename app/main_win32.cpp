@@ -9,7 +9,7 @@
 
 #include "app/run_mode.h"
 #include "base/scoped_handle_win32.h"
-#include "config/start_mode.h"
+#include "base/text.h"
 #include "http/ostrel.h"
 #include "ui/application_window.h"
 #include "ui/main_form.h"
@@ -73,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
     // The same split of the command line that the start mode uses.
-    std::vector<std::string> args = startmode::SplitCommandLine(GetCommandLineA());
+    std::vector<std::string> args = text::SplitCommandLine(GetCommandLineA());
     if (!args.empty()) args.erase(args.begin());
     TRunMode mode = SelectRunMode(startup.wShowWindow == SW_HIDE, args);
     if (mode == TRunMode::ServiceProcess)

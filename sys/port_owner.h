@@ -8,9 +8,6 @@
 
 namespace port_owner {
 
-// Lines of text ended by CR LF, CR or LF.
-std::vector<std::string> SplitLines(const std::string& text);
-
 // The process id on the first "LISTENING" line of a "netstat -a -n -o" listing
 // whose local port equals port, read by the listing's fixed columns; 0 when no
 // line matches. Lines whose port or id text is not a decimal number (IPv6

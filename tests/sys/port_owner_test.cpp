@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
+
 namespace {
 
 using port_owner::ListeningInodes;
@@ -61,11 +63,11 @@ TEST(NetstatListing, MissingPortOrEmptyListingGivesZero) {
 TEST(NetstatListing, LineEndsOfEveryKindSplitAlike) {
   std::string crOnly = Replace(kListing, "\r\n", "\r");
   std::string lfOnly = Replace(kListing, "\r\n", "\n");
-  EXPECT_EQ(port_owner::SplitLines(crOnly), port_owner::SplitLines(kListing));
-  EXPECT_EQ(port_owner::SplitLines(lfOnly), port_owner::SplitLines(kListing));
+  EXPECT_EQ(text::SplitLines(crOnly), text::SplitLines(kListing));
+  EXPECT_EQ(text::SplitLines(lfOnly), text::SplitLines(kListing));
   EXPECT_EQ(PidFromNetstat(crOnly, 60001), 4200);
   EXPECT_EQ(PidFromNetstat(lfOnly, 60001), 4200);
-  EXPECT_EQ(port_owner::SplitLines("a\r\n\r\nb\n\rc"), (std::vector<std::string>{"a", "", "b", "", "c"}));
+  EXPECT_EQ(text::SplitLines("a\r\n\r\nb\n\rc"), (std::vector<std::string>{"a", "", "b", "", "c"}));
 }
 
 TEST(NetstatListing, BracketedAddressesArePassedOver) {
