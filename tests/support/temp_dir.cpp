@@ -45,6 +45,13 @@ std::string TTempDir::MakeDir(const std::string& relative) const {
   return path;
 }
 
+std::string TTempDir::Write(const std::string& relative, const std::string& content) const {
+  std::string path = At(relative);
+  fs::create_directories(fs::path(path).parent_path());
+  Spill(path, content);
+  return path;
+}
+
 TTempAppDir::TTempAppDir(const std::string& tag) : TTempDir(tag) { TOstrel::OverrideAppDir(Path()); }
 
 TTempAppDir::~TTempAppDir() { TOstrel::OverrideAppDir(""); }
