@@ -1,4 +1,4 @@
-// php_gateway.cpp - TWebServer::RunPhp: a ".php" page answered by the PHP
+// web_server_php.cpp - TWebServer::RunPhp: a ".php" page answered by the PHP
 // interpreter through the Common Gateway Interface.
 #include <cstdint>
 #include <stdexcept>
