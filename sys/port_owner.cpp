@@ -69,11 +69,16 @@ std::string_view Field(std::string_view line, std::size_t index) {
 
 }  // namespace
 
+// The first listening line for the port decides: a later line's process is
+// never the answer, since FreePort would end it.
 int PidFromNetstat(const std::string& listing, int port) {
   int pid = 0;
+  bool decided = false;
   text::ForEachLine(listing, [&](std::string_view line) {
-    if (pid > 0 || text::UpperAscii(text::Trim(Column(line, kStateFirst, kStateLength))) != "LISTENING") return;
-    if (NetstatLocalPort(line) == port) pid = NetstatNumber(text::Trim(Column(line, kPidFirst)));
+    if (decided || text::UpperAscii(text::Trim(Column(line, kStateFirst, kStateLength))) != "LISTENING") return;
+    if (NetstatLocalPort(line) != port) return;
+    decided = true;
+    pid = NetstatNumber(text::Trim(Column(line, kPidFirst)));
   });
   return pid > 0 ? pid : 0;
 }

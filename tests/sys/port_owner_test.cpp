@@ -88,8 +88,13 @@ TEST(NetstatListing, HeaderShortAndMalformedLinesNeverMatch) {
   // Only the English state word counts, in any letter case.
   EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "ABHOEREN", "31"), 60001), 0);
   EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "Listening", "31"), 60001), 31);
-  // A malformed line does not hide a good one after it.
-  EXPECT_EQ(PidFromNetstat(Replace(full, "31", "3x1") + "\n" + Line("0.0.0.0:60001", "LISTENING", "32"), 60001), 32);
+}
+
+TEST(NetstatListing, TheFirstListeningLineDecidesEvenWithoutAProcess) {
+  const std::string later = "\n" + Line("127.0.0.1:60001", "LISTENING", "32");
+  EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "LISTENING", "0") + later, 60001), 0);
+  EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "LISTENING", "3x1") + later, 60001), 0);
+  EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "ESTABLISHED", "0") + later, 60001), 32);
 }
 
 // /proc/net/tcp as the kernel writes it (ports and addresses in hex).
