@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/constants.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "ui/application_window.h"
@@ -13,7 +14,7 @@ namespace {
 constexpr UINT kBrowseFlags = 81;  // file-system folders only, an edit box, the resizable dialog
 }
 
-std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kPort); }
+std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort); }
 
 void TfrmMain::LoadDirList() {
   FDirs.Load();
@@ -49,7 +50,7 @@ void TfrmMain::btnDelClick() {
 void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.SelectedCount() > 0); }
 
 void TfrmMain::btnStartClick() {
-  FWebServer->Start(kPort);
+  FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
   if (FWebServer->Active())
     ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
