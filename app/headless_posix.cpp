@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/headless.h"
+#include "app/share_command.h"
 #include "base/constants.h"
 #include "config/kelv.h"
 #include "http/ostrel.h"
@@ -42,7 +43,8 @@ int RunHeadless(bool autoStart) {
   TKelv::WritePhpIni();
   Try([] {
     std::string dirs = TKelv::LoadSharedDirs();
-    std::printf("Shared directories:\n%s", dirs.empty() ? "(none)\n" : dirs.c_str());
+    if (dirs.empty()) dirs = std::string(kNoSharesHint) + "\n";
+    std::printf("Shared directories:\n%s", dirs.c_str());
   });
   Try([] { TKelv::GetAutoRun(); });
   Try([] { std::printf("Default upload directory: %s\n", TKelv::GetUploadDir().c_str()); });

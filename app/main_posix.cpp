@@ -1,5 +1,6 @@
 // main_posix.cpp - the program's entry on Linux: the service commands (a
-// systemd unit) or the headless server, one copy at a time. Exit code 0 always.
+// systemd unit), the shared-directory list switches, or the headless server,
+// one copy at a time. Exit code 0 but for a refused list switch.
 #include <fcntl.h>
 #include <sys/file.h>
 
@@ -9,6 +10,7 @@
 
 #include "app/headless.h"
 #include "app/run_mode.h"
+#include "app/share_command.h"
 #include "base/scoped_fd_posix.h"
 #include "config/kelv.h"
 #include "http/ostrel.h"
@@ -44,11 +46,17 @@ void RunInteractive() {
 }  // namespace
 
 // systemd starts the program with "-auto" directly, so there is no service
-// process mode here.
+// process mode here. A list switch that is refused ends with 1 and serves
+// nothing: the user is told why and tries again.
 int main(int argc, char** argv) {
   try {
     std::vector<std::string> args(argv + 1, argv + argc);
-    TRunMode mode = SelectRunMode(false, args);
+    TRunMode mode = SelectLinuxRunMode(args);
+    if (mode == TRunMode::ListShares) return PrintSharedDirs() ? 0 : 1;
+    if (mode == TRunMode::ShareDirs || mode == TRunMode::UnshareDirs) {
+      if (!ChangeSharedDirs(mode == TRunMode::ShareDirs, {args.begin() + 1, args.end()})) return 1;
+      mode = TRunMode::Interactive;
+    }
     if (mode == TRunMode::Interactive)
       RunInteractive();
     else

@@ -14,6 +14,15 @@ TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& ar
   return TRunMode::Interactive;
 }
 
+TRunMode SelectLinuxRunMode(const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    if (args.front() == "--share") return TRunMode::ShareDirs;
+    if (args.front() == "--unshare") return TRunMode::UnshareDirs;
+    if (args.front() == "--shares") return TRunMode::ListShares;
+  }
+  return SelectRunMode(false, args);
+}
+
 void RunServiceCommand(TRunMode mode, const std::string& exePath) {
   switch (mode) {
     case TRunMode::Install:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Black-box test of the Linux entry: the headless run, one copy at a time,
 # "-auto" with AutoRun off, the service commands with the systemd stand-in,
-# SIGTERM. Runs in a network namespace of its own (unshare -n).
+# SIGTERM, the list switches. Runs in a network namespace of its own (unshare -n).
 # Usage: entry_posix.sh <ostrel>
 set -u
 program=$1
@@ -30,6 +30,8 @@ exit_code() {  # seconds command...: the exit code, or "timeout"
 wait_port 60001 && ok "started without arguments: serves on 60001" || fail "no server on 60001"
 check "the site" "<html>entry</html>" "$(curl -s --max-time 5 http://127.0.0.1:60001/)"
 grep -q "Status: started" "$work/out1.txt" && ok "prints its status" || fail "status: $(cat "$work/out1.txt")"
+grep -q -- "^(none) .*--share <directory>" "$work/out1.txt" && ok "an empty list says how to share" \
+  || fail "no hint: $(cat "$work/out1.txt")"
 check "a second copy ends at once with 0" "0" "$(exit_code 5 "$app/ostrel")"
 check "a second -auto copy too" "0" "$(exit_code 5 "$app/ostrel" -auto)"
 [ -e "$XDG_RUNTIME_DIR/Ostrel File Sharing Server_OneCopyMutex" ] && ok "lock file in XDG_RUNTIME_DIR" \
@@ -76,5 +78,59 @@ printf '[Kelv]\r\nAutoRun=1\r\n' > "$app/Setup.ini"
 wait_port 60001 && ok "-AUTO with AutoRun=1 serves" || fail "-AUTO did not serve"
 [ -s "$app/php/php.ini" ] && ok "php.ini written on an automatic start" || fail "no php.ini"
 kill -TERM "$auto"; wait "$auto"; check "-auto copy ends with 0" "0" "$?"
+wait_closed 60001
+
+# --- the list switches --------------------------------------------------------
+list_is() {  # name path...: the list file holds exactly these lines, each ended by CR LF
+  local name=$1; shift
+  if printf '%s\r\n' "$@" | cmp -s - "$app/www/dirs.ini"; then ok "$name"
+  else fail "$name: [$(tr '\r\n' '|#' < "$app/www/dirs.ini")]"; fi
+}
+refused() {  # name message command...: ends with 1, says message, changes nothing
+  local name=$1 message=$2; shift 2
+  cp "$app/www/dirs.ini" "$work/before.ini"
+  timeout 10 "$@" > /dev/null 2> "$work/refused.err"; local rc=$?
+  if [ $rc -eq 1 ] && grep -qF -- "$message" "$work/refused.err" && cmp -s "$work/before.ini" "$app/www/dirs.ini"
+  then ok "$name"; else fail "$name: rc $rc, said [$(cat "$work/refused.err")]"; fi
+}
+rm -f "$app/www/dirs.ini"
+timeout 10 "$app/ostrel" --shares > "$work/shares.out" 2> "$work/shares.err"
+check "--shares of an empty list: nothing on standard output, 0" "0:" "$?:$(cat "$work/shares.out")"
+grep -q -- "--share <directory>" "$work/shares.err" && ok "--shares says how to share one" || fail "--shares: $(cat "$work/shares.err")"
+mkdir -p "$HOME/Music" "$work/data/sub" "$work/gone"
+ln -s "$work/data/sub" "$work/link"
+
+"$app/ostrel" --share "$HOME/Music/" > "$work/shared.out" 2>&1 & sharing=$!; pids="$sharing"
+wait_port 60001 && ok "--share then serves" || fail "--share did not serve: $(cat "$work/shared.out")"
+list_is "a trailing / is dropped" "$HOME/Music"
+grep -qx "Sharing $HOME/Music" "$work/shared.out" && ok "--share says what it shared" || fail "$(cat "$work/shared.out")"
+# While that copy runs, each switch changes the list and reports the copy (0).
+check "a relative path, while a copy runs" "0" "$(cd "$work" && exit_code 10 "$app/ostrel" --share data)"
+list_is "a relative path is made absolute" "$HOME/Music" "$work/data"
+check "~" "0" "$(exit_code 10 "$app/ostrel" --share '~/Music')"
+list_is "~ is the home directory; a listed folder moves to the end, once" "$work/data" "$HOME/Music"
+exit_code 10 "$app/ostrel" --share "$work/link" "$work/gone" > /dev/null
+list_is "a link is resolved" "$work/data" "$HOME/Music" "$work/data/sub" "$work/gone"
+exit_code 10 "$app/ostrel" --share "$work/data//" "$work/link/../sub/." "$work/data" > /dev/null
+list_is "other names of listed folders add no duplicate" "$HOME/Music" "$work/gone" "$work/data/sub" "$work/data"
+refused "a missing folder is refused" "cannot share \"$work/nope\": no such directory" "$app/ostrel" --share "$work/data" "$work/nope"
+refused "a file is refused" "cannot share \"$app/ostrel\": not a directory" "$app/ostrel" --share "$app/ostrel"
+mkdir -m 000 "$work/locked"
+if [ "$(id -u)" = 0 ]; then  # root reads anything: the unreadable case runs as nobody
+  chmod 755 "$work"
+  refused "an unreadable folder is refused" "it cannot be read" \
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$app/ostrel" --share "$work/locked"
+else
+  refused "an unreadable folder is refused" "it cannot be read" "$app/ostrel" --share "$work/locked"
+fi
+check "--unshare" "0" "$(exit_code 10 "$app/ostrel" --unshare "$work/link/")"
+list_is "--unshare finds a folder by another name" "$HOME/Music" "$work/gone" "$work/data"
+rmdir "$work/gone"
+exit_code 10 "$app/ostrel" --unshare "$work/gone/" > /dev/null
+list_is "--unshare of a folder since deleted" "$HOME/Music" "$work/data"
+refused "--unshare of a folder not listed" "cannot unshare \"$work\": it is not shared" "$app/ostrel" --unshare "$work" "$work/data"
+timeout 10 "$app/ostrel" --shares > "$work/shares.out"
+check "--shares prints the list" "$HOME/Music|$work/data|" "$(tr '\n' '|' < "$work/shares.out")"
+kill -TERM "$sharing"; wait "$sharing"; check "the sharing copy ends with 0" "0" "$?"
 
 finish

@@ -37,3 +37,20 @@ TEST(RunMode, ServiceStartOutranksTheArguments) {
   EXPECT_EQ(TRunMode::ServiceProcess, Mode({}, true));
   EXPECT_EQ(TRunMode::ServiceProcess, Mode({"-INSTALL"}, true));
 }
+
+// The list switches belong to the Linux program alone: the Windows decision
+// takes them for the interactive run, as it takes any other argument.
+TEST(RunMode, ListSwitchesOnLinuxOnly) {
+  const std::vector<std::pair<std::string, TRunMode>> cases = {
+      {"--share", TRunMode::ShareDirs}, {"--unshare", TRunMode::UnshareDirs}, {"--shares", TRunMode::ListShares}};
+  for (const auto& [flag, linuxMode] : cases) {
+    EXPECT_EQ(TRunMode::Interactive, Mode({flag, "/srv"})) << flag;
+    EXPECT_EQ(TRunMode::ServiceProcess, Mode({flag}, true)) << flag;
+    EXPECT_EQ(linuxMode, SelectLinuxRunMode({flag, "/srv"})) << flag;
+  }
+  // Exactly so, and only as the first argument; the rest as on Windows.
+  EXPECT_EQ(TRunMode::Interactive, SelectLinuxRunMode({"--SHARE", "/srv"}));
+  EXPECT_EQ(TRunMode::Interactive, SelectLinuxRunMode({"-auto", "--share", "/srv"}));
+  EXPECT_EQ(TRunMode::Install, SelectLinuxRunMode({"-install", "--share"}));
+  EXPECT_EQ(TRunMode::Interactive, SelectLinuxRunMode({}));
+}
