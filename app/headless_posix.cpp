@@ -37,7 +37,7 @@ void Try(Step step) {
 
 }  // namespace
 
-int RunHeadless(bool autoStart) {
+int RunHeadless(bool autoStart, const std::function<void(const std::string& address)>& started) {
   sigset_t stopSignals = BlockStopSignals();
   if (autoStart && !TKelv::GetAutoRun()) return 0;
   TKelv::WritePhpIni();
@@ -48,12 +48,17 @@ int RunHeadless(bool autoStart) {
   });
   Try([] { TKelv::GetAutoRun(); });
   Try([] { std::printf("Default upload directory: %s\n", TKelv::GetUploadDir().c_str()); });
-  Try([] { std::printf("Tell this URL to your friends: http://%s:%d\n", TOstrel::GetLocalIP().c_str(), kServerPort); });
+  std::string address;
+  Try([&] {
+    address = "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort);
+    std::printf("Tell this URL to your friends: %s\n", address.c_str());
+  });
 
   TWebServer server;
   Try([&] { server.Start(kServerPort); });
   std::printf("Status: %s\n", server.Active() ? "started" : "stopped");
   std::fflush(stdout);
+  started(server.Active() ? address : std::string());
 
   int signal = 0;
   sigwait(&stopSignals, &signal);

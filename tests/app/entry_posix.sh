@@ -33,6 +33,10 @@ grep -q "Status: started" "$work/out1.txt" && ok "prints its status" || fail "st
 grep -q -- "^(none) .*--share <directory>" "$work/out1.txt" && ok "an empty list says how to share" \
   || fail "no hint: $(cat "$work/out1.txt")"
 check "a second copy ends at once with 0" "0" "$(exit_code 5 "$app/ostrel")"
+timeout 10 "$app/ostrel" > "$work/second.out" 2> "$work/second.err"
+grep -qE "is already running \(application directory $app\); it serves at http://[0-9.]+:60001\$" "$work/second.err" \
+  && [ ! -s "$work/second.out" ] && ok "a second copy says where the first serves, on standard error" \
+  || fail "second copy said: [$(cat "$work/second.out" "$work/second.err")]"
 check "a second -auto copy too" "0" "$(exit_code 5 "$app/ostrel" -auto)"
 [ -e "$XDG_RUNTIME_DIR/Ostrel File Sharing Server_OneCopyMutex" ] && ok "lock file in XDG_RUNTIME_DIR" \
   || fail "no lock file"
