@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the program need, when missing.
+# Usage: scripts/setup.sh [--run] [package...]
 set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
           imagemagick curl unzip x11-utils chromium iproute2 util-linux)
+# --run: only what building and running the Linux program needs.
+run_only=false
+if [ "${1:-}" = --run ]; then shift; run_only=true; packages=(cmake make g++ php-cgi); fi
 packages+=("$@")
 # The browser tests need Node.js; the machine's own is used when there is one.
-command -v npm >/dev/null || packages+=(nodejs npm)
+$run_only || command -v npm >/dev/null || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
