@@ -5,9 +5,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "app/run_mode.h"
@@ -40,6 +42,28 @@ std::string Printable(std::string text) {
   return text;
 }
 
+// The holder publishes once its server has started, which takes a moment: a
+// few seconds at most are waited for.
+std::string AwaitRecord(int fd) {
+  for (int i = 0; i < 50; ++i) {
+    std::string record = ReadRecord(fd);
+    if (!record.empty()) return record;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return "";
+}
+
+// The address ends the line, so that a full stop is not copied with it.
+std::string HolderText(const std::string& record) {
+  std::string said = std::string(kApplicationTitle) + " is already running";
+  if (record.empty()) return said + ".";
+  const auto [address, rest] = text::Cut(record, "\n");
+  said += " (application directory " + Printable(text::Cut(rest, "\n").first) + ")";
+  if (address.empty())
+    return said + ", but it is not serving: port " + std::to_string(kServerPort) + " could not be bound.";
+  return said + "; it serves at " + Printable(address);
+}
+
 // Replaces the file's content; false when it could not, which only costs a
 // second copy its message's address.
 bool WriteRecord(int fd, const std::string& record) {
@@ -49,12 +73,12 @@ bool WriteRecord(int fd, const std::string& record) {
 
 }  // namespace
 
-TOneCopyLock::TOneCopyLock() {
-  const std::string path = LockPath();
+TOneCopyLock::TOneCopyLock() : FPath(LockPath()) {
   // No symlinks: /tmp is shared, and the lock must not open someone else's file.
   // Another user's lock file opens read-only: it still locks, without a record.
-  FFile.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
-  if (!FFile.Valid()) FFile.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  FFile.Reset(::open(FPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (!FFile.Valid()) FFile.Reset(::open(FPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+  if (!FFile.Valid()) FOpenError = errno;
   FOwned = FFile.Valid() && ::flock(FFile.Get(), LOCK_EX | LOCK_NB) == 0;
   // The record of a copy that has ended must not be taken for this one's.
   if (FOwned) WriteRecord(FFile.Get(), "");
@@ -65,24 +89,11 @@ void TOneCopyLock::Publish(const std::string& address, const std::string& appDir
 }
 
 void TOneCopyLock::ReportHolder() const {
-  std::string record;
-  // The holder publishes once its server has started, which takes a moment.
-  for (int i = 0; i < 50 && FFile.Valid(); ++i) {
-    record = ReadRecord(FFile.Get());
-    if (!record.empty()) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // A lock that cannot be opened counts as a running copy; the user learns why.
+  if (!FFile.Valid()) {
+    std::fprintf(stderr, "%s cannot open its lock file %s (%s): taken as a copy already running.\n",
+                 kApplicationTitle, FPath.c_str(), std::strerror(FOpenError));
+    return;
   }
-  // The address ends the line, so that a full stop is not copied with it.
-  std::string said = std::string(kApplicationTitle) + " is already running";
-  if (record.empty()) {
-    said += ".";
-  } else {
-    const auto [address, rest] = text::Cut(record, "\n");
-    said += " (application directory " + Printable(text::Cut(rest, "\n").first) + ")";
-    if (address.empty())
-      said += ", but it is not serving: port " + std::to_string(kServerPort) + " could not be bound.";
-    else
-      said += "; it serves at " + Printable(address);
-  }
-  std::fprintf(stderr, "%s\n", said.c_str());
+  std::fprintf(stderr, "%s\n", HolderText(AwaitRecord(FFile.Get())).c_str());
 }

@@ -21,6 +21,8 @@ class TOneCopyLock {
   void ReportHolder() const;
 
  private:
+  std::string FPath;
   TScopedFd FFile;
+  int FOpenError = 0;  // errno of the open that failed
   bool FOwned = false;
 };

@@ -53,10 +53,10 @@ std::string Resolve(const std::string& name, std::string& error) {
   const fs::path real = name.empty() ? fs::path() : fs::canonical(Absolute(name), ec);
   if (name.empty() || ec == std::errc::no_such_file_or_directory) {
     error = "no such directory";
-  } else if (ec) {
-    error = ec.message();
-  } else if (!fs::is_directory(real, ec)) {
+  } else if (ec == std::errc::not_a_directory || (!ec && !fs::is_directory(real, ec))) {
     error = "not a directory";
+  } else if (ec) {
+    error = "it cannot be read (" + ec.message() + ")";
   } else if (::access(real.c_str(), R_OK | X_OK) != 0) {
     error = std::string("it cannot be read (") + std::strerror(errno) + ")";
   } else if (real.native().find_first_of("\r\n") != std::string::npos) {

@@ -137,4 +137,13 @@ timeout 10 "$app/ostrel" --shares > "$work/shares.out"
 check "--shares prints the list" "$HOME/Music|$work/data|" "$(tr '\n' '|' < "$work/shares.out")"
 kill -TERM "$sharing"; wait "$sharing"; check "the sharing copy ends with 0" "0" "$?"
 
+# A link planted in place of the lock file is not followed: the copy ends with
+# 0, saying why, and creates nothing where the link points.
+mkdir -p "$work/run2"
+ln -s "$work/elsewhere" "$work/run2/Ostrel File Sharing Server_OneCopyMutex"
+XDG_RUNTIME_DIR="$work/run2" timeout 10 "$app/ostrel" 2> "$work/link.err"
+check "a linked lock file: ends with 0" "0" "$?"
+grep -q "cannot open its lock file" "$work/link.err" && [ ! -e "$work/elsewhere" ] \
+  && ok "a linked lock file is not followed, and the copy says so" || fail "linked lock: $(cat "$work/link.err")"
+
 finish
