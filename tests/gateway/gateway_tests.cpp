@@ -133,11 +133,13 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
 TEST_P(GatewayTest, GetWithQueryGivesTheTableInOrder) {
   std::string reply = Fetch(
       "GET /env.php?a=1&b=%41 HTTP/1.1\r\nHost: example.test:8080\r\nCookie: id=7\r\nAccept: */*\r\n"
-      "User-Agent: gateway-test\r\n\r\n");
+      "User-Agent: gateway-test\r\nReferer: http://example.test/from\r\nProxy: http://evil.test:3128\r\n"
+      "Authorization: Basic eDp5\r\nRange: bytes=0-9\r\n\r\n");
   ASSERT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n" + kServerLines, 0), 0u) << reply.substr(0, 300);
   TEnvDump env = ParseEnvDump(reply);
   ASSERT_TRUE(env.Valid) << reply.substr(0, 300);
-  const std::vector<std::string> table = CgiTableNames(false);
+  std::vector<std::string> table = CgiNamesBeforeOtherHeaders(false);
+  table.insert(table.end(), {"HTTP_REFERER", "HTTP_RANGE"});
   ASSERT_GE(env.Names.size(), table.size());
   EXPECT_EQ(std::vector<std::string>(env.Names.begin(), env.Names.begin() + static_cast<long>(table.size())), table);
   EXPECT_EQ(env.Values["REQUEST_METHOD"], "GET");
@@ -154,13 +156,27 @@ TEST_P(GatewayTest, GetWithQueryGivesTheTableInOrder) {
             "Accept: */*\r\nAccept-Language: \r\nConnection: \r\nHost: example.test:8080\r\n"
             "User-Agent: gateway-test\r\nCookie: id=7\r\nAccept-Encoding: \r\n");
   EXPECT_EQ(env.Input, "");
-#ifndef _WIN32
-  // The system's interpreter reads the written configuration and no other.
+  EXPECT_EQ(env.Values["DOCUMENT_ROOT"], Native("www"));
+  EXPECT_EQ(env.Values["REQUEST_URI"], "/env.php?a=1&b=%41");
+  EXPECT_EQ(env.Values["SERVER_ADDR"], "127.0.0.1");
+  EXPECT_EQ(env.Values["HTTP_REFERER"], "http://example.test/from");
+  EXPECT_EQ(env.Values["HTTP_RANGE"], "bytes=0-9");
+  for (const char* never : {"HTTP_PROXY", "HTTP_AUTHORIZATION"}) EXPECT_EQ(env.Values.count(never), 0u) << never;
+  // The written configuration (not the system's php.ini) and the user's own
+  // settings in php/conf.d.
+  const std::string phpDir = Native("php");
+#ifdef _WIN32
+  // The interpreter's folder in its short form, as the interpreter is named.
+  const std::string phprc = env.Values["PHPRC"];
+  EXPECT_EQ(phprc.substr(phprc.size() < 4 ? 0 : phprc.size() - 4), "\\php");
+  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], phprc + "\\conf.d");
+#else
+  EXPECT_EQ(env.Values["PHPRC"], phpDir);
+  // After the system's own scan directory (the empty first entry).
   ASSERT_GE(env.Names.size(), table.size() + 4);
   EXPECT_EQ(env.Names[table.size()], "PHPRC");
-  EXPECT_EQ(env.Values["PHPRC"], Native("php"));
   EXPECT_EQ(env.Names[table.size() + 1], "PHP_INI_SCAN_DIR");
-  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], "");
+  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], ":" + phpDir + "/conf.d");
   EXPECT_EQ(env.Values.count("PATH"), 1u);
 #endif
 }
@@ -170,14 +186,14 @@ TEST_P(GatewayTest, PostBodyOf10000BytesReachesThePageWhole) {
   std::string reply = Exchange(Post("/env.php", "10000", "Cookie: id=7\r\n"), body);
   TEnvDump env = ParseEnvDump(reply);
   ASSERT_TRUE(env.Valid) << reply.substr(0, 300);
-  const std::vector<std::string> table = CgiTableNames(true);
+  const std::vector<std::string> table = CgiNamesBeforeOtherHeaders(true);
   ASSERT_GE(env.Names.size(), table.size());
   EXPECT_EQ(std::vector<std::string>(env.Names.begin(), env.Names.begin() + static_cast<long>(table.size())), table);
   EXPECT_EQ(env.Values["CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["CONTENT_TYPE"], "application/octet-stream");
   EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "no-cache");
-  EXPECT_EQ(env.Values.count("HTTP_COOKIE"), 0u);
+  EXPECT_EQ(env.Values["HTTP_COOKIE"], "id=7");
   EXPECT_TRUE(env.Input == body) << "input of " << env.Input.size() << " bytes differs";
 }
 
