@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "gateway/cgi_table.h"
@@ -205,6 +206,10 @@ TEST_P(GatewayTest, LowerCasePostKeepsItsMethodAndForwardsItsBody) {
   EXPECT_EQ(env.Values["REQUEST_METHOD"], "post");
   EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "5");
   EXPECT_EQ(env.Input, "hello");
+  // No body to wait for: the page starts at once.
+  env = ParseEnvDump(Exchange(Post("/env.php", "0"), ""));
+  ASSERT_TRUE(env.Valid);
+  EXPECT_EQ(env.Values["CONTENT_LENGTH"], "0");
 }
 
 TEST_P(GatewayTest, GetAfterPostSeesNoneOfThePostVariables) {
@@ -290,6 +295,84 @@ TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
   EXPECT_FALSE(Server->Stop());
   EXPECT_LT(ElapsedMs(start), 3000);
   EXPECT_TRUE(WaitNoChildren());
+}
+
+// A page that would run for ever ends with its client, though it writes nothing
+// more that could fail; the server goes on serving.
+TEST_P(GatewayTest, ClientThatLeavesEndsItsPage) {
+  {
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(Port));
+    ASSERT_TRUE(client.Send("GET /forever.php HTTP/1.1\r\n\r\n"));
+    std::string reply;
+    for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
+    ASSERT_NE(reply.find("started\n"), std::string::npos) << reply;
+  }
+  const auto closed = std::chrono::steady_clock::now();
+  EXPECT_TRUE(WaitNoChildren(20000));
+  EXPECT_LT(ElapsedMs(closed), 5000) << "well within a second on an idle machine";
+  EXPECT_EQ(BodyOf(Fetch("GET /status.php HTTP/1.1\r\n\r\n")), "missing");
+}
+
+// An interpreter starts only once its body begins: clients that announce one
+// and send nothing hold none.
+TEST_P(GatewayTest, ClientsThatOnlyAnnounceABodyHoldNoInterpreter) {
+  constexpr int kClients = 200;
+  std::vector<std::unique_ptr<TLoopbackClient>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(std::make_unique<TLoopbackClient>());
+    ASSERT_TRUE(clients.back()->Connect(Port)) << i;
+    ASSERT_TRUE(clients.back()->Send(Post("/echo.php", "5")));
+  }
+  SleepMs(1000);  // time to read every head and, before, to start 200 interpreters
+  EXPECT_EQ(ChildProcessCount(), 0);
+  ASSERT_TRUE(clients.front()->Send("hello"));
+  std::string reply;
+  EXPECT_TRUE(clients.front()->ReadToEnd(reply, 20000));
+  EXPECT_EQ(BodyOf(reply), "hello");
+  clients.clear();
+  EXPECT_TRUE(WaitNoChildren());
+}
+
+// What a run ended hard left in php/temp goes at the next Start; sessions and
+// the error log stay.
+TEST_P(GatewayTest, StartRemovesTheInterpretersLeftoversFromPhpTemp) {
+  App.MakeDir("php/temp");
+  for (const char* name : {"phpAbC123", "php1A2.tmp", "sess_4f2a", "php_errors.log", "phpinfo.txt", "notes"})
+    App.Write(std::string("php/temp/") + name, "x");
+  Server->Start(Port);
+  ASSERT_TRUE(Server->Active());
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(App.Path() / "php" / "temp"))
+    left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"sess_4f2a", "php_errors.log", "phpinfo.txt", "notes"}));
+}
+
+// The interpreter of an upload whose client went away gets the end of its
+// input and removes its own temporary file.
+TEST_P(GatewayTest, UploadsCutOffHalfWayLeavePhpTempAsItWas) {
+  if (GetParam() != "php-cgi") GTEST_SKIP() << "the real interpreter's temporary files";
+  App.MakeDir("php/temp");
+  App.Write("php/php.ini", "[PHP]\r\ncgi.force_redirect = 0\r\ndisplay_errors = Off\r\npost_max_size = 0\r\n"
+                           "upload_max_filesize = 0\r\nupload_tmp_dir = " + Native("php/temp") + "\r\n");
+  App.Write("www/upload.php", "<?php echo count($_FILES);");
+  const std::filesystem::path temp = App.Path() / "php" / "temp";
+  const auto count = [&temp] {
+    return std::distance(std::filesystem::directory_iterator(temp), std::filesystem::directory_iterator());
+  };
+  const std::string part = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a.bin\"\r\n\r\n";
+  for (int i = 0; i < 10; ++i) {
+    ASSERT_TRUE(WaitNoChildren());
+    EXPECT_EQ(count(), 0) << "left by upload " << i - 1;
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(Port));
+    ASSERT_TRUE(client.Send("POST /upload.php HTTP/1.1\r\nHost: h\r\nContent-Type: multipart/form-data; "
+                            "boundary=XyZ\r\nContent-Length: 4000000\r\n\r\n" + part + Pattern(2000000)));
+    for (int waited = 0; waited < 5000 && count() == 0; waited += 10) SleepMs(10);
+    EXPECT_EQ(count(), 1) << "the interpreter's temporary file, " << i;
+  }
+  EXPECT_TRUE(WaitNoChildren());
+  EXPECT_EQ(count(), 0);
 }
 
 TEST_P(GatewayTest, WaitingForAPageKeepsNoCoreBusy) {
