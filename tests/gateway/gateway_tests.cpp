@@ -124,6 +124,14 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
 
   std::string Native(const std::string& relative) { return App.Text(relative); }
 
+  // Requests the page that never ends and waits until it runs.
+  bool StartForeverPage(TLoopbackClient& client) {
+    if (!client.Connect(Port) || !client.Send("GET /forever.php HTTP/1.1\r\n\r\n")) return false;
+    std::string reply;
+    for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
+    return reply.find("started\n") != std::string::npos;
+  }
+
   TTempDir App{"ostrel-gateway"};
   std::unique_ptr<TWebServer> Server;
   int Port = 0;
@@ -286,11 +294,7 @@ TEST_P(GatewayTest, ClientGoneMidBodyEndsTheInterpreter) {
 
 TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
   TLoopbackClient client;
-  ASSERT_TRUE(client.Connect(Port));
-  ASSERT_TRUE(client.Send("GET /forever.php HTTP/1.1\r\n\r\n"));
-  std::string reply;
-  for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
-  ASSERT_NE(reply.find("started\n"), std::string::npos) << reply;
+  ASSERT_TRUE(StartForeverPage(client));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(Server->Stop());
   EXPECT_LT(ElapsedMs(start), 3000);
@@ -302,11 +306,7 @@ TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
 TEST_P(GatewayTest, ClientThatLeavesEndsItsPage) {
   {
     TLoopbackClient client;
-    ASSERT_TRUE(client.Connect(Port));
-    ASSERT_TRUE(client.Send("GET /forever.php HTTP/1.1\r\n\r\n"));
-    std::string reply;
-    for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
-    ASSERT_NE(reply.find("started\n"), std::string::npos) << reply;
+    ASSERT_TRUE(StartForeverPage(client));
   }
   const auto closed = std::chrono::steady_clock::now();
   EXPECT_TRUE(WaitNoChildren(20000));
