@@ -118,6 +118,15 @@ void SetServerExtras(TVariables& env, const std::string& request, const TCgiValu
   env.Set("REDIRECT_STATUS", "200");
 }
 
+// The child reads each value up to a NUL; on Windows a NUL inside a value
+// would even start a variable of the client's choosing in the block.
+void EndAtNul(std::vector<std::string>& entries) {
+  for (std::string& entry : entries) {
+    const std::size_t nul = entry.find('\0');
+    if (nul != std::string::npos) entry.resize(nul);
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> Build(const std::string& request, const TCgiValues& values) {
@@ -168,12 +177,7 @@ std::vector<std::string> Build(const std::string& request, const TCgiValues& val
   SetServerExtras(env, request, values);
   std::vector<std::string> entries = env.Lines();
   AppendOtherHeaders(request, method == "POST", entries);
-  // The child reads each value up to a NUL; on Windows a NUL inside a value
-  // would even start a variable of the client's choosing in the block.
-  for (std::string& entry : entries) {
-    const std::size_t nul = entry.find('\0');
-    if (nul != std::string::npos) entry.resize(nul);
-  }
+  EndAtNul(entries);
   return entries;
 }
 
