@@ -102,6 +102,7 @@ TEST(PhpIniTemplate, HoldsTheEntriesThatTheServerFillsInAndNoBrokenOnes) {
   EXPECT_EQ(initext::ReadValue(text, "PHP", "post_max_size"), "0");
   EXPECT_EQ(initext::ReadValue(text, "PHP", "upload_max_filesize"), "0");
   EXPECT_EQ(initext::ReadValue(text, "PHP", "cgi.fix_pathinfo"), "0");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "opcache.enable"), "0");
   // Today's interpreters refuse to start with the first, and warn in every page
   // for the second.
   EXPECT_EQ(initext::ReadValue(text, "PHP", "magic_quotes_gpc"), "Off");
