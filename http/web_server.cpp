@@ -6,6 +6,7 @@
 #include "http/interpreter_path.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
+#include "http/php_temp.h"
 #include "net/mime_table.h"
 #include "net/tcp_server.h"
 
@@ -35,6 +36,7 @@ void TWebServer::Start(int port) {
   const std::string appDir = TOstrel::GetAppDir();
   FWebRoot = appDir + TOstrel::PathDelim() + "www";
   FPhpExe = FindInterpreter(appDir);
+  php_temp::RemoveLeftovers(appDir + TOstrel::PathDelim() + "php" + TOstrel::PathDelim() + "temp");
   try {
     FLocalIP = TOstrel::GetLocalIP();
   } catch (...) {

@@ -3,7 +3,7 @@
 # Usage: scripts/setup.sh [--run] [package...]
 set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
-          imagemagick curl unzip x11-utils chromium iproute2 util-linux)
+          imagemagick curl unzip x11-utils chromium iproute2 util-linux dokuwiki)
 # --run: only what building and running the Linux program needs.
 run_only=false
 if [ "${1:-}" = --run ]; then shift; run_only=true; packages=(cmake make g++ php-cgi); fi
