@@ -23,11 +23,12 @@ while IFS= read -r program; do
 done < <(find "$build" -type f -name ostrel -perm -u+x)
 [ -n "$built" ] || { echo "run.sh: no program beside a www folder under $build" >&2; exit 1; }
 
-# What ships: the build's application directory with the tree's own site (a
-# page deleted from the tree goes), less what the user and the program write.
+# What ships: the program and php/ as the build laid them out, with the tree's
+# own site (a page deleted from the tree goes), less what the user and the
+# program write.
 stage=$app/.stage
 rm -rf "$stage"; mkdir -p "$stage"
-(cd "$built" && tar cf - --exclude=./www .) | (cd "$stage" && tar xf -)
+(cd "$built" && tar cf - ./ostrel ./php) | (cd "$stage" && tar xf -)
 cp -R "$root/www" "$stage/www"
 for own in Setup.ini www/dirs.ini php/php.ini php/temp php/conf.d; do rm -rf "${stage:?}/$own"; done
 (cd "$stage" && find . ! -type d | sort) > "$app/.shipped.new"
@@ -38,6 +39,7 @@ fi
 (cd "$stage" && tar cf - .) | (cd "$app" && tar xf -)
 mv "$app/.shipped.new" "$app/.shipped"
 rm -rf "$stage"
+mkdir -p "$app/php/temp"
 
 # Started from where the user stands, so that relative folders mean what they say.
 exec "$app/ostrel" "$@"
