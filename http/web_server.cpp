@@ -34,7 +34,8 @@ void TWebServer::Start(int port) {
   Stop();
   const std::string appDir = TOstrel::GetAppDir();
   FWebRoot = appDir + TOstrel::PathDelim() + "www";
-  FPhpExe = FindInterpreter(appDir);
+  FInterpreter = CheckInterpreter(FindInterpreter(appDir));
+  FPhpExe = FInterpreter.Kind == TInterpreterKind::Cgi ? FInterpreter.Path : std::string();
   try {
     FLocalIP = TOstrel::GetLocalIP();
   } catch (...) {

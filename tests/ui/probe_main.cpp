@@ -1,7 +1,7 @@
 // probe_main.cpp - the window tests' helper: reads the running program's
 // window from another process (frame, controls, texts, tab order, message
 // boxes) and pokes it (the close-self broadcast, tray events, box answers).
-// Usage: ostrel_probe state | tabs | boxes | dialog | closeself | tray <event> | answer <id>
+// Usage: ostrel_probe state | tabs | boxes | balloons | dialog | closeself | tray <event> | answer <id>
 //        | minimize | close | spawn-hidden <program> [argument] | processes <file>
 //        | untray | broadcast <registered message>
 #include <windows.h>
@@ -142,6 +142,12 @@ BOOL CALLBACK PrintBox(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
+// The notification area's balloons are tooltip windows of the shell.
+BOOL CALLBACK PrintBalloon(HWND hwnd, LPARAM) {
+  if (ClassOf(hwnd) == "tooltips_class32" && IsWindowVisible(hwnd)) std::printf("balloon %s\n", Text(hwnd).c_str());
+  return TRUE;
+}
+
 BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
   if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
   RECT r;
@@ -211,6 +217,7 @@ int main(int argc, char** argv) {
   if (command == "state") return State();
   if (command == "tabs") return Tabs();
   if (command == "boxes") return EnumWindows(PrintBox, 0), 0;
+  if (command == "balloons") return EnumWindows(PrintBalloon, 0), 0;
   if (command == "dialog") return EnumWindows(PrintDialog, 0), 0;
   if (command == "answer" && argc > 2) return EnumWindows(AnswerBox, std::atoi(argv[2])), 0;
   if (command == "processes" && argc > 2) return CountProcesses(argv[2]);
@@ -232,6 +239,6 @@ int main(int argc, char** argv) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|dialog|closeself|tray <event>|answer <id>|minimize|close|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>\n");
   return 2;
 }
