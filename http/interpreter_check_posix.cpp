@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,8 +12,7 @@
 
 #include "http/interpreter_check.h"
 #include "sys/scoped_fd_posix.h"
-
-extern char** environ;
+#include "sys/spawn_posix.h"
 
 namespace {
 
@@ -24,30 +22,6 @@ using TClock = std::chrono::steady_clock;
 int MsLeft(TClock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
   return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// The program starts with ordinary signal handling, whatever this server
-// blocks or ignores (SIGPIPE, the stop signals).
-pid_t Spawn(const std::string& program, int output) {
-  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-v"), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
-  posix_spawnattr_init(&attributes);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = -1;
-  if (::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ) != 0) pid = -1;
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
 }
 
 // Reads until the output ends (true) or the deadline passes (false).
@@ -92,7 +66,7 @@ bool RunVersionQuery(const std::string& program, int limitMs, std::string& outpu
   if (writeEnd.Get() <= STDERR_FILENO) writeEnd.Reset(::fcntl(writeEnd.Get(), F_DUPFD_CLOEXEC, 3));
   if (!writeEnd.Valid()) return false;
 
-  pid_t pid = Spawn(program, writeEnd.Get());
+  pid_t pid = SpawnWithOutput({program, "-v"}, writeEnd.Get(), false, true);
   if (pid <= 0) return false;
   writeEnd.Close();  // the child's copy is the only writer now: its end is the output's end
   bool ended = ReadToEnd(readEnd.Get(), deadline, output);

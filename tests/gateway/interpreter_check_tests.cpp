@@ -12,6 +12,7 @@
 
 #include "gateway/gateway_site.h"
 #include "gateway/test_host.h"
+#include "gateway/test_server.h"
 #include "http/interpreter_check.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
@@ -21,21 +22,9 @@
 
 namespace {
 
-#ifdef _WIN32
-const char* const kEchoProgram = "cgi_echo.exe";
-const char* const kExe = ".exe";
-#else
-const char* const kEchoProgram = "cgi_echo";
-const char* const kExe = "";
-#endif
-
-std::filesystem::path EchoProgram() {
-  return std::filesystem::path(TOstrel::GetExePath()).parent_path() / kEchoProgram;
-}
-
 // The stand-in as file, answering -v as build ("" for its default, cgi-fcgi).
 std::string PlaceStandIn(const std::filesystem::path& file, const std::string& build) {
-  std::filesystem::copy_file(EchoProgram(), file, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(EchoProgramPath(), file, std::filesystem::copy_options::overwrite_existing);
   if (!build.empty()) std::ofstream(file.string() + ".version") << build;
   return std::filesystem::path(file).make_preferred().string();
 }
@@ -88,7 +77,7 @@ TEST(InterpreterVersionQuery, EachAnswerOfTheStandIn) {
   };
   int n = 0;
   for (const auto& c : cases) {
-    const std::string program = PlaceStandIn(dir.Path() / ("php" + std::to_string(n++) + kExe), c.Build);
+    const std::string program = PlaceStandIn(dir.Path() / ("php" + std::to_string(n++) + kExeSuffix), c.Build);
     TInterpreterCheck check = CheckInterpreter(program);
     EXPECT_EQ(check.Kind, c.Kind) << c.Build;
     EXPECT_EQ(check.Path, program);
@@ -130,13 +119,7 @@ class InterpreterChoiceTest : public ::testing::Test {
   void StartServer() {
     Port = GatewayTestPort();
     Server = std::make_unique<TWebServer>();
-    // Another run may still hold the port for a moment; never free it by force.
-    for (int attempt = 0; attempt < 50 && !Server->Active(); ++attempt) {
-      TLoopbackClient probe;
-      if (!probe.Connect(Port)) Server->Start(Port);
-      if (!Server->Active()) SleepMs(200);
-    }
-    ASSERT_TRUE(Server->Active());
+    ASSERT_TRUE(StartOnTestPort(*Server, Port));
   }
 
   // What the server answers; "" for a close without a reply. Fails the test
