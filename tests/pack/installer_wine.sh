@@ -56,7 +56,8 @@ shortcut=$(winepath -u "$(winpath '%APPDATA%')\\Microsoft\\Windows\\Start Menu\\
 leftovers
 cp "$setup" "$work/setup.exe"
 check "/S installs with exit code 0" "0" "$(timeout 120 wine "$work/setup.exe" /S > /dev/null 2>&1; echo $?)"
-[ -f "$inst/ostrel.exe" ] && ok "into the user's own programs folder" || fail "nothing in $inst"
+[ -f "$inst/ostrel.exe" ] && ok "into the user's own programs folder" \
+  || fail "nothing in $inst ($instwin); beside it: $(ls "$(dirname "$inst")" 2>&1 | tr '\n' ' ')"
 diff -r "$src/www" "$inst/www" > /dev/null && ok "the site installed whole" || fail "site differs"
 [ -d "$inst/php/temp" ] && [ -d "$inst/php/extensions" ] && [ -f "$inst/php/README.txt" ] && ok "php folder laid out" \
   || fail "php folder: $(ls -R "$inst/php" 2>&1)"
@@ -97,4 +98,22 @@ wait_closed 60001 && ok "uninstall ended the running copy" || fail "the copy sti
 check "installed-programs entry removed" "no" "$(present "$key")"
 check "service removed" "no" "$(present "$service")"
 [ ! -e "$shortcut" ] && ok "shortcut removed" || fail "shortcut still there"
+
+# --- the installer's pages: Install, then Finish starts the program -------------------
+wine "$work/setup.exe" > /dev/null 2>&1 &
+setup_pid=$!
+for _ in $(seq 120); do probe dialog | grep -q "^dialog .*$name" && break; sleep 0.5; done
+probe answer 1  # Install
+# Installing ends on the finish page, whose OK button (Finish) starts the program.
+for _ in $(seq 60); do
+  probe state | grep -q '^window visible' && break
+  [ -f "$shortcut" ] && probe answer 1
+  sleep 1
+done
+wait_state '^window visible' 10 && ok "Finish starts the program with its window" || fail "no window after Finish"
+wait_exit "$setup_pid" 30; check "the installer ends with 0" "0" "$exit_code"
+probe closeself
+timeout 60 wine "$instwin\\uninstall.exe" /S > /dev/null 2>&1
+for _ in $(seq 120); do [ -e "$inst" ] || break; sleep 0.5; done
+[ ! -e "$inst" ] && ok "and the uninstaller removes it again" || fail "left: $(find "$inst" | head -5)"
 finish
