@@ -7,13 +7,12 @@
 #include <string>
 
 #include "app/headless.h"
+#include "base/constants.h"
 #include "config/kelv.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 
 namespace {
-
-constexpr int kPort = 60001;
 
 // Blocked before any thread exists, so every thread inherits the mask and the
 // signals wait for sigwait on the main thread.
@@ -61,10 +60,10 @@ int RunHeadless(bool autoStart) {
   });
   Try([] { TKelv::GetAutoRun(); });
   Try([] { std::printf("Default upload directory: %s\n", TKelv::GetUploadDir().c_str()); });
-  Try([] { std::printf("Tell this URL to your friends: http://%s:%d\n", TOstrel::GetLocalIP().c_str(), kPort); });
+  Try([] { std::printf("Tell this URL to your friends: http://%s:%d\n", TOstrel::GetLocalIP().c_str(), kServerPort); });
 
   TWebServer server;
-  Try([&] { server.Start(kPort); });
+  Try([&] { server.Start(kServerPort); });
   TellAboutInterpreter(server.Interpreter());
   std::printf("Status: %s\n", server.Active() ? "started" : "stopped");
   std::fflush(stdout);

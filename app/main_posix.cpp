@@ -2,7 +2,6 @@
 // systemd unit) or the headless server, one copy at a time. Exit code 0 always.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "app/headless.h"
 #include "app/run_mode.h"
+#include "base/scoped_fd_posix.h"
 #include "config/kelv.h"
 #include "http/ostrel.h"
 
@@ -24,18 +24,13 @@ class TOneCopyLock {
     std::string dir = runtime != nullptr && *runtime != 0 ? runtime : "/tmp";
     std::string path = dir + "/" + kOneCopyMutexName;
     // No symlinks: /tmp is shared, and the lock must not open someone else's file.
-    FFd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    FOwned = FFd >= 0 && ::flock(FFd, LOCK_EX | LOCK_NB) == 0;
+    FFile.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+    FOwned = FFile.Valid() && ::flock(FFile.Get(), LOCK_EX | LOCK_NB) == 0;
   }
-  ~TOneCopyLock() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TOneCopyLock(const TOneCopyLock&) = delete;
-  TOneCopyLock& operator=(const TOneCopyLock&) = delete;
   bool Owned() const { return FOwned; }
 
  private:
-  int FFd = -1;
+  TScopedFd FFile;
   bool FOwned = false;
 };
 

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "app/run_mode.h"
-#include "config/start_mode.h"
+#include "base/scoped_handle_win32.h"
+#include "base/text.h"
 #include "http/ostrel.h"
 #include "ui/application_window.h"
 #include "ui/main_form.h"
@@ -31,22 +32,21 @@ void RunServiceProcess() {
   StartServiceCtrlDispatcherA(table);
 }
 
-// The single-copy mutex, owned from creation; released on every way out. The
-// handle itself ends with the process.
+// The single-copy mutex, owned from creation; released on every way out.
 class TOneCopyMutex {
  public:
   TOneCopyMutex() : FHandle(CreateMutexA(nullptr, TRUE, kOneCopyMutexName)) {
-    FOwned = FHandle != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
+    FOwned = FHandle.Valid() && GetLastError() != ERROR_ALREADY_EXISTS;
   }
   ~TOneCopyMutex() {
-    if (FOwned) ReleaseMutex(FHandle);
+    if (FOwned) ReleaseMutex(FHandle.Get());
   }
   TOneCopyMutex(const TOneCopyMutex&) = delete;
   TOneCopyMutex& operator=(const TOneCopyMutex&) = delete;
   bool Owned() const { return FOwned; }
 
  private:
-  HANDLE FHandle;
+  TScopedHandle FHandle;
   bool FOwned = false;
 };
 
@@ -73,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
     // The same split of the command line that the start mode uses.
-    std::vector<std::string> args = startmode::SplitCommandLine(GetCommandLineA());
+    std::vector<std::string> args = text::SplitCommandLine(GetCommandLineA());
     if (!args.empty()) args.erase(args.begin());
     TRunMode mode = SelectRunMode(startup.wShowWindow == SW_HIDE, args);
     if (mode == TRunMode::ServiceProcess)

@@ -1,8 +1,8 @@
 // run_mode.cpp - the run-mode decision and the service commands.
 #include "app/run_mode.h"
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 
 TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& args) {
   if (startedAsService) return TRunMode::ServiceProcess;

@@ -11,7 +11,7 @@ struct TOsError {
   int code = 0;         // the system's error code (see MakeDirectory for POSIX)
   std::string text;     // the system's description, without a closing full stop
   bool opened = false;  // the file had been opened or created when it failed
-  explicit operator bool() const { return code != 0; }
+  bool Failed() const { return code != 0; }
 };
 
 // True for an existing entry that is not a directory.

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "base/scoped_fd_posix.h"
 #include "config/file_io.h"
-#include "sys/scoped_fd_posix.h"
 
 namespace {
 

@@ -4,25 +4,15 @@
 
 #include <algorithm>
 
+#include "base/scoped_handle_win32.h"
+#include "base/system_text_win32.h"
 #include "config/file_io.h"
-#include "sys/scoped_handle_win32.h"
 
 namespace {
 
-// The system's message for code; the trailing line break and full stop go,
-// as the error box adds its own.
-std::string SystemText(DWORD code) {
-  char buffer[1024] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                           buffer, sizeof buffer, nullptr);
-  std::string text(buffer, n);
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();
-  return text;
-}
-
 fileio::TOsError Failure(DWORD code, bool opened) {
   if (code == 0) code = ERROR_GEN_FAILURE;  // a failure must never read as success
-  return {static_cast<int>(code), SystemText(code), opened};
+  return {static_cast<int>(code), SystemErrorText(code), opened};
 }
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }

@@ -8,14 +8,14 @@
 std::string TIniFile::ReadValue(const std::string& section, const std::string& key,
                                 const std::string& defaultValue) const {
   std::string text;
-  if (!fileio::IsFile(FFileName) || fileio::LoadBytes(FFileName, text)) return defaultValue;
+  if (!fileio::IsFile(FFileName) || fileio::LoadBytes(FFileName, text).Failed()) return defaultValue;
   return initext::ReadValue(text, section, key).value_or(defaultValue);
 }
 
 void TIniFile::WriteValue(const std::string& section, const std::string& key, const std::string& value) {
   std::string text;
   // An existing file that cannot be read must not be replaced by a one-entry file.
-  bool unreadable = fileio::IsFile(FFileName) && fileio::LoadBytes(FFileName, text);
-  if (unreadable || fileio::StoreBytes(FFileName, initext::WriteValue(text, section, key, value)))
+  bool unreadable = fileio::IsFile(FFileName) && fileio::LoadBytes(FFileName, text).Failed();
+  if (unreadable || fileio::StoreBytes(FFileName, initext::WriteValue(text, section, key, value)).Failed())
     throw EConfigError("Unable to write to " + FFileName);
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "base/text.h"
 #include "config/config_error.h"
 #include "config/file_io.h"
 #include "config/ini_file.h"
@@ -14,7 +15,6 @@
 #include "config/text_lines.h"
 #include "config/upload_dir.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ std::string ReadAutoRun() { return text::Trim(Settings().ReadValue("Kelv", "Auto
 
 void TKelv::SaveSharedDirs(const std::string& text) {
   const std::string path = DirsFile();
-  fileio::TOsError error = fileio::StoreBytes(path, textlines::Join(textlines::Cut(text)));
-  if (!error) return;
+  const fileio::TOsError error = fileio::StoreBytes(path, textlines::Join(textlines::Cut(text)));
+  if (!error.Failed()) return;
   if (!error.opened) throw EConfigError("Cannot create file \"" + path + "\". " + error.text);
   throw EConfigError("Unable to write to " + path);
 }
@@ -46,7 +46,7 @@ std::string TKelv::LoadSharedDirs() {
   const std::string path = DirsFile();
   if (!fileio::IsFile(path)) return "";
   std::string bytes;
-  if (fileio::TOsError error = fileio::LoadBytes(path, bytes))
+  if (const fileio::TOsError error = fileio::LoadBytes(path, bytes); error.Failed())
     throw EConfigError("Cannot open file \"" + path + "\". " + error.text);
   return textlines::Join(textlines::Cut(bytes));
 }
@@ -77,7 +77,7 @@ void TKelv::WritePhpIni() {
       return PhpIniPathValue(path);
     };
     const std::string path = AppPath({"php", "php.ini"});
-    if (fileio::StoreBytes(path, PhpIniTemplate())) return;
+    if (fileio::StoreBytes(path, PhpIniTemplate()).Failed()) return;
     TIniFile ini(path);
     ini.WriteValue("PHP", "default_charset", TOstrel::GetCharset());
     ini.WriteValue("PHP", "upload_tmp_dir", inPhp({"temp"}));

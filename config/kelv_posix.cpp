@@ -23,7 +23,7 @@ namespace kelvos {
 std::vector<std::string> ProcessArguments() {
   std::string raw;
   std::vector<std::string> arguments;
-  if (fileio::LoadBytes("/proc/self/cmdline", raw)) return arguments;
+  if (fileio::LoadBytes("/proc/self/cmdline", raw).Failed()) return arguments;
   std::size_t start = 0;
   while (start < raw.size()) {
     std::size_t end = raw.find('\0', start);

@@ -20,7 +20,7 @@ std::string ForProgram(const std::string& programPath) { return DriveOf(programP
 
 void Ensure(const std::string& path) {
   if (fileio::IsDirectory(path)) return;
-  if (fileio::TOsError error = fileio::MakeDirectory(path)) throw EInOutError(error.code);
+  if (const fileio::TOsError error = fileio::MakeDirectory(path); error.Failed()) throw EInOutError(error.code);
 }
 
 }  // namespace uploaddir

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 
 namespace cgi_env {
 namespace {

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "base/scoped_fd_posix.h"
 #include "http/cgi_process.h"
-#include "sys/scoped_fd_posix.h"
 
 static_assert(kCgiInputBlock <= PIPE_BUF, "a block must reach a non-blocking pipe whole or not at all");
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <utility>
 
+#include "base/scoped_handle_win32.h"
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
 #include "net/stack.h"
-#include "sys/scoped_handle_win32.h"
 
 namespace {
 

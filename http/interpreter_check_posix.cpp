@@ -11,7 +11,7 @@
 #include <chrono>
 
 #include "http/interpreter_check.h"
-#include "sys/scoped_fd_posix.h"
+#include "base/scoped_fd_posix.h"
 #include "sys/spawn_posix.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "base/scoped_handle_win32.h"
 #include "http/interpreter_check.h"
-#include "sys/scoped_handle_win32.h"
 
 namespace {
 

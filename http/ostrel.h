@@ -1,14 +1,22 @@
-// ostrel.h - TOstrel: the program's stateless text, path, environment and system
-// operations, all class-level. Any thread may call the text and path functions;
-// the system operations (console commands, port owner, firewall, services) run
-// on the main thread.
+// ostrel.h - TOstrel: the program's stateless text, path and environment
+// operations, all class-level, with the system operations it inherits from
+// TOstrelSystem (sys/ostrel_system.h). Any thread may call the text and path
+// functions.
+//
+// Where each group is defined:
+//   ostrel_request.cpp           request reading and fields
+//   ostrel_path.cpp              path mapping (PathDelim: ostrel_env_*.cpp)
+//   ostrel_env.cpp               GetAppDir, OverrideAppDir
+//   ostrel_env_{posix,win32}.cpp PathDelim, GetExePath, GetLocalIP, GetCharset
 #pragma once
 #include <string>
+
+#include "sys/ostrel_system.h"
 
 class TIdPeerThread;
 class TIdTCPConnection;
 
-class TOstrel {
+class TOstrel : public TOstrelSystem {
  public:
   TOstrel() = delete;
 
@@ -41,20 +49,8 @@ class TOstrel {
   // ---- Environment ----
   static std::string GetAppDir();
   static std::string GetExePath();
-  static std::string GetSystemDir();
   static std::string GetLocalIP();
   static std::string GetCharset();
   // Tests lay out their own application directories; "" restores the real one.
   static void OverrideAppDir(const std::string& dir);
-
-  // ---- System operations ----
-  static std::string RunConsoleCommand(const std::string& commandLine, bool throughInterpreter);
-  static int FindPortOwner(int port);
-  static void KillProcess(int processId);
-  static void FreePort(int port);
-  static void AddFirewallException(const std::string& name, const std::string& imagePath);
-  static bool ServiceExists(const std::string& name);
-  static bool InstallService(const std::string& name, const std::string& displayName, const std::string& binaryPath);
-  static bool UninstallService(const std::string& name);
-  static bool RunService(const std::string& name);
 };

@@ -1,23 +1,18 @@
-// ostrel_env_posix.cpp - program directory, system directory, address and
-// character set on Linux.
+// ostrel_env_posix.cpp - program path, address and character set on Linux.
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <mutex>
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "net/component.h"
 #include "net/exceptions.h"
 #include "net/stack.h"
 
 namespace {
-std::mutex gAppDirLock;
-std::string gAppDirOverride;  // guarded by gAppDirLock; set by tests only
-
 bool IsLoopback(std::uint32_t ip) { return (ntohl(ip) >> 24) == 127; }
 }  // namespace
 
@@ -28,23 +23,6 @@ std::string TOstrel::GetExePath() {
   ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
-
-void TOstrel::OverrideAppDir(const std::string& dir) {
-  std::lock_guard<std::mutex> lock(gAppDirLock);
-  gAppDirOverride = dir;
-}
-
-std::string TOstrel::GetAppDir() {
-  {
-    std::lock_guard<std::mutex> lock(gAppDirLock);
-    if (!gAppDirOverride.empty()) return gAppDirOverride;
-  }
-  std::string exe = GetExePath();
-  std::size_t slash = exe.rfind('/');
-  return slash == std::string::npos || slash == 0 ? std::string() : exe.substr(0, slash);
-}
-
-std::string TOstrel::GetSystemDir() { return "/bin"; }
 
 // Debian maps the host name to 127.0.1.1: loopback answers are passed over for
 // an address that friends can reach.

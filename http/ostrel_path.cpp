@@ -1,7 +1,7 @@
 // ostrel_path.cpp - mapping a URL path to a file under the site root.
+#include "base/text.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 
 std::string TOstrel::ToWinPath(const std::string& path) {
   std::string s = path;

@@ -2,9 +2,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/text.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "net/exceptions.h"
 #include "net/tcp_server.h"
 

@@ -2,10 +2,10 @@
 // of each request to a close, a redirect, a file or the PHP gateway.
 #include "http/web_server.h"
 
+#include "base/text.h"
 #include "http/interpreter_path.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "net/mime_table.h"
 #include "net/tcp_server.h"
 

@@ -4,6 +4,11 @@
 //
 // Create, Start, Stop, Active and destruction belong to the main thread;
 // HandleConnection and the replies run on connection threads, any number at once.
+//
+// Where each group is defined:
+//   web_server.cpp          construction, Start, Stop and the dispatch (HandleConnection)
+//   web_server_replies.cpp  SendFile, SendRedirect
+//   web_server_php.cpp      RunPhp, the page run through the interpreter
 #pragma once
 #include <memory>
 #include <mutex>

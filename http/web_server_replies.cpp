@@ -1,8 +1,8 @@
 // web_server_replies.cpp - TWebServer's file and redirect replies.
 #include <string>
 
+#include "base/text.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "http/web_server.h"
 #include "net/file_reader.h"
 #include "net/mime_table.h"

@@ -1,6 +1,7 @@
 // file_reader.h - read-only file access for sending files, one file per platform.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class TIdFileReader {
@@ -21,6 +22,7 @@ class TIdFileReader {
   static std::int64_t SizeByPath(const std::string& path);
 
  private:
-  std::intptr_t FHandle;
+  struct TOpenFile;  // the platform's owner of the open file
+  std::unique_ptr<TOpenFile> FFile;
   std::int64_t FSize = 0;
 };

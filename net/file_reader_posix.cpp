@@ -6,30 +6,33 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/scoped_fd_posix.h"
 #include "net/exceptions.h"
 #include "net/file_reader.h"
 
+struct TIdFileReader::TOpenFile {
+  TScopedFd Fd;
+};
+
 TIdFileReader::TIdFileReader(const std::string& path) {
-  FHandle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FHandle < 0) {
+  TScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) {
     if (errno == ENOENT || errno == ENOTDIR) throw EIdFileNotFound(path);
     throw EFOpenError(path, std::strerror(errno));
   }
   struct stat st;
-  if (::fstat(static_cast<int>(FHandle), &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(static_cast<int>(FHandle));
-    throw EIdFileNotFound(path);
-  }
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) throw EIdFileNotFound(path);
   FSize = st.st_size;
+  FFile = std::make_unique<TOpenFile>(TOpenFile{std::move(fd)});
 }
 
-TIdFileReader::~TIdFileReader() { ::close(static_cast<int>(FHandle)); }
+TIdFileReader::~TIdFileReader() = default;
 
 std::int64_t TIdFileReader::Size() const { return FSize; }
 
 int TIdFileReader::Read(void* buffer, int count) {
   for (;;) {
-    ssize_t r = ::read(static_cast<int>(FHandle), buffer, static_cast<size_t>(count));
+    ssize_t r = ::read(FFile->Fd.Get(), buffer, static_cast<size_t>(count));
     if (r >= 0) return static_cast<int>(r);
     if (errno != EINTR) return -1;
   }

@@ -1,43 +1,44 @@
 // file_reader_win32.cpp - file reads over Win32 file handles.
 #include <windows.h>
 
+#include "base/scoped_handle_win32.h"
+#include "base/system_text_win32.h"
 #include "net/exceptions.h"
 #include "net/file_reader.h"
 
+struct TIdFileReader::TOpenFile {
+  TScopedHandle Handle;
+};
+
 namespace {
 
-std::string SystemErrorText(DWORD code) {
-  char text[512] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                           text, sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = 0;
-  return text;
+TScopedHandle OpenRead(const std::string& path, DWORD share) {
+  TScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.Valid()) throw EFOpenError(path, SystemErrorText(GetLastError()));
+  return file;
 }
 
-HANDLE OpenRead(const std::string& path, DWORD share) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) throw EFOpenError(path, SystemErrorText(GetLastError()));
-  return h;
+std::int64_t SizeOf(const TScopedHandle& file) {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(file.Get(), &size) ? size.QuadPart : 0;
 }
 
 }  // namespace
 
 TIdFileReader::TIdFileReader(const std::string& path) {
   if (!Exists(path)) throw EIdFileNotFound(path);
-  FHandle = reinterpret_cast<std::intptr_t>(OpenRead(path, FILE_SHARE_READ));
-  LARGE_INTEGER size;
-  FSize = GetFileSizeEx(reinterpret_cast<HANDLE>(FHandle), &size) ? size.QuadPart : 0;
+  FFile = std::make_unique<TOpenFile>(TOpenFile{OpenRead(path, FILE_SHARE_READ)});
+  FSize = SizeOf(FFile->Handle);
 }
 
-TIdFileReader::~TIdFileReader() { CloseHandle(reinterpret_cast<HANDLE>(FHandle)); }
+TIdFileReader::~TIdFileReader() = default;
 
 std::int64_t TIdFileReader::Size() const { return FSize; }
 
 int TIdFileReader::Read(void* buffer, int count) {
   DWORD read = 0;
-  if (!ReadFile(reinterpret_cast<HANDLE>(FHandle), buffer, static_cast<DWORD>(count), &read, nullptr))
-    return -1;
+  if (!ReadFile(FFile->Handle.Get(), buffer, static_cast<DWORD>(count), &read, nullptr)) return -1;
   return static_cast<int>(read);
 }
 
@@ -47,9 +48,5 @@ bool TIdFileReader::Exists(const std::string& path) {
 }
 
 std::int64_t TIdFileReader::SizeByPath(const std::string& path) {
-  HANDLE h = OpenRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  LARGE_INTEGER size;
-  std::int64_t result = GetFileSizeEx(h, &size) ? size.QuadPart : 0;
-  CloseHandle(h);
-  return result;
+  return SizeOf(OpenRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
 }

@@ -2,9 +2,23 @@
 // HKEY_CLASSES_ROOT\.ext "Content Type", then MIME\Database\Content Type\<type> "Extension".
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "net/mime_table.h"
 
 namespace {
+
+struct CloseKey {
+  void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using TRegKey = std::unique_ptr<std::remove_pointer_t<HKEY>, CloseKey>;
+
+// The key at path under root, opened for reading; empty when it cannot be opened.
+TRegKey OpenRead(HKEY root, const char* path) {
+  HKEY key;
+  return TRegKey(RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS ? key : nullptr);
+}
 
 // A text value, or "" when it is missing or not text.
 std::string ReadText(HKEY key, const char* name) {
@@ -19,20 +33,16 @@ std::string ReadText(HKEY key, const char* name) {
 
 template <typename Visit>
 void ForEachSubKey(HKEY root, const char* path, Visit visit) {
-  HKEY parent;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &parent) != ERROR_SUCCESS) return;
+  TRegKey parent = OpenRead(root, path);
+  if (!parent) return;
   char name[256];
   for (DWORD i = 0;; ++i) {
     DWORD length = sizeof name;
-    LONG rc = RegEnumKeyExA(parent, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+    LONG rc = RegEnumKeyExA(parent.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc != ERROR_SUCCESS) continue;
-    HKEY child;
-    if (RegOpenKeyExA(parent, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-    visit(name, child);
-    RegCloseKey(child);
+    if (TRegKey child = OpenRead(parent.get(), name)) visit(name, child.get());
   }
-  RegCloseKey(parent);
 }
 
 }  // namespace

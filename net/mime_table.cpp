@@ -89,13 +89,8 @@ int TIdMimeTable::IndexOf(const std::string& lowerExtension) const {
   return found == FIndex.end() ? -1 : static_cast<int>(found->second);
 }
 
-std::string TIdMimeTable::ContentTypeFor(const std::string& fileName) {
-  std::string ext = MimeExtensionOf(fileName);
-  int i = IndexOf(ext);
-  if (i < 0 && FExtensions.empty()) {
-    EnsureFilled();
-    i = IndexOf(ext);
-  }
+std::string TIdMimeTable::ContentTypeFor(const std::string& fileName) const {
+  int i = IndexOf(MimeExtensionOf(fileName));
   return i < 0 ? "application/octet-stream" : FTypes[static_cast<std::size_t>(i)];
 }
 

@@ -13,8 +13,9 @@ class TIdMimeTable {
  public:
   explicit TIdMimeTable(bool autoFill = true);
 
-  // The type for the name's extension, or "application/octet-stream".
-  std::string ContentTypeFor(const std::string& fileName);
+  // The type for the name's extension, or "application/octet-stream". Only
+  // reads: a table that nothing has filled yet knows no type.
+  std::string ContentTypeFor(const std::string& fileName) const;
   void AddEntry(const std::string& extension, const std::string& type);
   void EnsureFilled();
   std::size_t Count() const { return FExtensions.size(); }

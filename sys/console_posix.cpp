@@ -11,9 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "http/ostrel.h"
+#include "base/scoped_fd_posix.h"
+#include "base/text.h"
+#include "sys/ostrel_system.h"
 #include "sys/console.h"
-#include "sys/scoped_fd_posix.h"
 #include "sys/spawn_posix.h"
 
 namespace {
@@ -23,28 +24,6 @@ namespace {
 constexpr int kIdleWaitMs = 10;
 
 enum class TPipeState { Data, Empty, Closed };
-
-// Arguments split at blanks; double quotes group blanks into one argument.
-std::vector<std::string> SplitArguments(const std::string& line) {
-  std::vector<std::string> args;
-  std::string current;
-  bool inArgument = false, quoted = false;
-  for (char c : line) {
-    if (c == '"') {
-      quoted = !quoted;
-      inArgument = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inArgument) args.push_back(std::move(current));
-      current.clear();
-      inArgument = false;
-    } else {
-      current += c;
-      inArgument = true;
-    }
-  }
-  if (inArgument) args.push_back(std::move(current));
-  return args;
-}
 
 // Appends the bytes waiting in the pipe at this moment, no more, so that a
 // writer that never pauses cannot keep the caller here. Closed: the pipe is at
@@ -129,7 +108,7 @@ std::string Capture(const std::vector<std::string>& args) {
 namespace console {
 
 std::string Run(const std::string& commandLine, bool throughInterpreter, const std::string& systemDir) {
-  if (!throughInterpreter) return Capture(SplitArguments(commandLine));
+  if (!throughInterpreter) return Capture(text::SplitCommandLine(commandLine));
   std::string interpreter = systemDir + "/sh";
   if (::access(interpreter.c_str(), X_OK) != 0) return std::string();
   return Capture({interpreter, "-c", commandLine});
@@ -137,6 +116,8 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 
 }  // namespace console
 
-std::string TOstrel::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
+std::string TOstrelSystem::GetSystemDir() { return "/bin"; }
+
+std::string TOstrelSystem::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
   return console::Run(commandLine, throughInterpreter, GetSystemDir());
 }

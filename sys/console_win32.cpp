@@ -5,9 +5,9 @@
 #include <memory>
 #include <utility>
 
-#include "http/ostrel.h"
+#include "base/scoped_handle_win32.h"
+#include "sys/ostrel_system.h"
 #include "sys/console.h"
-#include "sys/scoped_handle_win32.h"
 
 namespace {
 
@@ -106,6 +106,12 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 
 }  // namespace console
 
-std::string TOstrel::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
+std::string TOstrelSystem::GetSystemDir() {
+  char dir[260] = {};
+  GetSystemDirectoryA(dir, sizeof dir);
+  return dir;
+}
+
+std::string TOstrelSystem::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
   return console::Run(commandLine, throughInterpreter, GetSystemDir());
 }

@@ -1,4 +1,4 @@
 // firewall_posix.cpp - no firewall entry on Linux: the step is a silent no-op.
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 
-void TOstrel::AddFirewallException(const std::string&, const std::string&) {}
+void TOstrelSystem::AddFirewallException(const std::string&, const std::string&) {}

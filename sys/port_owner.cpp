@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "http/ostrel.h"
-#include "http/text.h"
+#include "base/text.h"
+#include "sys/ostrel_system.h"
 
 namespace port_owner {
 namespace {
@@ -15,19 +15,6 @@ constexpr std::size_t kLocalFirst = 10, kLocalLength = 21;
 constexpr std::size_t kStateFirst = 56, kStateLength = 14;
 constexpr std::size_t kPidFirst = 72;
 constexpr std::size_t kMaxPortDigits = 5;
-
-// Calls f with each line of text, without its CR LF, CR or LF.
-template <class F>
-void ForEachLine(std::string_view text, F&& f) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    f(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) f(text.substr(start));
-}
 
 // The characters of a 1-based column; empty beyond the end of a short line.
 std::string Column(std::string_view line, std::size_t first, std::size_t length = std::string::npos) {
@@ -82,17 +69,16 @@ std::string_view Field(std::string_view line, std::size_t index) {
 
 }  // namespace
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
-  return lines;
-}
-
+// The first listening line for the port decides: a later line's process is
+// never the answer, since FreePort would end it.
 int PidFromNetstat(const std::string& listing, int port) {
   int pid = 0;
-  ForEachLine(listing, [&](std::string_view line) {
-    if (pid > 0 || text::UpperAscii(text::Trim(Column(line, kStateFirst, kStateLength))) != "LISTENING") return;
-    if (NetstatLocalPort(line) == port) pid = NetstatNumber(text::Trim(Column(line, kPidFirst)));
+  bool decided = false;
+  text::ForEachLine(listing, [&](std::string_view line) {
+    if (decided || text::UpperAscii(text::Trim(Column(line, kStateFirst, kStateLength))) != "LISTENING") return;
+    if (NetstatLocalPort(line) != port) return;
+    decided = true;
+    pid = NetstatNumber(text::Trim(Column(line, kPidFirst)));
   });
   return pid > 0 ? pid : 0;
 }
@@ -105,7 +91,7 @@ std::vector<std::uint64_t> ListeningInodes(const std::string& table, int port) {
   constexpr std::size_t kLocal = 1, kState = 3, kInode = 9;
   constexpr std::size_t kMaxInodeDigits = 19;  // always fits 64 bits
   std::vector<std::uint64_t> inodes;
-  ForEachLine(table, [&](std::string_view line) {
+  text::ForEachLine(table, [&](std::string_view line) {
     if (Field(line, kState) != "0A") return;
     std::string_view local = Field(line, kLocal);
     std::size_t colon = local.rfind(':');
@@ -129,7 +115,7 @@ std::uint64_t SocketInode(const std::string& linkTarget) {
 
 }  // namespace port_owner
 
-void TOstrel::FreePort(int port) {
+void TOstrelSystem::FreePort(int port) {
   int pid = FindPortOwner(port);
   if (pid != 0) KillProcess(pid);
 }

@@ -6,11 +6,10 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 #include "sys/port_owner.h"
 
 namespace {
@@ -34,42 +33,35 @@ bool IsProcessId(const char* name) {
   return true;
 }
 
-// Records, for each wanted inode that the process holds, the process as its holder
-// unless one was found before.
-void NoteHolder(int processId, std::map<std::uint64_t, int>& holders) {
+// Whether the process holds a descriptor of the socket with that inode.
+bool Holds(int processId, std::uint64_t inode) {
   std::string fdPath = "/proc/" + std::to_string(processId) + "/fd";
   TDirectory fds(::opendir(fdPath.c_str()));
-  if (!fds) return;  // another user's process, or gone meanwhile
+  if (!fds) return false;  // another user's process, or gone meanwhile
   while (dirent* entry = ::readdir(fds.get())) {
     char target[64];
     ssize_t n = ::readlinkat(::dirfd(fds.get()), entry->d_name, target, sizeof target - 1);
-    if (n <= 0) continue;
-    auto holder = holders.find(port_owner::SocketInode(std::string(target, static_cast<std::size_t>(n))));
-    if (holder != holders.end() && holder->second == 0) holder->second = processId;
+    if (n > 0 && port_owner::SocketInode(std::string(target, static_cast<std::size_t>(n))) == inode) return true;
   }
+  return false;
 }
 
-// Maps each inode to the first process (in /proc order) seen holding it; 0 when
-// no holder is visible to this user.
-std::map<std::uint64_t, int> SocketHolders(const std::vector<std::uint64_t>& inodes) {
-  std::map<std::uint64_t, int> holders;
-  for (std::uint64_t inode : inodes) holders.emplace(inode, 0);
+// The first process (in /proc order) seen holding the socket; 0 when no holder
+// is visible to this user.
+int SocketHolder(std::uint64_t inode) {
   TDirectory proc(::opendir("/proc"));
-  if (!proc) return holders;
+  if (!proc) return 0;
   while (dirent* entry = ::readdir(proc.get()))
-    if (IsProcessId(entry->d_name)) NoteHolder(std::atoi(entry->d_name), holders);
-  return holders;
+    if (IsProcessId(entry->d_name) && Holds(std::atoi(entry->d_name), inode)) return std::atoi(entry->d_name);
+  return 0;
 }
 
 }  // namespace
 
-int TOstrel::FindPortOwner(int port) {
+// The first listening entry, IPv4 table first, decides, as the first
+// listening line of netstat does on Windows.
+int TOstrelSystem::FindPortOwner(int port) {
   std::vector<std::uint64_t> inodes = port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp"), port);
-  for (std::uint64_t inode : port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp6"), port))
-    inodes.push_back(inode);
-  if (inodes.empty()) return 0;
-  std::map<std::uint64_t, int> holders = SocketHolders(inodes);
-  for (std::uint64_t inode : inodes)
-    if (holders[inode] != 0) return holders[inode];
-  return 0;
+  if (inodes.empty()) inodes = port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp6"), port);
+  return inodes.empty() ? 0 : SocketHolder(inodes.front());
 }

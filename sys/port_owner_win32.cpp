@@ -1,7 +1,7 @@
 // port_owner_win32.cpp - the process listening on a port, as netstat lists it.
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 #include "sys/port_owner.h"
 
-int TOstrel::FindPortOwner(int port) {
+int TOstrelSystem::FindPortOwner(int port) {
   return port_owner::PidFromNetstat(RunConsoleCommand("netstat -a -n -o", false), port);
 }

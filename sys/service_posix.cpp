@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 
 extern char** environ;
 
@@ -94,14 +94,14 @@ bool WriteUnit(const std::string& path, const std::string& displayName, const st
 
 }  // namespace
 
-bool TOstrel::ServiceExists(const std::string& name) {
+bool TOstrelSystem::ServiceExists(const std::string& name) {
   struct stat info;
   return !UnsafeName(name) && ::stat(UnitPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // Writes the unit and enables it for system start (the link systemctl enable
 // would make); the unit is taken back when it cannot be enabled.
-bool TOstrel::InstallService(const std::string& name, const std::string& displayName,
+bool TOstrelSystem::InstallService(const std::string& name, const std::string& displayName,
                              const std::string& binaryPath) {
   if (UnsafeName(name) || displayName.find_first_of("\r\n") != std::string::npos ||
       binaryPath.find_first_of("\r\n") != std::string::npos || binaryPath.empty())
@@ -123,7 +123,7 @@ bool TOstrel::InstallService(const std::string& name, const std::string& display
 }
 
 // Removes the unit even when the stop request fails (a unit that is not running).
-bool TOstrel::UninstallService(const std::string& name) {
+bool TOstrelSystem::UninstallService(const std::string& name) {
   if (!ServiceExists(name)) return false;
   Systemctl({"stop", UnitName(name)});
   ::unlink(WantsLink(name).c_str());
@@ -132,7 +132,7 @@ bool TOstrel::UninstallService(const std::string& name) {
   return removed;
 }
 
-bool TOstrel::RunService(const std::string& name) {
+bool TOstrelSystem::RunService(const std::string& name) {
   if (!ServiceExists(name)) return false;
   return Systemctl({"start", UnitName(name)});
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-#include "http/ostrel.h"
+#include "sys/ostrel_system.h"
 
 namespace {
 
@@ -24,14 +24,14 @@ ScHandle OpenNamedService(const ScHandle& manager, const std::string& name) {
 
 }  // namespace
 
-bool TOstrel::ServiceExists(const std::string& name) {
+bool TOstrelSystem::ServiceExists(const std::string& name) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   return OpenNamedService(manager, name) != nullptr;
 }
 
 // The binary path goes to the manager exactly as given, without quotes.
-bool TOstrel::InstallService(const std::string& name, const std::string& displayName,
+bool TOstrelSystem::InstallService(const std::string& name, const std::string& displayName,
                              const std::string& binaryPath) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
@@ -43,7 +43,7 @@ bool TOstrel::InstallService(const std::string& name, const std::string& display
 }
 
 // Deletes even when the stop request fails (a service that is not running).
-bool TOstrel::UninstallService(const std::string& name) {
+bool TOstrelSystem::UninstallService(const std::string& name) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   ScHandle service = OpenNamedService(manager, name);
@@ -53,7 +53,7 @@ bool TOstrel::UninstallService(const std::string& name) {
   return DeleteService(service.get()) != FALSE;
 }
 
-bool TOstrel::RunService(const std::string& name) {
+bool TOstrelSystem::RunService(const std::string& name) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   ScHandle service = OpenNamedService(manager, name);

@@ -73,6 +73,12 @@ LRESULT TApplicationWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LP
       return 0;
     }
   }
+  // Closing from the taskbar (the button's Close, the system's "End task")
+  // reaches this window: it closes the main window, which asks first.
+  if (msg == WM_CLOSE && FMainWindow != nullptr) {
+    SendMessageA(FMainWindow, WM_CLOSE, 0, 0);
+    return 0;
+  }
   if (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE && FMainWindow != nullptr) {
     LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
     ShowWindow(FMainWindow, SW_SHOW);

@@ -1,34 +1,19 @@
 // dir_list.cpp - TDirList: the shared-directory list's add, delete, load and save.
 #include "ui/dir_list.h"
 
+#include "base/text.h"
 #include "config/kelv.h"
-#include "http/text.h"
+#include "config/text_lines.h"
 
 std::string TDirList::DriveRootAsDrive(const std::string& path) {
   return path.size() <= 3 ? path.substr(0, 2) : path;
 }
 
-// Breaks at CR LF, lone CR and lone LF; a NUL ends the text.
+// The list file's lines (a NUL ends the text), blank ones left out.
 std::vector<std::string> TDirList::ParseLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  bool pending = false;
-  for (std::size_t i = 0; i < text.size() && text[i] != '\0'; ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.push_back(line);
-      line.clear();
-      pending = false;
-    } else {
-      line += c;
-      pending = true;
-    }
-  }
-  if (pending) lines.push_back(line);
   std::vector<std::string> paths;
-  for (const std::string& l : lines)
-    if (!text::Trim(l).empty()) paths.push_back(l);
+  for (const std::string& line : textlines::Cut(text))
+    if (!text::Trim(line).empty()) paths.push_back(line);
   return paths;
 }
 

@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "base/constants.h"
 #include "config/kelv.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
@@ -190,7 +191,7 @@ void TfrmMain::FinishCreate() {
   bool autoStart = false;
   try {
     autoStart = TKelv::GetStartMode() == 0 && TKelv::GetAutoRun();
-    if (autoStart) FWebServer->Start(kPort);
+    if (autoStart) FWebServer->Start(kServerPort);
   } catch (const std::exception& e) {
     ShowError(e.what());
   }

@@ -19,8 +19,6 @@ class TWebServer;
 
 class TfrmMain {
  public:
-  static constexpr int kPort = 60001;
-
   TfrmMain(TApplicationWindow& application, HINSTANCE instance);
   ~TfrmMain();
   TfrmMain(const TfrmMain&) = delete;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "base/constants.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "ui/application_window.h"
@@ -15,7 +16,7 @@ constexpr UINT kBrowseFlags = 81;  // file-system folders only, an edit box, the
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 }  // namespace
 
-std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kPort); }
+std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort); }
 
 void TfrmMain::LoadDirList() {
   FDirs.Load();
@@ -51,7 +52,7 @@ void TfrmMain::btnDelClick() {
 void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.SelectedCount() > 0); }
 
 void TfrmMain::btnStartClick() {
-  FWebServer->Start(kPort);
+  FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
   TellAboutInterpreter();
   if (FWebServer->Active())

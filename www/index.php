@@ -6,6 +6,7 @@ require __DIR__ . '/inc/bootstrap.php';
 require __DIR__ . '/inc/shares.php';
 require __DIR__ . '/inc/mime.php';
 require __DIR__ . '/inc/format.php';
+require __DIR__ . '/inc/fold.php';
 require __DIR__ . '/inc/search.php';
 require __DIR__ . '/inc/token.php';
 require __DIR__ . '/inc/upload_dir.php';
@@ -27,7 +28,7 @@ if ($place !== null) {
         $crumbs[] = [$segment, '/?' . shares_query($place['index'], $walked)];
     }
     if ($query !== '') {
-        $crumbs[] = ['Search: ' . $query, null];
+        $crumbs[] = ['Search: ' . index_cut($query), null];
     }
 }
 
@@ -51,7 +52,7 @@ layout_open($title, $crumbs, [
     'max-upload' => min(layout_ini_bytes((string) ini_get('upload_max_filesize')),
         layout_ini_bytes((string) ini_get('post_max_size'))),
 ]);
-index_listing($place, $rows, $query, $stopped);
+index_listing($place, $rows, $query, $stopped, $place === null ? 'Shared folders' : $title);
 echo "<aside class=\"side\">\n";
 index_upload_panel($uploadDir);
 index_qr_panel();
@@ -103,18 +104,20 @@ function index_entry_rows(array $place, array $entries, bool $withWhere): array
     return $rows;
 }
 
-function index_listing(?array $place, array $rows, string $query, string $stopped): void
+function index_listing(?array $place, array $rows, string $query, string $stopped, string $heading): void
 {
-    echo "<section class=\"listing\" aria-label=\"Files\">\n<div class=\"toolbar\">\n"
-        . '<input type="search" id="filter" class="filter" placeholder="Filter this list" '
-        . "aria-label=\"Filter this list\" autocomplete=\"off\">\n";
+    echo "<section class=\"listing\" aria-labelledby=\"place-title\">\n"
+        . '<h1 id="place-title" class="place">' . h($heading) . "</h1>\n<div class=\"toolbar\">\n"
+        . '<div class="field filter-field"><label for="filter">Filter this list</label>'
+        . "<input type=\"search\" id=\"filter\" class=\"filter\" autocomplete=\"off\"></div>\n";
     if ($place !== null) {
-        echo '<form class="search" action="/" method="get" role="search">'
+        echo '<form class="field search" action="/" method="get" role="search">'
+            . '<label for="search-q">Search this folder and below</label><div class="search-row">'
             . '<input type="hidden" name="d" value="' . $place['index'] . '">'
             . ($place['rel'] === '' ? '' : '<input type="hidden" name="p" value="' . h($place['rel']) . '">')
-            . '<input type="search" name="q" value="' . h($query) . '" placeholder="Search in this folder" '
-            . 'aria-label="Search names in this folder and below">'
-            . "<button type=\"submit\">Search</button></form>\n"
+            . '<input type="search" id="search-q" name="q" value="' . h(index_cut($query)) . '" maxlength="'
+            . SEARCH_MAX_CHARS . '">'
+            . "<button type=\"submit\">Search</button></div></form>\n"
             . '<a class="button zip" href="/zip.php?' . h(shares_query($place['index'], $place['rel'])) . '">'
             . "Download folder as .zip</a>\n";
     }
@@ -122,7 +125,11 @@ function index_listing(?array $place, array $rows, string $query, string $stoppe
     if ($query !== '') {
         $count = count($rows) . (count($rows) === 1 ? ' match' : ' matches');
         $note = ['count' => ' (only the first ones are shown)', 'limit' => ' (the search stopped early: it took too long)'];
-        echo '<p class="search-note">' . h($count . ' for “' . $query . '”' . ($note[$stopped] ?? '') . '.')
+        $said = $stopped === 'long'
+            ? 'This search is too long: use at most ' . SEARCH_MAX_WORDS . ' words and ' . SEARCH_MAX_CHARS
+                . ' characters.'
+            : $count . ' for “' . $query . '”' . ($note[$stopped] ?? '') . '.';
+        echo '<p class="search-note">' . h($said)
             . ' <a href="/?' . h(shares_query($place['index'], $place['rel'])) . "\">Back to the folder</a></p>\n";
     }
     echo "<table class=\"entries\" id=\"entries\">\n<thead><tr>"
@@ -148,9 +155,10 @@ function index_row(array $row): void
         ? '<span class="name">' . $name . '</span>'
         : '<a class="name" href="' . h($row['href']) . '">' . $name . '</a>';
     $where = $row['where'] === '' ? '' : '<span class="where">in ' . h($row['where']) . '</span>';
+    // Every "Preview" says which file it opens to a reader that lists the links.
     $view = ($row['view'] ?? '') === '' ? '' : ' <a class="view" href="' . h($row['view']) . '" target="_blank" '
         . 'rel="noopener" data-preview="' . h($row['preview']) . '" data-name="' . $name . '" '
-        . 'data-download="' . h($row['href']) . '">Preview</a>';
+        . 'data-download="' . h($row['href']) . '">Preview<span class="visually-hidden"> ' . $name . '</span></a>';
     $date = $row['mtime'] > 0
         ? '<time datetime="' . format_iso_date($row['mtime']) . '">' . h(format_date($row['mtime'])) . '</time>'
         : '';
@@ -160,6 +168,12 @@ function index_row(array $row): void
         . '<td class="col-size">' . ($row['is_dir'] ? '' : h(format_size($row['size']))) . '</td>'
         . '<td class="col-date">' . $date . '</td>'
         . '<td class="col-kind">' . h($row['kind']) . "</td></tr>\n";
+}
+
+/** A query as shown back: a long one is cut, which the page then says. */
+function index_cut(string $query): string
+{
+    return preg_match('/^.{0,' . SEARCH_MAX_CHARS . '}/su', $query, $m) ? $m[0] : substr($query, 0, SEARCH_MAX_CHARS);
 }
 
 function index_upload_panel(?string $dir): void

@@ -3,6 +3,9 @@
 // each under a name of its own. Answers the page's script in JSON and a
 // browser without script with a plain page.
 define('OSTREL_SITE', 1);
+// The interpreter drops the files past its per-request limit before the page
+// runs, and says so only here.
+$startupError = error_get_last();
 require __DIR__ . '/inc/bootstrap.php';
 require __DIR__ . '/inc/format.php';
 require __DIR__ . '/inc/token.php';
@@ -34,25 +37,33 @@ if ($dir === null) {
     site_error(500, 'Uploads are not possible: the server has no upload directory.');
 }
 $files = upload_files($_FILES['files'] ?? null);
+$dropped = preg_match('/allowable file uploads|body parts/i', (string) ($startupError['message'] ?? '')) === 1;
 if (!$files) {
-    site_error(400, 'No file was chosen.');
+    site_error($dropped ? 413 : 400, $dropped ? 'This upload holds too many files. Please send fewer at a time.'
+        : 'No file was chosen.');
 }
 
 $results = [];
 $status = 0;
 foreach ($files as $file) {
-    $result = ['name' => $file['name'], 'size' => $file['size'], 'stored' => null, 'error' => null];
+    $result = ['name' => $file['name'], 'size' => $file['size'], 'stored' => null, 'renamed' => '', 'error' => null];
     [$code, $problem] = UPLOAD_ERRORS[$file['error']] ?? [500, 'was refused by the server.'];
     if ($file['error'] === UPLOAD_ERR_OK) {
         $stored = is_uploaded_file($file['tmp_name']) ? upload_store($file['tmp_name'], $file['name'], $dir) : null;
         [$code, $problem] = $stored === null ? [507, 'could not be saved on the server: its disk may be full.'] : [0, ''];
         $result['stored'] = $stored;
+        $result['renamed'] = upload_renamed($file['name'], $stored);
     }
     if ($code !== 0) {
         $result['error'] = '“' . $file['name'] . '” ' . $problem;
         $status = $status ?: $code;
     }
     $results[] = $result;
+}
+if ($dropped) {
+    $results[] = ['name' => '', 'size' => 0, 'stored' => null, 'renamed' => '', 'error' => 'Only the first '
+        . count($files) . ' files of one upload can be taken: the others were not stored. Please send them again.'];
+    $status = $status ?: 413;
 }
 // One file that went wrong among good ones is told per file; only a request
 // in which nothing was stored gets an error status.
@@ -69,6 +80,15 @@ if (site_wants_json()) {
     exit;
 }
 upload_result_page($results, $free);
+
+/** Why a file was stored under another name: '' (it was not), 'cleaned' or 'taken'. */
+function upload_renamed(string $sent, ?string $stored): string
+{
+    if ($stored === null || $stored === $sent) {
+        return '';
+    }
+    return $stored === upload_clean_name($sent) ? 'cleaned' : 'taken';
+}
 
 /** The entries of the "files[]" field, one array per file. */
 function upload_files($field): array
@@ -95,7 +115,10 @@ function upload_result_page(array $results, $free): void
     echo "<section class=\"panel upload-result\">\n<h1>Upload</h1>\n<ul class=\"upload-list\">\n";
     foreach ($results as $r) {
         if ($r['stored'] !== null) {
-            $renamed = $r['stored'] !== $r['name'] ? ' (saved as “' . $r['stored'] . '”, the name was taken)' : '';
+            $renamed = [
+                'taken' => ' (saved as “' . $r['stored'] . '”: that name was taken)',
+                'cleaned' => ' (renamed “' . $r['stored'] . '”: file names cannot hold some of its characters)',
+            ][$r['renamed']] ?? '';
             echo '<li class="done">' . h('“' . $r['name'] . '” was uploaded' . $renamed . '.') . "</li>\n";
         } else {
             echo '<li class="failed">' . h($r['error']) . "</li>\n";

@@ -24,4 +24,4 @@ header('Content-Disposition: ' . send_disposition('attachment', $folder . '.zip'
 header('Cache-Control: no-store');
 header('X-Content-Type-Options: nosniff');
 site_unbuffer();
-zip_send($entries, $place['real'], $prefix);
+zip_send($entries, $place['root'], $place['real'], $prefix);

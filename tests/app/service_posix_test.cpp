@@ -11,7 +11,7 @@
 
 #include "app/run_mode.h"
 #include "http/ostrel.h"
-#include "net/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -22,8 +22,8 @@ class ServiceUnit : public ::testing::Test {
   ServiceUnit() {
     FDir.MakeDir("units");
     SetSystemctlExit(0);
-    setenv("OSTREL_SYSTEMD_DIR", FDir.Text("units").c_str(), 1);
-    setenv("OSTREL_SYSTEMCTL", FDir.Text("systemctl").c_str(), 1);
+    setenv("OSTREL_SYSTEMD_DIR", FDir.At("units").c_str(), 1);
+    setenv("OSTREL_SYSTEMCTL", FDir.At("systemctl").c_str(), 1);
   }
   ~ServiceUnit() override {
     unsetenv("OSTREL_SYSTEMD_DIR");
@@ -31,21 +31,21 @@ class ServiceUnit : public ::testing::Test {
   }
 
   void SetSystemctlExit(int code) {
-    std::string script = FDir.Write("systemctl", "#!/bin/sh\necho \"$*\" >> '" + FDir.Text("calls") +
+    std::string script = FDir.Write("systemctl", "#!/bin/sh\necho \"$*\" >> '" + FDir.At("calls") +
                                                       "'\nexit " + std::to_string(code) + "\n");
     chmod(script.c_str(), 0755);
   }
   std::string Read(const std::string& relative) const {
-    std::ifstream in(FDir.Path() / relative, std::ios::binary);
+    std::ifstream in(FDir.At(relative), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
   }
   std::string Calls() const { return Read("calls"); }
-  fs::path Unit() const { return FDir.Path() / "units/ostrel_kelv_2008.service"; }
-  fs::path WantsLink() const { return FDir.Path() / "units/multi-user.target.wants/ostrel_kelv_2008.service"; }
+  fs::path Unit() const { return FDir.At("units/ostrel_kelv_2008.service"); }
+  fs::path WantsLink() const { return FDir.At("units/multi-user.target.wants/ostrel_kelv_2008.service"); }
 
-  TTempDir FDir{"ostrel-service"};
+  TTempDir FDir{"service"};
 };
 
 }  // namespace
@@ -73,7 +73,7 @@ TEST_F(ServiceUnit, NamesAndPathsThatWouldBreakOutAreRefused) {
   EXPECT_FALSE(TOstrel::InstallService("../evil", "x", "/bin/x"));
   EXPECT_FALSE(TOstrel::InstallService("OSTREL", "a\n[Service]", "/bin/x"));
   EXPECT_FALSE(TOstrel::ServiceExists("../units/ostrel"));
-  EXPECT_TRUE(fs::is_empty(FDir.Path() / "units"));
+  EXPECT_TRUE(fs::is_empty(FDir.At("units")));
 }
 
 TEST_F(ServiceUnit, RunStartsTheUnitAndReportsSystemctlsOutcome) {
@@ -98,11 +98,11 @@ TEST_F(ServiceUnit, UninstallRemovesTheUnitEvenWhenTheStopFails) {
 }
 
 TEST_F(ServiceUnit, FailuresAreFalseResults) {
-  setenv("OSTREL_SYSTEMD_DIR", FDir.Text("missing").c_str(), 1);
+  setenv("OSTREL_SYSTEMD_DIR", FDir.At("missing").c_str(), 1);
   EXPECT_FALSE(TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
   EXPECT_FALSE(TOstrel::ServiceExists("OSTREL_KELV_2008"));
-  setenv("OSTREL_SYSTEMD_DIR", FDir.Text("units").c_str(), 1);
-  setenv("OSTREL_SYSTEMCTL", FDir.Text("no-such-systemctl").c_str(), 1);
+  setenv("OSTREL_SYSTEMD_DIR", FDir.At("units").c_str(), 1);
+  setenv("OSTREL_SYSTEMCTL", FDir.At("no-such-systemctl").c_str(), 1);
   EXPECT_TRUE(TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
   EXPECT_FALSE(TOstrel::RunService("OSTREL_KELV_2008"));
 }

@@ -4,7 +4,7 @@
 
 #include "config/config_error.h"
 #include "config/ini_file.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 TEST(IniFile, AMissingFileReadsAsTheDefaultAndTheFirstWriteCreatesIt) {
   TTempDir dir("ini");

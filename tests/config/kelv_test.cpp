@@ -9,7 +9,7 @@
 #include "config/text_lines.h"
 #include "config/upload_dir.h"
 #include "http/ostrel.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

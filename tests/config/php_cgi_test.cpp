@@ -10,7 +10,7 @@
 
 #include "config/kelv.h"
 #include "http/ostrel.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #ifndef _WIN32
 

@@ -12,7 +12,7 @@
 #include "config/php_ini_template.h"
 #include "config/text_lines.h"
 #include "http/ostrel.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 

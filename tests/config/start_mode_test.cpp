@@ -1,11 +1,12 @@
 // start_mode_test.cpp - command-line splitting and the "-auto" start mode.
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "config/kelv.h"
 #include "config/kelv_os.h"
 #include "config/start_mode.h"
 
-using startmode::SplitCommandLine;
+using text::SplitCommandLine;
 using startmode::StartModeOf;
 using V = std::vector<std::string>;
 

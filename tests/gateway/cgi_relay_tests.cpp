@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "http/cgi_relay.h"
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "gateway/test_server.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
-#include "net/temp_dir.h"
-#include "sys/cpu_time.h"
+#include "support/cpu_time.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -64,14 +64,14 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
     App.MakeDir("php");
     for (const TGatewayPage& page : kGatewayPages) App.Write(std::string("www/") + page.Name, page.Text);
     App.Write("php/php.ini", kGatewayPhpIni);
-    const std::filesystem::path interpreter = App.Path() / "php" / kInterpreterName;
+    const std::filesystem::path interpreter = App.At(std::string("php/") + kInterpreterName);
     if (GetParam() == "php-cgi") {
       if (!std::filesystem::exists("/usr/bin/php-cgi")) GTEST_SKIP() << "php-cgi is not installed";
       std::filesystem::create_symlink("/usr/bin/php-cgi", interpreter);
     } else {
       std::filesystem::copy_file(EchoProgramPath(), interpreter);
     }
-    TOstrel::OverrideAppDir(App.Text());
+    TOstrel::OverrideAppDir(App.Path());
     Port = GatewayTestPort();
     Server = std::make_unique<TWebServer>();
     ASSERT_TRUE(StartOnTestPort(*Server, Port));
@@ -113,9 +113,9 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
     return false;
   }
 
-  std::string Native(const std::string& relative) { return App.Text(relative); }
+  std::string Native(const std::string& relative) { return App.At(relative); }
 
-  TTempDir App{"ostrel-gateway"};
+  TTempDir App{"gateway"};
   std::unique_ptr<TWebServer> Server;
   int Port = 0;
 };
@@ -215,7 +215,7 @@ TEST_P(GatewayTest, DirectoryWithTrailingSlashRunsItsIndexPage) {
 TEST_P(GatewayTest, PhpIniBesideThePageIsDeletedFirst) {
   App.Write("www/php.ini", "[PHP]\r\nauto_prepend_file = /nonexistent\r\n");
   EXPECT_EQ(BodyOf(Fetch("GET /ini.php HTTP/1.1\r\n\r\n")), "ini=no");
-  EXPECT_FALSE(std::filesystem::exists(App.Path() / "www" / "php.ini"));
+  EXPECT_FALSE(std::filesystem::exists(App.At("www/php.ini")));
 }
 
 TEST_P(GatewayTest, PostWithoutAUsableLengthFailsUnanswered) {

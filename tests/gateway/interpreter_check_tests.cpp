@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "gateway/gateway_site.h"
@@ -16,17 +15,17 @@
 #include "http/interpreter_check.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
-#include "net/temp_dir.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 // The stand-in as file, answering -v as build ("" for its default, cgi-fcgi).
-std::string PlaceStandIn(const std::filesystem::path& file, const std::string& build) {
+std::string PlaceStandIn(const std::string& file, const std::string& build) {
   std::filesystem::copy_file(EchoProgramPath(), file, std::filesystem::copy_options::overwrite_existing);
-  if (!build.empty()) std::ofstream(file.string() + ".version") << build;
-  return std::filesystem::path(file).make_preferred().string();
+  if (!build.empty()) Spill(file + ".version", build);
+  return file;
 }
 
 bool WaitNoChildren() {
@@ -77,14 +76,14 @@ TEST(InterpreterVersionQuery, EachAnswerOfTheStandIn) {
   };
   int n = 0;
   for (const auto& c : cases) {
-    const std::string program = PlaceStandIn(dir.Path() / ("php" + std::to_string(n++) + kExeSuffix), c.Build);
+    const std::string program = PlaceStandIn(dir.At("php" + std::to_string(n++) + kExeSuffix), c.Build);
     TInterpreterCheck check = CheckInterpreter(program);
     EXPECT_EQ(check.Kind, c.Kind) << c.Build;
     EXPECT_EQ(check.Path, program);
     EXPECT_TRUE(WaitNoChildren()) << c.Build;
   }
   EXPECT_EQ(CheckInterpreter("").Kind, TInterpreterKind::Missing);
-  EXPECT_EQ(CheckInterpreter((dir.Path() / "none").string()).Kind, TInterpreterKind::NotCgi);
+  EXPECT_EQ(CheckInterpreter(dir.At("none")).Kind, TInterpreterKind::NotCgi);
 }
 
 #ifndef _WIN32
@@ -107,14 +106,14 @@ class InterpreterChoiceTest : public ::testing::Test {
     App.Write("www/page.php", R"(<?php /* mode=status404 */ http_response_code(404); echo "missing";)");
     App.Write("www/a.txt", "static");
     App.Write("php/php.ini", kGatewayPhpIni);
-    TOstrel::OverrideAppDir(App.Text());
+    TOstrel::OverrideAppDir(App.Path());
   }
   void TearDown() override {
     Server.reset();
     TOstrel::OverrideAppDir("");
   }
 
-  std::filesystem::path Php(const std::string& name) { return App.Path() / "php" / name; }
+  std::string Php(const std::string& name) { return App.At("php/" + name); }
 
   void StartServer() {
     Port = GatewayTestPort();

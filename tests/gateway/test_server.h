@@ -6,8 +6,8 @@
 
 #include "http/ostrel.h"
 #include "http/web_server.h"
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 #ifdef _WIN32
 inline const char* const kExeSuffix = ".exe";

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "http/ostrel.h"
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 namespace {
 

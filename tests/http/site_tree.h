@@ -5,17 +5,17 @@
 #include <vector>
 
 #include "http/ostrel.h"
-#include "net/temp_dir.h"
+#include "support/temp_dir.h"
 
 class TSiteTree {
  public:
-  TSiteTree() : FDir("ostrel-site") {
+  TSiteTree() : FDir("site") {
     for (const char* f : kInside) FDir.Write(std::string("www/") + f, f);
     for (const char* f : kOutside) FDir.Write(f, f);
     FDir.MakeDir("www/empty");
     FDir.MakeDir("www/sub/deeper/folder");
-    Base = FDir.Text();
-    Root = FDir.Text("www");
+    Base = FDir.Path();
+    Root = FDir.At("www");
   }
 
   // The path that the mapping gives for a file of the tree, in the platform's form.

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 namespace {
 

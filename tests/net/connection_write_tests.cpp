@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
-#include "net/temp_dir.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ TEST(ConnectionWrite, EmptyFileSendsNothingAndReturnsZero) {
 
 TEST(ConnectionWrite, MissingFileRaisesFileNotFoundWithItsPath) {
   TTempDir dir;
-  std::string path = dir.Text("no such file.txt");
+  std::string path = dir.At("no such file.txt");
   TWriteResult r;
   std::string got = Serve(r, [&](TIdTCPConnection& c) { return c.WriteFileContents(path, false); });
   EXPECT_EQ("EIdFileNotFound", r.Error.ClassName);
@@ -86,7 +86,7 @@ TEST(ConnectionWrite, MissingFileRaisesFileNotFoundWithItsPath) {
 TEST(ConnectionWrite, DirectoryIsNotAFileToSend) {
   TTempDir dir;
   TWriteResult r;
-  Serve(r, [&](TIdTCPConnection& c) { return c.WriteFileContents(dir.Text(), false); });
+  Serve(r, [&](TIdTCPConnection& c) { return c.WriteFileContents(dir.Path(), false); });
   EXPECT_EQ("EIdFileNotFound", r.Error.ClassName);
 }
 

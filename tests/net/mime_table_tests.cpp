@@ -102,16 +102,17 @@ TEST(MimeTable, AddEntryLowerCasesAndRefusesEmptyAndRepeatedEntries) {
   EXPECT_EQ(1u, table.Count());
 }
 
-TEST(MimeTable, LookupFillsOnlyAnEmptyTable) {
+// Connection threads look up at once: a lookup that filled the table would
+// write while they read.
+TEST(MimeTable, LookupsNeverFillTheTable) {
   TIdMimeTable filled(false);
   filled.AddEntry(".foo", "x/foo");
   EXPECT_EQ("application/octet-stream", filled.ContentTypeFor("a.html"));
   EXPECT_EQ(1u, filled.Count());
 
-  TIdMimeTable empty(false);
-  empty.RegisteredTypes = nullptr;
-  EXPECT_EQ("text/html", empty.ContentTypeFor("a.html"));
-  EXPECT_EQ(134u, empty.Count());
+  const TIdMimeTable empty(false);
+  EXPECT_EQ("application/octet-stream", empty.ContentTypeFor("a.html"));
+  EXPECT_EQ(0u, empty.Count());
 }
 
 TEST(MimeTable, RegisteredTypesReplaceBuiltInOnesAndAddNewOnes) {

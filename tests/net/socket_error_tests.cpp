@@ -5,7 +5,7 @@
 
 #include "net/exceptions.h"
 #include "net/tcp_connection.h"
-#include "net/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ TEST(Utility, FileSizeByPathMeasuresAndRaisesForAMissingFile) {
   TTempDir dir;
   std::string path = dir.Write("sized.bin", std::string(70000, 'q'));
   EXPECT_EQ(70000, FileSizeByPath(path));
-  std::string missing = dir.Text("missing.bin");
+  std::string missing = dir.At("missing.bin");
   try {
     FileSizeByPath(missing);
     FAIL() << "no exception";

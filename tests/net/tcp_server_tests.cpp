@@ -6,8 +6,8 @@
 #include <set>
 #include <thread>
 
-#include "net/loopback_client.h"
-#include "net/server_harness.h"
+#include "support/loopback_client.h"
+#include "support/server_harness.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "net/exceptions.h"
-#include "net/server_harness.h"
 #include "net/thread.h"
 #include "net/thread_mgr.h"
+#include "support/server_harness.h"
 
 namespace {
 

@@ -81,6 +81,45 @@ describe('site helpers', () => {
     ]);
   });
 
+  it('serves only a Host that names this machine, whatever its case, port or final dot', () => {
+    const own = ['box.lan', 'box', 'box.local'];
+    table('site_host_allowed', [
+      [['127.0.0.1:60001', own], true],
+      [['10.0.0.5.', own], true],
+      [['LOCALHOST.:60001', own], true],
+      [['[::1]:60001', own], true],
+      [['[fe80::1%25eth0]', own], false],
+      [['BOX.lan', own], true],
+      [['box.local:60001', own], true],
+      [['', own], true],
+      [['attacker.example:60001', own], false],
+      [['1.2.3.4.attacker.example', own], false],
+      [['x.localhost', own], false],
+      [['box.attacker.example', own], false],
+      [['localhost..', own], false],
+      [['[evil]', own], false],
+      [[':60001', own], false],
+      [['127.0.0.1:abc', own], false],
+    ]);
+  });
+
+  it('reads names and queries regardless of case and accents, and bounds a query', () => {
+    table('fold_text', [
+      ['Café', 'cafe'],
+      ['ÉTÉ', 'ete'],
+      ['cafe\u0301', 'cafe'],
+      ['Ünïcode “name” ✓.txt', 'unicode “name” ✓.txt'],
+      ['Ёлка Άλφα', 'Елка Αλφα'],
+    ]);
+    table('search_words', [
+      ['  Café   ÉTÉ ', ['cafe', 'ete']],
+      ['a '.repeat(12), Array(12).fill('a')],
+      ['a '.repeat(13), null],
+      ['é'.repeat(300), ['e'.repeat(300)]],
+      ['é'.repeat(301), null],
+    ]);
+  });
+
   it('names files in Content-Disposition for old and new browsers alike', () => {
     table('send_disposition', [
       [['attachment', 'a b.txt'], 'attachment; filename="a b.txt"; filename*=UTF-8\'\'a%20b.txt'],

@@ -10,6 +10,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const crypto = require('node:crypto');
+const os = require('node:os');
 const { execFileSync } = require('node:child_process');
 const { startSite } = require('./lib/fixture');
 const { request, multipart } = require('./lib/http');
@@ -17,7 +18,7 @@ const { openBrowser } = require('./lib/browser');
 const { treeOf, unzipTo } = require('./lib/tree');
 
 const APP_DIR = process.env.SITE_APP_DIR;
-const ARTIFACTS = process.env.SITE_ARTIFACTS || path.join(require('node:os').tmpdir(), 'site-artifacts');
+const ARTIFACTS = process.env.SITE_ARTIFACTS || path.join(os.tmpdir(), 'site-artifacts');
 
 let site;
 const q = (p) => encodeURIComponent(p).replace(/%2F/g, '/');
@@ -78,7 +79,7 @@ describe('listing and browsing', () => {
     assert.match(deep, /<li><a href="\/\?d=0&amp;p=sub">sub<\/a><\/li><li aria-current="page">deeper<\/li>/);
   });
 
-  it('finds names below the current folder, whatever their case', async () => {
+  it('finds names below the current folder, whatever their case and accents', async () => {
     const reply = await request('/?d=0&q=NEEDLE');
     assert.equal(reply.status, 200);
     const html = reply.body.toString();
@@ -86,6 +87,33 @@ describe('listing and browsing', () => {
     assert.match(html, /href="\/file.php\?d=0&amp;p=sub\/deeper\/needle%20note.md"/);
     assert.match(html, /1 match for/);
     assert.match((await request('/?d=0&q=nothing-like-this')).body.toString(), /Nothing found/);
+    const found = async (query) => [...(await request('/?d=1&q=' + q(query))).body.toString()
+      .matchAll(/<tr class="entry[^"]*" data-name="([^"]*)"/g)].map((m) => m[1]);
+    assert.deepEqual(await found('cafe'), ['Café del Mar.txt']);
+    assert.deepEqual(await found('ÉTÉ'), ['Été indien', 'été 2024.txt']);
+    assert.deepEqual(await found('cafe\u0301 MAR'), ['Café del Mar.txt'], 'accents typed as marks of their own');
+  });
+
+  it('refuses a search of too many words at once, and ends one of thousands within its deadline', async () => {
+    // A folder of many names that every word matches: each name costs the search every word.
+    const many = path.join(site.shares.music, 'many');
+    fs.mkdirSync(many);
+    try {
+      for (let i = 0; i < 2000; i++) fs.writeFileSync(path.join(many, `a${i}.txt`), '');
+      const started = Date.now();
+      const reply = await request('/?d=1&q=' + 'a+'.repeat(20000) + 'nowhere', { timeoutMs: 120000 });
+      const seconds = (Date.now() - started) / 1000;
+      assert.equal(reply.status, 200);
+      assert.match(reply.body.toString(), /This search is too long: use at most 12 words and 300 characters/);
+      assert.ok(seconds < 5 + 20, `the search took ${seconds} s; its deadline is 5 s`);
+      const twelve = (await request('/?d=1&q=' + 'a+'.repeat(12))).body.toString();
+      assert.match(twelve, /500 matches for/, 'twelve words are searched');
+      const thirteen = (await request('/?d=1&q=' + 'a+'.repeat(13))).body.toString();
+      assert.match(thirteen, /too long/);
+      assert.match((await request('/?d=1&q=' + 'a'.repeat(301))).body.toString(), /too long/);
+    } finally {
+      fs.rmSync(many, { recursive: true, force: true });
+    }
   });
 });
 
@@ -158,6 +186,31 @@ describe('downloads', () => {
     assert.deepEqual(treeOf(path.join(out, 'Photos ü & Co')), treeOf(site.shares.photos, { insideOnly: true }));
   });
 
+  it('writes zeros, not what a link names, for a file swapped for a link while the zip is sent', async () => {
+    const swap = path.join(site.shares.music, 'swap');
+    fs.mkdirSync(swap);
+    try {
+      // The big first file holds the page back while the second is swapped.
+      const big = crypto.randomBytes(32 * 1024 * 1024);
+      fs.writeFileSync(path.join(swap, 'a-big.bin'), big);
+      fs.writeFileSync(path.join(swap, 'b.txt'), 'x'.repeat(100));
+      const reply = await request('/zip.php?d=1&p=swap', {
+        timeoutMs: 120000,
+        onFirstData: () => {
+          fs.rmSync(path.join(swap, 'b.txt'));
+          fs.symlinkSync(site.shares.outside, path.join(swap, 'b.txt'));
+        },
+      });
+      assert.equal(Number(reply.headers['content-length']), reply.body.length);
+      assert.ok(!reply.body.includes('SECRET-OUTSIDE'), 'nothing of the link\'s target is in the archive');
+      const out = unzipTo(reply.body, path.join(site.work, 'unzip-swap'));
+      assert.ok(fs.readFileSync(path.join(out, 'swap', 'b.txt')).equals(Buffer.alloc(100)));
+      assert.ok(fs.readFileSync(path.join(out, 'swap', 'a-big.bin')).equals(big));
+    } finally {
+      fs.rmSync(swap, { recursive: true, force: true });
+    }
+  });
+
   it('zips a subfolder under its own name', async () => {
     const reply = await request('/zip.php?d=0&p=sub');
     const out = unzipTo(reply.body, path.join(site.work, 'unzip-sub'));
@@ -167,25 +220,53 @@ describe('downloads', () => {
 });
 
 describe('uploads over HTTP', () => {
-  it('stores every file of one request, giving a taken name a new one', async () => {
+  it('stores every file of one request, giving a taken name a new one and saying why a name changed', async () => {
     const token = await pageToken();
+    const batch = Array.from({ length: 22 }, (_, i) => ({ name: 'files[]', filename: `batch ${i}.txt`, content: `${i}` }));
     const form = multipart({ token }, [
       { name: 'files[]', filename: 'dup.txt', content: 'first' },
       { name: 'files[]', filename: 'dup.txt', content: 'second' },
       { name: 'files[]', filename: '../../escape.txt', content: 'third' },
       { name: 'files[]', filename: 'empty.txt', content: '' },
+      { name: 'files[]', filename: 'what?.txt', content: 'fifth' },
+      ...batch,
     ]);
     const reply = await request('/upload.php?format=json', {
       method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
     });
     assert.equal(reply.status, 200);
     const json = JSON.parse(reply.body);
-    assert.deepEqual(json.files.map((f) => f.stored), ['dup.txt', 'dup (2).txt', 'escape.txt', 'empty.txt']);
+    assert.equal(json.ok, true);
+    assert.deepEqual(json.files.map((f) => f.stored),
+      ['dup.txt', 'dup (2).txt', 'escape.txt', 'empty.txt', 'what_.txt', ...batch.map((f) => f.filename)]);
+    assert.deepEqual(json.files.slice(0, 5).map((f) => f.renamed), ['', 'taken', '', '', 'cleaned']);
+    assert.equal(fs.readFileSync(path.join(site.uploadDir, 'batch 21.txt'), 'utf8'), '21');
     assert.equal(fs.statSync(path.join(site.uploadDir, 'empty.txt')).size, 0);
     assert.equal(fs.readFileSync(path.join(site.uploadDir, 'dup.txt'), 'utf8'), 'first');
     assert.equal(fs.readFileSync(path.join(site.uploadDir, 'dup (2).txt'), 'utf8'), 'second');
     assert.ok(!fs.existsSync(path.join(site.home, 'escape.txt')));
     assert.equal(typeof json.free, 'number');
+  });
+
+  it('never writes through a link planted in the upload directory, broken or not', async () => {
+    const dangling = path.join(site.home, 'planted.txt');
+    const victim = path.join(site.home, 'victim.txt');
+    fs.writeFileSync(victim, 'the original');
+    fs.symlinkSync(dangling, path.join(site.uploadDir, 'trap.txt'));
+    fs.symlinkSync(victim, path.join(site.uploadDir, 'victim.txt'));
+    const form = multipart({ token: await pageToken() }, [
+      { name: 'files[]', filename: 'trap.txt', content: 'through a broken link' },
+      { name: 'files[]', filename: 'victim.txt', content: 'through a link' },
+    ]);
+    const reply = await request('/upload.php?format=json', {
+      method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
+    });
+    assert.deepEqual(JSON.parse(reply.body).files.map((f) => f.stored), ['trap (2).txt', 'victim (2).txt']);
+    assert.ok(!fs.existsSync(dangling), 'nothing is created where the broken link points');
+    assert.equal(fs.readFileSync(victim, 'utf8'), 'the original');
+    assert.ok(fs.lstatSync(path.join(site.uploadDir, 'trap.txt')).isSymbolicLink());
+    assert.equal(fs.readFileSync(path.join(site.uploadDir, 'trap (2).txt'), 'utf8'), 'through a broken link');
+    assert.deepEqual(fs.readdirSync(site.uploadDir).filter((n) => n.startsWith('.')), [], 'no temporary file is left');
   });
 
   it('refuses a form without this site\'s token, or with a forged one, and stores nothing', async () => {
@@ -261,6 +342,28 @@ describe('refusals', () => {
     }
   });
 
+  it('answers only to names of this machine, so a page of another site cannot rebind its name here', async () => {
+    const form = multipart({ token: await pageToken() }, [{ name: 'files[]', filename: 'rebound.txt', content: 'x' }]);
+    const targets = [
+      ['GET', '/'], ['GET', '/?d=0'], ['GET', '/file.php?d=0&p=hello.txt'], ['GET', '/zip.php?d=0&p=sub'],
+      ['POST', '/upload.php?format=json'],
+    ];
+    for (const host of ['attacker.example', 'attacker.example:60001', '127.0.0.1.attacker.example', 'localhost.attacker.example']) {
+      for (const [method, target] of targets) {
+        const reply = await request(target, {
+          method, headers: { Host: host, ...(method === 'POST' ? { 'Content-Type': form.type } : {}) },
+          body: method === 'POST' ? form.body : null,
+        });
+        assert.equal(reply.status, 403, `${host} ${target}`);
+        assert.doesNotMatch(reply.body.toString(), /hello, world|Photos|PK/, `${host} ${target}`);
+      }
+    }
+    assert.ok(!fs.existsSync(path.join(site.uploadDir, 'rebound.txt')));
+    for (const host of ['localhost:60001', 'LOCALHOST', '[::1]:60001', '192.168.1.20:60001', os.hostname()]) {
+      assert.equal((await request('/?d=0', { headers: { Host: host } })).status, 200, host);
+    }
+  });
+
   it('answers a direct request for an include file with nothing', async () => {
     for (const file of ['bootstrap', 'shares', 'zip_stream', 'token']) {
       const reply = await request(`/inc/${file}.php`);
@@ -312,15 +415,22 @@ describe('in the browser', () => {
     assert.deepEqual(await rowNames(), ['deeper', 'a10.txt', 'a9.txt']);
   });
 
-  it('filters the listing as one types, regardless of case', async () => {
+  it('filters the listing as one types, regardless of case and accents', async () => {
     await page.goto(site.base + '/?d=0');
     await page.fill('#filter', 'ÜNÏ');
+    assert.deepEqual(await rowNames(), ['Ünïcode “name” ✓.txt']);
+    await page.fill('#filter', 'unicode NAME');
     assert.deepEqual(await rowNames(), ['Ünïcode “name” ✓.txt']);
     await page.fill('#filter', 'zzz');
     assert.deepEqual(await rowNames(), []);
     assert.equal(await page.isVisible('#no-match'), true);
     await page.fill('#filter', '');
     assert.ok((await rowNames()).length > 5);
+    await page.goto(site.base + '/?d=1');
+    await page.fill('#filter', 'cafe');
+    assert.deepEqual(await rowNames(), ['Café del Mar.txt']);
+    await page.fill('#filter', 'ÉTÉ');
+    assert.deepEqual(await rowNames(), ['Été indien']);
   });
 
   it('searches below the folder', async () => {
@@ -346,11 +456,13 @@ describe('in the browser', () => {
 
   it('previews images, video, audio and PDF, and shows a web page as text without running it', async () => {
     await page.goto(site.base + '/?d=0');
-    await page.click('tr[data-name="pixel.png"] a.view');
+    // Each "Preview" is named after its file for a reader of the links.
+    await page.getByRole('link', { name: 'Preview pixel.png', exact: true }).click();
     await page.waitForFunction(() => {
       const img = document.querySelector('#preview-body img');
       return img && img.complete && img.naturalWidth === 1;
     });
+    assert.equal(await page.getAttribute('#preview-body img', 'alt'), 'pixel.png');
     await page.click('#preview-close');
     await page.waitForSelector('#preview-body img', { state: 'detached' });
     const shown = {};
@@ -387,6 +499,7 @@ describe('in the browser', () => {
     await page.waitForFunction(() => document.querySelectorAll('#upload-list li.done, #upload-list li.failed').length === 3,
       null, { timeout: 120000 });
     assert.equal(await page.locator('#upload-list li.done').count(), 3, await page.textContent('#upload-list'));
+    assert.equal(await page.getAttribute('#upload-list li:nth-child(1) progress', 'aria-label'), 'Upload of small.txt');
     assert.match(await page.textContent('#upload-list li:nth-child(2) .status'), /saved as “taken \(2\).txt”/);
     assert.equal(fs.readFileSync(path.join(site.uploadDir, 'taken.txt'), 'utf8'), 'the old one');
     assert.ok(fs.readFileSync(path.join(site.uploadDir, 'taken (2).txt')).equals(files['taken.txt']));
@@ -395,18 +508,22 @@ describe('in the browser', () => {
     assert.match(await page.textContent('#free-space'), /\d (KB|MB|GB|TB)/);
   });
 
-  it('uploads a dropped file', async () => {
+  it('uploads dropped files, saying so when a name had to be cleaned', async () => {
     await page.goto(site.base + '/');
     const transfer = await page.evaluateHandle(() => {
       const dt = new DataTransfer();
       dt.items.add(new File(['dropped content'], 'dropped.txt', { type: 'text/plain' }));
+      dt.items.add(new File(['odd name'], 'why? not.txt', { type: 'text/plain' }));
       return dt;
     });
     await page.dispatchEvent('#drop-zone', 'dragenter', { dataTransfer: transfer });
     assert.equal(await page.getAttribute('#drop-zone', 'class'), 'drop-zone dragging');
     await page.dispatchEvent('#drop-zone', 'drop', { dataTransfer: transfer });
-    await page.waitForSelector('#upload-list li.done');
+    await page.waitForFunction(() => document.querySelectorAll('#upload-list li.done').length === 2);
     assert.equal(fs.readFileSync(path.join(site.uploadDir, 'dropped.txt'), 'utf8'), 'dropped content');
+    assert.equal(await page.textContent('#upload-list li:nth-child(1) .status'), 'Uploaded.');
+    assert.match(await page.textContent('#upload-list li:nth-child(2) .status'), /^Uploaded \(renamed “why_ not.txt”/);
+    assert.equal(fs.readFileSync(path.join(site.uploadDir, 'why_ not.txt'), 'utf8'), 'odd name');
   });
 
   it('tells in plain words why an upload was refused', async () => {
@@ -431,10 +548,7 @@ describe('in the browser', () => {
     assert.equal(await page.textContent('#qr-url'), page.url());
   });
 
-  it('fits a phone screen, and keeps screenshots of both layouts', async () => {
-    await page.setViewportSize({ width: 1280, height: 800 });
-    await page.goto(site.base + '/?d=0');
-    await page.screenshot({ path: path.join(ARTIFACTS, 'listing-desktop.png'), fullPage: true });
+  it('fits a phone screen', async () => {
     await page.setViewportSize({ width: 375, height: 740 });
     await page.goto(site.base + '/?d=0');
     const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
@@ -442,25 +556,129 @@ describe('in the browser', () => {
     const nameBox = await page.locator('tr[data-name="random.bin"] td.col-name').boundingBox();
     assert.ok(nameBox.width > 300, 'a name gets the whole width on a phone');
     assert.equal(await page.isVisible('#qr-code'), true);
-    await page.screenshot({ path: path.join(ARTIFACTS, 'listing-phone.png'), fullPage: true });
+    await page.setViewportSize({ width: 1280, height: 800 });
   });
+
+  it('skips to the content from the first key press', async () => {
+    await page.goto(site.base + '/?d=0');
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.textContent), 'Skip to the content');
+    const box = await page.locator('a.skip').boundingBox();
+    assert.ok(box.y >= 0, 'the focused skip link is on screen');
+    await page.keyboard.press('Enter');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'main');
+  });
+
+  // Every page and state a visitor meets, at both sizes and in both colour
+  // schemes: no serious or critical finding of axe, one <h1>, targets a
+  // finger can hit on the phone, and a screenshot of each kept.
+  it('serves every page accessibly at desktop and phone sizes, light and dark', async () => {
+    const axeSource = fs.readFileSync(require.resolve('axe-core/axe.min.js'), 'utf8');
+    const sizes = { desktop: { width: 1280, height: 800 }, phone: { width: 375, height: 740 } };
+    const pages = {
+      shares: async () => {
+        await page.goto(site.base + '/');
+        await page.setInputFiles('#upload-input', { name: 'axe.txt', mimeType: 'text/plain', buffer: Buffer.from('x') });
+        await page.waitForSelector('#upload-list li.done');
+      },
+      folder: () => page.goto(site.base + '/?d=0'),
+      search: () => page.goto(site.base + '/?d=0&q=' + q('a')),
+      preview: async () => {
+        await page.goto(site.base + '/?d=0');
+        await page.click('tr[data-name="pixel.png"] a.view');
+        await page.waitForSelector('#preview-body img');
+      },
+      'upload-result': async () => {
+        // The form as a browser without script sends it: a copy has none of the page's handlers.
+        await page.goto(site.base + '/');
+        await page.$eval('#upload-form', (form) => document.body.append(Object.assign(form.cloneNode(true), { id: 'plain' })));
+        await page.setInputFiles('#plain input[type="file"]', [
+          { name: 'plain form.txt', mimeType: 'text/plain', buffer: Buffer.from('x') },
+          { name: 'a<b>.txt', mimeType: 'text/plain', buffer: Buffer.from('y') },
+        ]);
+        await Promise.all([page.waitForNavigation(), page.$eval('#plain', (form) => form.submit())]);
+        assert.match(await page.textContent('main'), /“a<b>.txt” was uploaded \(renamed “a_b_.txt”/);
+      },
+      error: () => page.goto(site.base + '/file.php?d=0&p=..%2F..%2Foutside.txt'),
+    };
+    const findings = [];
+    for (const [name, open] of Object.entries(pages)) {
+      await page.emulateMedia({ colorScheme: 'light' });
+      await page.setViewportSize(sizes.desktop);
+      await open();
+      const headings = await page.locator('h1').count();
+      if (headings !== 1) findings.push(`${name}: ${headings} <h1> instead of one`);
+      await page.evaluate(axeSource);
+      for (const scheme of ['light', 'dark']) {
+        await page.emulateMedia({ colorScheme: scheme });
+        for (const [size, viewport] of Object.entries(sizes)) {
+          await page.setViewportSize(viewport);
+          const where = `${name}, ${size}, ${scheme}`;
+          const violations = await page.evaluate(async () => (await window.axe.run(document, {
+            resultTypes: ['violations'],
+          })).violations.map((v) => ({ id: v.id, impact: v.impact, targets: v.nodes.map((n) => n.target.join(' ')) })));
+          for (const v of violations) {
+            if (v.impact === 'serious' || v.impact === 'critical') findings.push(`${where}: ${v.id} at ${v.targets.join(', ')}`);
+          }
+          if (size === 'phone') {
+            for (const small of await smallTargets()) findings.push(`${where}: ${small} is smaller than 44 x 44`);
+          }
+          await page.screenshot({ path: path.join(ARTIFACTS, `${name}-${size}-${scheme}.png`), fullPage: true });
+        }
+      }
+    }
+    await page.emulateMedia({ colorScheme: 'light' });
+    await page.setViewportSize(sizes.desktop);
+    assert.deepEqual(findings, []);
+  });
+
+  /** Controls a finger may tap that are smaller than 44 x 44 CSS pixels, as "tag.class "text"". */
+  function smallTargets() {
+    return page.$$eval('a[href], button, input:not([type="hidden"]), select, textarea, label.button', (controls) =>
+      controls.filter((el) => {
+        const box = el.getBoundingClientRect();
+        const style = getComputedStyle(el);
+        // Hidden, or hidden from sight behind a visible label.
+        if (el.getClientRects().length === 0 || style.visibility === 'hidden' || style.opacity === '0') return false;
+        if (box.width <= 1 || box.height <= 1) return false;
+        return box.width < 44 || box.height < 44;
+      }).map((el) => `${el.tagName.toLowerCase()}.${el.className} "${el.textContent.trim().slice(0, 30)}"`));
+  }
 });
 
-describe('byte ranges (the interpreter run directly, since the server passes no Range header)', () => {
-  function phpCgi(query, range) {
+// The interpreter run directly: for a Range header, which the server does not
+// pass, and for settings other than the shipped ones.
+describe('the interpreter run directly', () => {
+  function phpCgi(query, range, { page = 'file.php', args = [], body = '', type = '' } = {}) {
     const www = path.join(site.app, 'www');
-    const out = execFileSync(path.join(site.app, 'php', 'php-cgi'), [], {
+    const out = execFileSync(path.join(site.app, 'php', 'php-cgi'), args, {
       maxBuffer: 64 * 1024 * 1024,
       cwd: www,
+      input: body,
       env: {
         PATH: process.env.PATH, HOME: site.home, PHPRC: path.join(site.app, 'php', 'php.ini'), PHP_INI_SCAN_DIR: '',
-        GATEWAY_INTERFACE: 'CGI/1.1', REQUEST_METHOD: 'GET', QUERY_STRING: query,
-        PATH_TRANSLATED: path.join(www, 'file.php'), SCRIPT_NAME: '/file.php', HTTP_RANGE: range,
+        GATEWAY_INTERFACE: 'CGI/1.1', REQUEST_METHOD: body ? 'POST' : 'GET', QUERY_STRING: query,
+        CONTENT_TYPE: type, CONTENT_LENGTH: String(body.length),
+        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range,
       },
     });
     const end = out.indexOf('\r\n\r\n');
     return { head: out.subarray(0, end).toString(), body: out.subarray(end + 4) };
   }
+
+  it('reports the files of one upload past the interpreter\'s limit as not stored', async () => {
+    const names = ['limit one.txt', 'limit two.txt', 'limit three.txt'];
+    const form = multipart({ token: await pageToken() }, names.map((filename) => ({ name: 'files[]', filename, content: 'x' })));
+    // Errors are never shown to visitors: the warning is the page's to read.
+    const reply = phpCgi('format=json', '', {
+      page: 'upload.php', args: ['-d', 'max_file_uploads=2', '-d', 'display_errors=0'], body: form.body, type: form.type,
+    });
+    const json = JSON.parse(reply.body);
+    assert.equal(json.ok, false);
+    assert.deepEqual(json.files.map((f) => f.stored), ['limit one.txt', 'limit two.txt', null]);
+    assert.match(json.files[2].error, /^Only the first 2 files of one upload can be taken: the others were not stored/);
+    assert.ok(!fs.existsSync(path.join(site.uploadDir, 'limit three.txt')));
+  });
 
   it('sends the asked part of a file for seeking, and refuses a part beyond the end', () => {
     const original = fs.readFileSync(path.join(site.shares.photos, 'random.bin'));

@@ -3,10 +3,10 @@
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 
-#include "cpu_time.h"
 #include "http/ostrel.h"
+#include "support/cpu_time.h"
+#include "support/temp_dir.h"
 #include "sys/console.h"
 
 namespace {
@@ -31,22 +31,6 @@ std::string Child(const std::string& steps) {
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
-
-// An empty directory of its own, removed at the end.
-class TTempDir {
- public:
-  TTempDir() : FPath(fs::temp_directory_path() / ("ostrel_sys_" + std::to_string(std::random_device{}()))) {
-    fs::create_directories(FPath);
-  }
-  ~TTempDir() {
-    std::error_code ignored;
-    fs::remove_all(FPath, ignored);
-  }
-  std::string Path() const { return FPath.string(); }
-
- private:
-  fs::path FPath;
-};
 
 TEST(RunConsoleCommand, CapturesStandardOutputAndErrorInOrder) {
   EXPECT_EQ(TOstrel::RunConsoleCommand(Child("out:one err:two out:three err:four"), false), "onetwothreefour");
@@ -76,7 +60,7 @@ TEST(RunConsoleCommand, ThroughTheInterpreter) {
 
 TEST(RunConsoleCommand, MissingInterpreterStartsNothing) {
   TTempDir emptySystemDir, work;
-  std::string marker = work.Path() + TOstrel::PathDelim() + "marker";
+  std::string marker = work.At("marker");
   std::string command = "echo x > \"" + marker + "\"";
   EXPECT_EQ(console::Run(command, true, emptySystemDir.Path()), "");
   EXPECT_FALSE(fs::exists(marker));

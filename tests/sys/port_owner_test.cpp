@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
+
 namespace {
 
 using port_owner::ListeningInodes;
@@ -61,11 +63,11 @@ TEST(NetstatListing, MissingPortOrEmptyListingGivesZero) {
 TEST(NetstatListing, LineEndsOfEveryKindSplitAlike) {
   std::string crOnly = Replace(kListing, "\r\n", "\r");
   std::string lfOnly = Replace(kListing, "\r\n", "\n");
-  EXPECT_EQ(port_owner::SplitLines(crOnly), port_owner::SplitLines(kListing));
-  EXPECT_EQ(port_owner::SplitLines(lfOnly), port_owner::SplitLines(kListing));
+  EXPECT_EQ(text::SplitLines(crOnly), text::SplitLines(kListing));
+  EXPECT_EQ(text::SplitLines(lfOnly), text::SplitLines(kListing));
   EXPECT_EQ(PidFromNetstat(crOnly, 60001), 4200);
   EXPECT_EQ(PidFromNetstat(lfOnly, 60001), 4200);
-  EXPECT_EQ(port_owner::SplitLines("a\r\n\r\nb\n\rc"), (std::vector<std::string>{"a", "", "b", "", "c"}));
+  EXPECT_EQ(text::SplitLines("a\r\n\r\nb\n\rc"), (std::vector<std::string>{"a", "", "b", "", "c"}));
 }
 
 TEST(NetstatListing, BracketedAddressesArePassedOver) {
@@ -86,8 +88,13 @@ TEST(NetstatListing, HeaderShortAndMalformedLinesNeverMatch) {
   // Only the English state word counts, in any letter case.
   EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "ABHOEREN", "31"), 60001), 0);
   EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "Listening", "31"), 60001), 31);
-  // A malformed line does not hide a good one after it.
-  EXPECT_EQ(PidFromNetstat(Replace(full, "31", "3x1") + "\n" + Line("0.0.0.0:60001", "LISTENING", "32"), 60001), 32);
+}
+
+TEST(NetstatListing, TheFirstListeningLineDecidesEvenWithoutAProcess) {
+  const std::string later = "\n" + Line("127.0.0.1:60001", "LISTENING", "32");
+  EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "LISTENING", "0") + later, 60001), 0);
+  EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "LISTENING", "3x1") + later, 60001), 0);
+  EXPECT_EQ(PidFromNetstat(Line("0.0.0.0:60001", "ESTABLISHED", "0") + later, 60001), 32);
 }
 
 // /proc/net/tcp as the kernel writes it (ports and addresses in hex).

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "http/ostrel.h"
-#include "net/temp_dir.h"
+#include "support/temp_dir.h"
 #include "ui/dir_list.h"
 
 namespace {
@@ -17,11 +17,11 @@ class DirListFile : public ::testing::Test {
  protected:
   DirListFile() {
     FDir.MakeDir("www");
-    TOstrel::OverrideAppDir(FDir.Text());
+    TOstrel::OverrideAppDir(FDir.Path());
   }
   ~DirListFile() override { TOstrel::OverrideAppDir(""); }
 
-  std::string ListPath() const { return FDir.Text("www/dirs.ini"); }
+  std::string ListPath() const { return FDir.At("www/dirs.ini"); }
   std::string FileText() const {
     std::ifstream in(ListPath(), std::ios::binary);
     std::ostringstream s;
@@ -30,7 +30,7 @@ class DirListFile : public ::testing::Test {
   }
   void WriteFile(const std::string& bytes) const { FDir.Write("www/dirs.ini", bytes); }
 
-  TTempDir FDir{"ostrel-dirlist"};
+  TTempDir FDir{"dirlist"};
 };
 
 using Items = std::vector<std::string>;
@@ -119,7 +119,7 @@ TEST_F(DirListFile, MissingFileLoadsEmpty) {
 }
 
 TEST_F(DirListFile, UnwritableListRaisesAfterTheListChanged) {
-  std::filesystem::remove_all(FDir.Path() / "www");
+  std::filesystem::remove_all(FDir.At("www"));
   TDirList list;
   list.Add("C:\\Data");
   EXPECT_ANY_THROW(list.Save());

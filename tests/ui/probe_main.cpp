@@ -3,7 +3,7 @@
 // boxes, balloons) and pokes it (the close-self broadcast, tray events, box
 // answers); also reads a program file's version resource.
 // Usage: ostrel_probe state | tabs | boxes | balloons | dialog | closeself | tray <event> | answer <id>
-//        | minimize | close | spawn-hidden <program> [argument] | processes <file>
+//        | minimize | close | appclose [sys] | spawn-hidden <program> [argument] | processes <file>
 //        | untray | broadcast <registered message> | version <program file>
 #include <windows.h>
 #include <shellapi.h>
@@ -255,11 +255,19 @@ int main(int argc, char** argv) {
     if (command == "close") return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
     return PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? 0 : 1;
   }
+  // The application window, closed as "End task" does (WM_CLOSE) or, with
+  // "sys", as the taskbar button's Close does (SC_CLOSE).
+  if (command == "appclose") {
+    HWND owner = MainWindow() != nullptr ? GetWindow(MainWindow(), GW_OWNER) : nullptr;
+    if (owner == nullptr) return 1;
+    bool sys = argc > 2 && std::string(argv[2]) == "sys";
+    return PostMessageA(owner, sys ? WM_SYSCOMMAND : WM_CLOSE, sys ? SC_CLOSE : 0, 0) ? 0 : 1;
+  }
   if (command == "spawn-hidden" && argc > 2) return SpawnHidden(argv[2], argc > 3 ? argv[3] : "");
   if (command == "tray" && argc > 2) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
   return 2;
 }

@@ -2,7 +2,7 @@
 # The window under Wine and Xvfb: its frame and controls where they belong,
 # a screenshot, Start and Stop from real clicks, the single copy, the list's
 # Delete, an escaped error, the tray icon's clicks and menu, the exit question
-# and the close-self message.
+# (from the window and from the taskbar) and the close-self message.
 # Usage: window_wine.sh <ostrel.exe> <ostrel_probe.exe> <iexplore.exe> <wineprefix> <artifacts dir>
 set -u
 program=$1; PROBE=$2; browser=$3; prefix=$4; artifacts=$5
@@ -224,7 +224,15 @@ probe answer 7
 sleep 1
 kill -0 "$pid" 2>/dev/null && (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && ok "No: everything stays, the server too" \
   || fail "No ended something"
-probe close
+# Closing from the taskbar asks the same question: "End task" (No), then the
+# button's Close (Yes).
+probe appclose
+box=$(wait_box 'Do you want to exit' 10)
+check "taskbar close asks" "box Ostrel File Sharing Server|Do you want to exit?|yes=1|no=1|ok=0|icon=question|owner=main" "$box"
+probe answer 7
+sleep 1
+kill -0 "$pid" 2>/dev/null && ok "taskbar close, No: the program stays" || fail "taskbar close ended the program"
+probe appclose sys
 wait_box 'Do you want to exit' 10 > /dev/null && probe answer 6
 wait_exit "$pid" 30; check "Yes: exit code 0" "0" "$exit_code"
 wait_closed 60001 && ok "Yes: the port is closed" || fail "port still open after exit"

@@ -29,6 +29,11 @@
 
   // --- Listing: sort and filter -------------------------------------------
 
+  // "cafe" finds "Café" and "ÉTÉ" finds "été", as the server's search does.
+  function fold(text) {
+    return text.normalize('NFD').replace(/\p{Mn}+/gu, '').normalize('NFC').toLowerCase();
+  }
+
   function setUpListing() {
     const table = $('entries');
     if (!table) return;
@@ -57,11 +62,13 @@
 
     const filter = $('filter');
     const noMatch = $('no-match');
+    const folded = new Map();
     filter.addEventListener('input', () => {
-      const words = filter.value.toLocaleLowerCase().split(/\s+/).filter(Boolean);
+      const words = fold(filter.value).split(/\s+/).filter(Boolean);
       let shown = 0;
       Array.from(body.rows).forEach((row) => {
-        const name = row.dataset.name.toLocaleLowerCase();
+        if (!folded.has(row)) folded.set(row, fold(row.dataset.name));
+        const name = folded.get(row);
         const match = words.every((word) => name.includes(word));
         row.hidden = !match;
         if (match) shown++;
@@ -95,6 +102,7 @@
         name.className = 'file-name';
         name.textContent = file.name;
         const bar = document.createElement('progress');
+        bar.setAttribute('aria-label', 'Upload of ' + file.name);
         bar.max = 100;
         bar.value = 0;
         const status = document.createElement('div');
@@ -156,8 +164,11 @@
         }
         const result = reply && reply.files && reply.files[0];
         if (result && result.stored) {
-          const renamed = result.stored !== job.file.name ? ' (saved as “' + result.stored + '”: that name was taken)' : '';
-          finish(job, true, 'Uploaded' + renamed + '.');
+          const renamed = {
+            taken: ' (saved as “' + result.stored + '”: that name was taken)',
+            cleaned: ' (renamed “' + result.stored + '”: file names cannot hold some of its characters)',
+          };
+          finish(job, true, 'Uploaded' + (renamed[result.renamed] || '') + '.');
         } else {
           const reason = (result && result.error) || (reply && reply.error) ||
             'The server answered with an error (' + xhr.status + ').';
@@ -218,7 +229,7 @@
     const title = $('preview-title');
     const download = $('preview-download');
     const make = {
-      image: (src) => Object.assign(document.createElement('img'), { src, alt: '' }),
+      image: (src, name) => Object.assign(document.createElement('img'), { src, alt: name }),
       audio: (src) => Object.assign(document.createElement('audio'), { src, controls: true, autoplay: true }),
       video: (src) => Object.assign(document.createElement('video'), { src, controls: true, autoplay: true, playsInline: true }),
       pdf: (src) => Object.assign(document.createElement('iframe'), { src, title: 'PDF preview' }),
@@ -230,7 +241,7 @@
       e.preventDefault();
       title.textContent = link.dataset.name;
       download.href = link.dataset.download;
-      body.replaceChildren(make[link.dataset.preview](link.href));
+      body.replaceChildren(make[link.dataset.preview](link.href, link.dataset.name));
       dialog.showModal();
     });
     $('preview-close').addEventListener('click', () => dialog.close());

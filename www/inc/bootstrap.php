@@ -99,6 +99,7 @@ function site_error(int $code, string $message): void
         $title = $code . ' ' . (SITE_STATUS_TEXT[$code] ?? 'Error');
         echo "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             . '<meta name="viewport" content="width=device-width, initial-scale=1">'
+            . '<meta name="color-scheme" content="light dark">'
             . '<title>' . h($title) . '</title><link rel="icon" href="/assets/icon.svg" type="image/svg+xml">'
             . '<link rel="stylesheet" href="/assets/site.css"></head>'
             . '<body class="error-page"><main class="error-box"><h1>' . h($title) . '</h1>'
@@ -122,4 +123,41 @@ function site_param(string $name): string
 {
     $value = $_GET[$name] ?? ($_POST[$name] ?? '');
     return is_string($value) ? $value : '';
+}
+
+/**
+ * Whether a request's Host names this machine: an IP address, "localhost" or
+ * one of $ownNames (lower case), with any port. A request without one is let
+ * through: every browser sends it.
+ */
+function site_host_allowed(string $host, array $ownNames): bool
+{
+    $host = strtolower(trim($host));
+    if ($host === '' || filter_var($host, FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false) {
+        return true;
+    }
+    if (preg_match('/^\[([0-9a-f:.]+)\](:[0-9]*)?$/', $host, $m)) {
+        return filter_var($m[1], FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false;
+    }
+    if (!preg_match('/^([^:\[\]]+?)\.?(:[0-9]*)?$/', $host, $m)) {
+        return false;
+    }
+    $name = $m[1];
+    return filter_var($name, FILTER_VALIDATE_IP, FILTER_FLAG_IPV4) !== false || $name === 'localhost'
+        || in_array($name, $ownNames, true);
+}
+
+/** This machine's names as a visitor may type them: "box", "box.local" and the full name. */
+function site_own_names(): array
+{
+    $full = strtolower((string) gethostname());
+    $short = explode('.', $full)[0];
+    return $short === '' ? [] : array_values(array_unique([$full, $short, $short . '.local']));
+}
+
+// A page of another site whose name was pointed at this machine (DNS
+// rebinding) would count as this site and could read and upload freely.
+if (!site_host_allowed((string) ($_SERVER['HTTP_HOST'] ?? ''), site_own_names())) {
+    site_error(403, 'This site answers only to this computer’s address or name, not to “'
+        . substr((string) $_SERVER['HTTP_HOST'], 0, 100) . '”. Open it by the address that the server shows.');
 }

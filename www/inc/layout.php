@@ -22,14 +22,16 @@ function layout_open(string $title, array $crumbs, array $data = []): void
     }
     echo "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         . "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        . "<meta name=\"color-scheme\" content=\"light dark\">\n"
         . '<title>' . h($title === SITE_TITLE ? $title : $title . ' – ' . SITE_TITLE) . "</title>\n"
         . "<link rel=\"icon\" href=\"/assets/icon.svg\" type=\"image/svg+xml\">\n"
         . "<link rel=\"stylesheet\" href=\"/assets/site.css\">\n"
         . "<script src=\"/assets/qr.js\" defer></script>\n"
         . "<script src=\"/assets/site.js\" defer></script>\n"
-        . "</head>\n<body$attrs>\n<header class=\"top\">\n"
+        . "</head>\n<body$attrs>\n"
+        . "<a class=\"skip\" href=\"#main\">Skip to the content</a>\n<header class=\"top\">\n"
         . '<a class="brand" href="/">' . h(SITE_TITLE) . "</a>\n"
-        . layout_crumbs($crumbs) . "</header>\n<main class=\"page\">\n";
+        . layout_crumbs($crumbs) . "</header>\n<main class=\"page\" id=\"main\" tabindex=\"-1\">\n";
 }
 
 function layout_crumbs(array $crumbs): string

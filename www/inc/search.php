@@ -1,6 +1,7 @@
 <?php
-// search.php - names below a folder that hold every word typed, nearest
-// first, bounded in time and count so that a whole disk cannot tie a page up.
+// search.php - names below a folder that hold every word typed, regardless of
+// case and accents, nearest first, bounded in length, time and count so that
+// neither a whole disk nor a hostile query can tie a page up.
 if (!defined('OSTREL_SITE')) {
     header_remove('X-Powered-By');  // so that the status is the first line out
     header('Status: 404 Not Found');
@@ -10,20 +11,35 @@ if (!defined('OSTREL_SITE')) {
 const SEARCH_MAX_RESULTS = 500;
 const SEARCH_MAX_SECONDS = 5.0;
 const SEARCH_MAX_FOLDERS = 20000;
+const SEARCH_MAX_CHARS = 300;
+const SEARCH_MAX_WORDS = 12;
 
-/** Case-blind matchers, one per word; Unicode-aware where the text is UTF-8. */
-function search_matchers(string $query): array
+/** The query's words, folded; null when the query is longer than a search may be. */
+function search_words(string $query): ?array
 {
-    $matchers = [];
-    foreach (preg_split('/\s+/', trim($query), -1, PREG_SPLIT_NO_EMPTY) as $word) {
-        $unicode = preg_match('//u', $word) === 1;
-        $pattern = '/' . preg_quote($word, '/') . '/i' . ($unicode ? 'u' : '');
-        $matchers[] = static function (string $name) use ($pattern, $word): bool {
-            $hit = preg_match($pattern, $name);
-            return $hit === false ? stripos($name, $word) !== false : $hit === 1;
-        };
+    $chars = preg_match('//u', $query) ? preg_match_all('/./su', $query) : strlen($query);
+    if ($chars > SEARCH_MAX_CHARS) {
+        return null;
     }
-    return $matchers;
+    $words = preg_split('/\s+/', fold_text(trim($query)), -1, PREG_SPLIT_NO_EMPTY);
+    return count($words) > SEARCH_MAX_WORDS ? null : $words;
+}
+
+/** Whether $name holds every word of search_words. */
+function search_matches(array $words, string $name): bool
+{
+    $name = fold_text($name);
+    // Case beyond ASCII (Greek, Cyrillic) is left to the expression's own folding.
+    $unicode = preg_match('//u', $name) === 1;
+    foreach ($words as $word) {
+        $hit = $unicode && preg_match('//u', $word)
+            ? preg_match('/' . preg_quote($word, '/') . '/iu', $name) === 1
+            : strpos($name, $word) !== false;
+        if (!$hit) {
+            return false;
+        }
+    }
+    return true;
 }
 
 /**
@@ -32,25 +48,29 @@ function search_matchers(string $query): array
  */
 function search_below(string $root, string $dir, string $query): array
 {
-    $matchers = search_matchers($query);
+    $words = search_words($query);
+    if ($words === null) {
+        return ['results' => [], 'stopped' => 'long'];
+    }
     $results = [];
-    if (!$matchers) {
+    if (!$words) {
         return ['results' => $results, 'stopped' => ''];
     }
     $deadline = microtime(true) + SEARCH_MAX_SECONDS;
     $queue = [''];
     for ($next = 0; $next < count($queue); $next++) {
-        if ($next >= SEARCH_MAX_FOLDERS || microtime(true) > $deadline) {
+        if ($next >= SEARCH_MAX_FOLDERS) {
             return ['results' => $results, 'stopped' => 'limit'];
         }
         $rel = $queue[$next];
         $queue[$next] = null;
         $native = $rel === '' ? $dir : $dir . site_sep() . str_replace('/', site_sep(), $rel);
-        $children = shares_list($root, $native);
+        // One huge folder, or a slow disk, must not outlast the deadline either.
+        $children = search_read($root, $native, $deadline);
         shares_sort($children);
         foreach ($children as $child) {
             $child['rel'] = $rel === '' ? $child['name'] : $rel . '/' . $child['name'];
-            if (search_matches($matchers, $child['name'])) {
+            if (search_matches($words, $child['name'])) {
                 if (count($results) >= SEARCH_MAX_RESULTS) {
                     return ['results' => $results, 'stopped' => 'count'];
                 }
@@ -61,16 +81,27 @@ function search_below(string $root, string $dir, string $query): array
                 $queue[] = $child['rel'];
             }
         }
+        if (microtime(true) > $deadline) {
+            return ['results' => $results, 'stopped' => 'limit'];
+        }
     }
     return ['results' => $results, 'stopped' => ''];
 }
 
-function search_matches(array $matchers, string $name): bool
+/** shares_list of one folder, cut short when the deadline passes. */
+function search_read(string $root, string $dir, float $deadline): array
 {
-    foreach ($matchers as $matches) {
-        if (!$matches($name)) {
-            return false;
+    $handle = opendir($dir);
+    if ($handle === false) {
+        return [];
+    }
+    $entries = [];
+    while (microtime(true) <= $deadline && ($name = readdir($handle)) !== false) {
+        $entry = shares_entry($root, $dir, $name);
+        if ($entry !== null) {
+            $entries[] = $entry;
         }
     }
-    return true;
+    closedir($handle);
+    return $entries;
 }

@@ -180,7 +180,8 @@ function shares_resolve(array $shares, string $d, string $rel, string $kind): ar
 }
 
 /**
- * One directory's entries: name, is_dir, size, mtime. Links that lead out of
+ * One directory's entries: name, is_dir, size, mtime, and dev and ino of what
+ * the name stands for (a link's target). Links that lead out of
  * $root, broken links and special files are left out.
  */
 function shares_list(string $root, string $dir): array
@@ -220,7 +221,8 @@ function shares_entry(string $root, string $dir, string $name): ?array
         return null;
     }
     $isDir = $type === 0040000;
-    return ['name' => $name, 'is_dir' => $isDir, 'size' => $isDir ? 0 : $st['size'], 'mtime' => $st['mtime']];
+    return ['name' => $name, 'is_dir' => $isDir, 'size' => $isDir ? 0 : $st['size'], 'mtime' => $st['mtime'],
+        'dev' => $st['dev'], 'ino' => $st['ino']];
 }
 
 /** Folders first, then names in natural order regardless of case. */

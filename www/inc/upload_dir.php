@@ -88,30 +88,115 @@ function upload_cut_utf8(string $text, int $bytes): string
 }
 
 /**
- * Moves an uploaded file into $dir under its own name, or "name (2).ext" and
- * so on when that is taken. Returns the name used, or null.
+ * Stores an uploaded file in $dir under its own cleaned name, or "name (2).ext"
+ * and so on when that is taken. Nothing is ever written through a link: the
+ * bytes go into a new file that this request alone created in $dir, which then
+ * takes the first free name. Returns the name used, or null.
  */
 function upload_store(string $tmp, string $wanted, string $dir): ?string
 {
+    $part = upload_part($tmp, $dir);
+    if ($part === null) {
+        return null;
+    }
     [$base, $ext] = upload_split_name(upload_clean_name($wanted));
     for ($n = 1; $n <= 10000; $n++) {
         $name = $n === 1 ? $base . $ext : $base . ' (' . $n . ')' . $ext;
         $target = $dir . DIRECTORY_SEPARATOR . $name;
-        // Claiming the name with an exclusive create is what makes two uploads
-        // of the same name at once end up as two files.
-        $claim = fopen($target, 'x');
-        if ($claim === false) {
-            if (file_exists($target) || is_link($target)) {
-                continue;
-            }
-            return null;
-        }
-        fclose($claim);
-        if (move_uploaded_file($tmp, $target)) {
+        if (upload_place($part, $target)) {
             return $name;
         }
-        unlink($target);
+        // A name that is taken, or whose place is a link, even a broken one, is passed over.
+        if (!upload_taken($target)) {
+            break;
+        }
+    }
+    unlink($part);
+    return null;
+}
+
+function upload_taken(string $path): bool
+{
+    return file_exists($path) || is_link($path);
+}
+
+/**
+ * A new file in $dir, created exclusively under a random name, holding the
+ * uploaded bytes; its path, or null.
+ */
+function upload_part(string $tmp, string $dir): ?string
+{
+    $part = tempnam($dir, '.upload-');
+    if ($part === false) {
         return null;
     }
-    return null;
+    // tempnam falls back to the system's folder for temporary files.
+    if (dirname($part) !== realpath($dir)) {
+        unlink($part);
+        return null;
+    }
+    $from = stat($tmp);
+    $to = stat($part);
+    // On one file system a rename moves the bytes at once and never copies:
+    // it replaces the new file itself, whatever its name has become.
+    $moved = $from !== false && $to !== false && $from['dev'] === $to['dev'] && rename($tmp, $part);
+    if (!$moved && !upload_copy($tmp, $part)) {
+        unlink($part);
+        return null;
+    }
+    chmod($part, 0666 & ~umask());  // as any new file of the user's, not private to the interpreter
+    return $part;
+}
+
+/** Copies $tmp into the file at $part, which must still be the one tempnam made. */
+function upload_copy(string $tmp, string $part): bool
+{
+    $in = fopen($tmp, 'rb');
+    $out = fopen($part, 'r+b');
+    $ok = false;
+    if ($in !== false && $out !== false) {
+        $held = fstat($out);
+        $there = lstat($part);
+        $ok = $held !== false && $there !== false && ($there['mode'] & 0170000) === 0100000
+            && $held['dev'] === $there['dev'] && $held['ino'] === $there['ino'];
+        $size = fstat($in)['size'] ?? -1;
+        $ok = $ok && stream_copy_to_stream($in, $out) === $size && fflush($out);
+    }
+    if ($in !== false) {
+        fclose($in);
+    }
+    if ($out !== false) {
+        $ok = fclose($out) && $ok;
+    }
+    return $ok;
+}
+
+/**
+ * Gives the file at $part the name $target when nothing is there. A hard link
+ * is made only where there is nothing, not even a broken link, and follows
+ * none; where the file system has no hard links, the name is claimed by an
+ * exclusive create and the file renamed over the claim.
+ */
+function upload_place(string $part, string $target): bool
+{
+    if (upload_taken($target)) {
+        return false;
+    }
+    if (link($part, $target)) {
+        unlink($part);
+        return true;
+    }
+    if (upload_taken($target)) {
+        return false;
+    }
+    $claim = fopen($target, 'x');
+    if ($claim === false) {
+        return false;
+    }
+    fclose($claim);
+    if (rename($part, $target)) {
+        return true;
+    }
+    unlink($target);
+    return false;
 }

@@ -15,9 +15,10 @@ const ZIP_U32_MAX = 0xFFFFFFFF;
 
 /**
  * Every folder and file below $dir (which lies in $root), depth first in name
- * order. An entry is a packed string: "D" or "F", size, mtime, then the path
- * relative to $dir with "/" separators. Links to folders are not followed, so
- * a loop cannot hold the walk. Null when there are more than $limit entries.
+ * order. An entry is a packed string: "D" or "F", size, mtime, device and
+ * inode, then the path relative to $dir with "/" separators. Links to folders
+ * are not followed, so a loop cannot hold the walk. Null when there are more
+ * than $limit entries.
  */
 function zip_collect(string $root, string $dir, int $limit = ZIP_MAX_ENTRIES): ?array
 {
@@ -37,7 +38,8 @@ function zip_collect(string $root, string $dir, int $limit = ZIP_MAX_ENTRIES): ?
             if (count($entries) >= $limit) {
                 return null;
             }
-            $entries[] = ($child['is_dir'] ? 'D' : 'F') . pack('JJ', $child['size'], $child['mtime']) . $childRel;
+            $entries[] = ($child['is_dir'] ? 'D' : 'F')
+                . pack('JJJJ', $child['size'], $child['mtime'], $child['dev'], $child['ino']) . $childRel;
             if ($child['is_dir']) {
                 $subdirs[] = $childRel;
             }
@@ -50,11 +52,11 @@ function zip_collect(string $root, string $dir, int $limit = ZIP_MAX_ENTRIES): ?
     return $entries;
 }
 
-/** [isDir, size, mtime, relative path] of a packed entry. */
+/** [isDir, size, mtime, relative path, device, inode] of a packed entry. */
 function zip_unpack(string $entry): array
 {
-    $numbers = unpack('Jsize/Jmtime', substr($entry, 1, 16));
-    return [$entry[0] === 'D', $numbers['size'], $numbers['mtime'], substr($entry, 17)];
+    $n = unpack('Jsize/Jmtime/Jdev/Jino', substr($entry, 1, 32));
+    return [$entry[0] === 'D', $n['size'], $n['mtime'], substr($entry, 33), $n['dev'], $n['ino']];
 }
 
 function zip_dos_time(int $mtime): array
@@ -134,22 +136,36 @@ function zip_length(array $entries, string $prefix): int
     return $offset + $cdSize + strlen(zip_end_records(count($entries), $offset, $cdSize));
 }
 
-/** CRC-32 of the first $size bytes of a file, zeros standing in for what is missing. */
-function zip_crc(?string $path, int $size): int
+/**
+ * The file at $path opened for reading, when it is still the one that was
+ * listed: a name swapped for a link to something else meanwhile must not be
+ * read through. Where the system has no inode numbers, the opened path must
+ * still lie inside $root.
+ */
+function zip_open_listed(string $root, string $path, int $dev, int $ino)
+{
+    $fh = fopen($path, 'rb');
+    $st = $fh === false ? false : fstat($fh);
+    $same = $st !== false && $st['dev'] === $dev && $st['ino'] === $ino
+        && ($ino !== 0 || (($real = realpath($path)) !== false && shares_inside($root, $real)));
+    if (!$same && $fh !== false) {
+        fclose($fh);
+    }
+    return $same ? $fh : null;
+}
+
+/** CRC-32 of the next $size bytes of $fh (or none), zeros standing in for what is missing. */
+function zip_crc($fh, int $size): int
 {
     $ctx = hash_init('crc32b');
-    $fh = $path === null ? false : fopen($path, 'rb');
     $done = 0;
-    while ($fh !== false && $done < $size) {
+    while ($fh !== null && $done < $size) {
         $chunk = fread($fh, min(SEND_CHUNK, $size - $done));
         if (!is_string($chunk) || $chunk === '') {
             break;
         }
         hash_update($ctx, $chunk);
         $done += strlen($chunk);
-    }
-    if ($fh !== false) {
-        fclose($fh);
     }
     for (; $done < $size; $done += SEND_CHUNK) {
         hash_update($ctx, str_repeat("\0", min(SEND_CHUNK, $size - $done)));
@@ -158,29 +174,29 @@ function zip_crc(?string $path, int $size): int
 }
 
 /**
- * Writes the archive of $entries (from zip_collect over $dir), each name
- * under $prefix. The central directory waits in a temporary stream that
- * stays in memory up to a few megabytes.
+ * Writes the archive of $entries (from zip_collect over $dir in $root), each
+ * name under $prefix. A file that is gone or no longer the one listed is
+ * written as zeros, so the announced length holds. The central directory
+ * waits in a temporary stream that stays in memory up to a few megabytes.
  */
-function zip_send(array $entries, string $dir, string $prefix): void
+function zip_send(array $entries, string $root, string $dir, string $prefix): void
 {
     $central = fopen('php://temp/maxmemory:4194304', 'w+b');
     $offset = 0;
     foreach ($entries as $entry) {
-        [$isDir, $size, $mtime, $rel] = zip_unpack($entry);
+        [$isDir, $size, $mtime, $rel, $dev, $ino] = zip_unpack($entry);
         $name = $prefix . $rel . ($isDir ? '/' : '');
-        $path = $isDir ? null : $dir . site_sep() . str_replace('/', site_sep(), $rel);
-        $crc = $isDir ? 0 : zip_crc($path, $size);
+        $path = $dir . site_sep() . str_replace('/', site_sep(), $rel);
+        // One opened file serves the checksum and the data.
+        $fh = $isDir ? null : zip_open_listed($root, $path, $dev, $ino);
+        $crc = $isDir ? 0 : zip_crc($fh, $size);
         $header = zip_local_header($name, $size, $mtime, $crc);
         echo $header;
         if (!$isDir) {
-            $fh = fopen($path, 'rb');
-            if ($fh !== false) {
-                send_bytes($fh, $size, true);
-                fclose($fh);
-            } else {
-                send_bytes(fopen('php://memory', 'rb'), $size, true);
-            }
+            $source = $fh ?? fopen('php://memory', 'rb');
+            rewind($source);
+            send_bytes($source, $size, true);
+            fclose($source);
         }
         fwrite($central, zip_central_header($name, $size, $mtime, $crc, $offset, $isDir));
         $offset += strlen($header) + $size;

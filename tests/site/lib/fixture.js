@@ -43,9 +43,12 @@ function makeShares(root) {
   fs.symlinkSync(sibling, path.join(photos, 'link-out-dir'));
   fs.symlinkSync(path.join(photos, 'hello.txt'), path.join(photos, 'link-in.txt'));
 
+  // Accents and case for the filter and the search to see past.
   const music = path.join(root, 'Music');
   write(path.join(music, 'song.txt'), 'la la la');
-  return { photos, music, sibling, missing: path.join(root, 'not there') };
+  write(path.join(music, 'Café del Mar.txt'), 'café');
+  write(path.join(music, 'Été indien', 'été 2024.txt'), 'été');
+  return { photos, music, sibling, missing: path.join(root, 'not there'), outside: path.join(root, 'outside.txt') };
 }
 
 function waitForPort(port, deadlineMs) {

@@ -17,8 +17,12 @@ function parse(raw) {
   return { status, statusLine: lines[0], headers, body: raw.subarray(end + 4), raw };
 }
 
-/** Sends method and target as given; body is a Buffer or string. Times out after timeoutMs. */
-function request(target, { method = 'GET', headers = {}, body = null, timeoutMs = 60000 } = {}) {
+/**
+ * Sends method and target as given; body is a Buffer or string; headers may
+ * replace Host. onFirstData runs once, with reading paused, when the first
+ * bytes of the reply arrive. Times out after timeoutMs.
+ */
+function request(target, { method = 'GET', headers = {}, body = null, timeoutMs = 60000, onFirstData = null } = {}) {
   return new Promise((resolve, reject) => {
     const socket = net.connect(PORT, '127.0.0.1');
     const chunks = [];
@@ -26,7 +30,18 @@ function request(target, { method = 'GET', headers = {}, body = null, timeoutMs 
       socket.destroy();
       reject(new Error(`no full reply to ${method} ${target} in ${timeoutMs} ms`));
     }, timeoutMs);
-    socket.on('data', (d) => chunks.push(d));
+    socket.on('data', (d) => {
+      chunks.push(d);
+      if (!onFirstData) return;
+      const first = onFirstData;
+      onFirstData = null;
+      socket.pause();
+      Promise.resolve().then(first).then(() => socket.resume(), (e) => {
+        clearTimeout(timer);
+        socket.destroy();
+        reject(e);
+      });
+    });
     socket.on('error', (e) => {
       clearTimeout(timer);
       reject(e);
@@ -35,8 +50,8 @@ function request(target, { method = 'GET', headers = {}, body = null, timeoutMs 
       clearTimeout(timer);
       resolve(parse(Buffer.concat(chunks)));
     });
-    let head = `${method} ${target} HTTP/1.1\r\nHost: 127.0.0.1:${PORT}\r\n`;
-    const all = { 'User-Agent': 'site-test', Accept: '*/*', ...headers };
+    let head = `${method} ${target} HTTP/1.1\r\n`;
+    const all = { Host: `127.0.0.1:${PORT}`, 'User-Agent': 'site-test', Accept: '*/*', ...headers };
     if (body !== null) all['Content-Length'] = Buffer.byteLength(body);
     for (const [name, value] of Object.entries(all)) head += `${name}: ${value}\r\n`;
     socket.write(head + '\r\n');

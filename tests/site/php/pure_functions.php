@@ -8,6 +8,8 @@ require $www . '/inc/bootstrap.php';
 require $www . '/inc/shares.php';
 require $www . '/inc/upload_dir.php';
 require $www . '/inc/send.php';
+require $www . '/inc/fold.php';
+require $www . '/inc/search.php';
 
 $input = json_decode(stream_get_contents(fopen('php://stdin', 'rb')), true);
 $out = [];

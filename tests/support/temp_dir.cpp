@@ -1,5 +1,5 @@
 // temp_dir.cpp - throw-away directories and whole-file helpers for the tests.
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -42,6 +42,13 @@ std::string TTempDir::At(const std::string& relative) const { return FPath + TOs
 std::string TTempDir::MakeDir(const std::string& relative) const {
   std::string path = At(relative);
   fs::create_directories(path);
+  return path;
+}
+
+std::string TTempDir::Write(const std::string& relative, const std::string& content) const {
+  std::string path = At(relative);
+  fs::create_directories(fs::path(path).parent_path());
+  Spill(path, content);
   return path;
 }
 

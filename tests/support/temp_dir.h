@@ -1,21 +1,24 @@
-// temp_dir.h - throw-away directories for the settings tests: a fresh folder
-// under the system's temporary directory, optionally made the application
-// directory, removed with its contents at the end of the test.
+// temp_dir.h - throw-away directories for the tests: a fresh folder under the
+// system's temporary directory, optionally made the application directory,
+// removed with its contents at the end of the test; and whole-file helpers.
 #pragma once
 #include <string>
 
 class TTempDir {
  public:
-  explicit TTempDir(const std::string& tag);
+  explicit TTempDir(const std::string& tag = "test");
   ~TTempDir();
   TTempDir(const TTempDir&) = delete;
   TTempDir& operator=(const TTempDir&) = delete;
 
+  // In the platform's path form.
   const std::string& Path() const { return FPath; }
   // Path + delimiter + relative, in the platform's path form.
   std::string At(const std::string& relative) const;
   // Creates the directory At(relative), with its parents.
   std::string MakeDir(const std::string& relative) const;
+  // Writes a file (making its directories) and returns its path.
+  std::string Write(const std::string& relative, const std::string& content) const;
 
  private:
   std::string FPath;

@@ -1,13 +1,13 @@
-// php_gateway.cpp - TWebServer::RunPhp: a ".php" page answered by the PHP
+// web_server_php.cpp - TWebServer::RunPhp: a ".php" page answered by the PHP
 // interpreter through the Common Gateway Interface.
 #include <cstdint>
 #include <stdexcept>
 
+#include "base/text.h"
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
-#include "http/text.h"
 #include "http/web_server.h"
 #include "net/tcp_server.h"
 

@@ -1,5 +1,5 @@
 // loopback_client.cpp - what the test client does alike on every platform.
-#include "net/loopback_client.h"
+#include "support/loopback_client.h"
 
 #include <chrono>
 

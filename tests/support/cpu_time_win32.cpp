@@ -1,7 +1,7 @@
 // cpu_time_win32.cpp - process processor time on Windows (user plus kernel).
 #include <windows.h>
 
-#include "cpu_time.h"
+#include "support/cpu_time.h"
 
 namespace {
 double Seconds(const FILETIME& t) {

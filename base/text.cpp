@@ -1,5 +1,5 @@
-// text.cpp - trimming, case and cutting of 8-bit text.
-#include "http/text.h"
+// text.cpp - trimming, case, cutting, lines and command lines of 8-bit text.
+#include "base/text.h"
 
 namespace text {
 
@@ -37,6 +37,32 @@ std::string ReplaceAllRepeatedly(std::string s, const std::string& from, const s
     s.swap(out);
   }
   return s;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+  return lines;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+  std::vector<std::string> arguments;
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  std::size_t i = 0;
+  const std::size_t n = commandLine.size();
+  for (;;) {
+    while (i < n && isBlank(commandLine[i])) ++i;
+    if (i >= n) return arguments;
+    std::string argument;
+    bool quoted = false;
+    for (; i < n && (quoted || !isBlank(commandLine[i])); ++i) {
+      if (commandLine[i] == '"')
+        quoted = !quoted;
+      else
+        argument += commandLine[i];
+    }
+    arguments.push_back(argument);
+  }
 }
 
 }  // namespace text

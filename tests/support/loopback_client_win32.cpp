@@ -3,7 +3,7 @@
 #include <ws2tcpip.h>
 
 
-#include "net/loopback_client.h"
+#include "support/loopback_client.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // cpu_time_posix.cpp - process processor time on Linux.
 #include <time.h>
 
-#include "cpu_time.h"
+#include "support/cpu_time.h"
 
 double ProcessCpuSeconds() {
   timespec t{};

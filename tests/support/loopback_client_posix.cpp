@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "net/loopback_client.h"
+#include "support/loopback_client.h"
 
 namespace {
 
