@@ -72,13 +72,13 @@ void TfrmMain::btnStopClick() {
 void TfrmMain::TellAboutInterpreter() {
   const TInterpreterCheck& check = FWebServer->Interpreter();
   if (check.Kind == TInterpreterKind::Cgi) return;
-  std::string what = "There is no PHP in the php folder beside the program.";
+  std::string what = "No PHP in the php folder.";
   if (check.Kind == TInterpreterKind::CommandLine)
     what = "php\\" + FileNameOf(check.Path) + " is PHP's command-line program, which cannot run pages.";
   else if (check.Kind == TInterpreterKind::NotCgi)
     what = "php\\" + FileNameOf(check.Path) + " did not answer as PHP's CGI program.";
-  FTrayIcon.ShowBalloon("PHP pages are off", what + " Unzip PHP for Windows (x64 Non Thread Safe) into the php folder,"
-                                                    " so that php\\php-cgi.exe is there, then press Stop and Start.");
+  FTrayIcon.ShowBalloon("PHP pages are off", what + " Unzip PHP for Windows (x64 Non Thread Safe) into the php"
+                                                    " folder, so that php\\php-cgi.exe exists, then press Stop and Start.");
 }
 
 void TfrmMain::UpdateControls(bool started) {
