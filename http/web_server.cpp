@@ -35,7 +35,8 @@ void TWebServer::Start(int port) {
   Stop();
   const std::string appDir = TOstrel::GetAppDir();
   FWebRoot = appDir + TOstrel::PathDelim() + "www";
-  FPhpExe = FindInterpreter(appDir);
+  FInterpreter = CheckInterpreter(FindInterpreter(appDir));
+  FPhpExe = FInterpreter.Kind == TInterpreterKind::Cgi ? FInterpreter.Path : std::string();
   php_temp::RemoveLeftovers(appDir + TOstrel::PathDelim() + "php" + TOstrel::PathDelim() + "temp");
   try {
     FLocalIP = TOstrel::GetLocalIP();

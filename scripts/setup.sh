@@ -2,7 +2,7 @@
 # Installs what the build, the tests and the program need, when missing.
 # Usage: scripts/setup.sh [--run] [package...]
 set -euo pipefail
-packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
+packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi php-cli nsis xvfb xauth xdotool
           imagemagick curl unzip x11-utils chromium iproute2 util-linux dokuwiki)
 # --run: only what building and running the Linux program needs.
 run_only=false

@@ -12,6 +12,7 @@
 #include "gateway/cgi_table.h"
 #include "gateway/gateway_site.h"
 #include "gateway/test_host.h"
+#include "gateway/test_server.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "support/cpu_time.h"
@@ -23,10 +24,8 @@ namespace {
 
 #ifdef _WIN32
 const char* const kInterpreterName = "php.exe";
-const char* const kEchoProgram = "cgi_echo.exe";
 #else
 const char* const kInterpreterName = "php-cgi";
-const char* const kEchoProgram = "cgi_echo";
 #endif
 
 // Made before any thread exists: the private network must cover the server's.
@@ -71,19 +70,12 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
       if (!std::filesystem::exists("/usr/bin/php-cgi")) GTEST_SKIP() << "php-cgi is not installed";
       std::filesystem::create_symlink("/usr/bin/php-cgi", interpreter);
     } else {
-      std::filesystem::path echo = std::filesystem::path(TOstrel::GetExePath()).parent_path() / kEchoProgram;
-      std::filesystem::copy_file(echo, interpreter);
+      std::filesystem::copy_file(EchoProgramPath(), interpreter);
     }
     TOstrel::OverrideAppDir(App.Path());
     Port = GatewayTestPort();
     Server = std::make_unique<TWebServer>();
-    // Another run may still hold the port for a moment; never free it by force.
-    for (int attempt = 0; attempt < 50 && !Server->Active(); ++attempt) {
-      TLoopbackClient probe;
-      if (!probe.Connect(Port)) Server->Start(Port);
-      if (!Server->Active()) SleepMs(200);
-    }
-    ASSERT_TRUE(Server->Active());
+    ASSERT_TRUE(StartOnTestPort(*Server, Port));
   }
 
   void TearDown() override {
