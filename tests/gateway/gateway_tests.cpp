@@ -270,9 +270,9 @@ TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
   std::string reply;
   for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
   ASSERT_NE(reply.find("started\n"), std::string::npos) << reply;
-  const auto start = std::chrono::steady_clock::now();
+  // The page never ends by itself: unless Stop ends it, its connection's
+  // thread outlives the wait and the server stays active.
   EXPECT_FALSE(Server->Stop());
-  EXPECT_LT(ElapsedMs(start), 3000);
   EXPECT_TRUE(WaitNoChildren());
 }
 
