@@ -3,6 +3,9 @@
 set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
           imagemagick curl unzip x11-utils chromium iproute2 util-linux)
+# clang with its sanitizer and libFuzzer runtimes for the sanitizer builds and
+# the fuzz targets; llvm for the symbolizer that names a report's frames.
+packages+=(clang libclang-rt-14-dev llvm)
 packages+=("$@")
 # The browser tests need Node.js; the machine's own is used when there is one.
 command -v npm >/dev/null || packages+=(nodejs npm)
