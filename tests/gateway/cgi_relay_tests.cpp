@@ -159,6 +159,7 @@ TEST(CgiRelayTest, OutputBeforeAPauseArrivesWithoutWaitingForMore) {
   for (const auto& [given, bytes] : child.UnsentAtWaits)
     if (given > kFirstGiven && unsent.size() < kQuietWaits) unsent.push_back(bytes);
   ASSERT_EQ(unsent.size(), kQuietWaits);
-  if (unsent.front() >= 0)  // where the platform can tell
+  if (unsent.front() >= 0) {  // where the platform can tell
     EXPECT_EQ(unsent.back(), 0) << "the piece was still held after " << kQuietWaits << " quiet waits";
+  }
 }
