@@ -35,6 +35,12 @@ std::string ExpectedLocalIP() {
   TIdComponent sockets;  // started, where the platform needs it
   char host[256] = {};
   gethostname(host, sizeof host - 1);
+#ifdef _WIN32
+  // The host name's entry, as Windows programs have always looked it up.
+  const hostent* entry = gethostbyname(host);
+  if (entry == nullptr || entry->h_addr_list[0] == nullptr) return "";
+  return Dotted(*reinterpret_cast<const in_addr*>(entry->h_addr_list[0]));
+#else
   addrinfo hints{};
   hints.ai_family = AF_INET;
   addrinfo* list = nullptr;
@@ -44,9 +50,6 @@ std::string ExpectedLocalIP() {
       byName.push_back(Dotted(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr));
     freeaddrinfo(list);
   }
-#ifdef _WIN32
-  return byName.empty() ? "" : byName.front();
-#else
   for (const std::string& a : byName)
     if (a.rfind("127.", 0) != 0) return a;
   std::string result = "127.0.0.1";
