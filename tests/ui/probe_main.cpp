@@ -204,11 +204,26 @@ int RemoveTrayIcon() {
   return data.hWnd != nullptr && Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
 }
 
+// The taskbar that holds the notification area: "trayarea none" before it
+// exists (a program that adds its icon then has none), "trayarea hidden"
+// while it holds nothing, "trayarea visible x y w h" once shown.
+int TrayArea() {
+  HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+  RECT r = {};
+  if (tray == nullptr || !IsWindowVisible(tray) || !GetWindowRect(tray, &r)) {
+    std::printf("trayarea %s\n", tray == nullptr ? "none" : "hidden");
+    return 0;
+  }
+  std::printf("trayarea visible %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "state") return State();
+  if (command == "trayarea") return TrayArea();
   if (command == "tabs") return Tabs();
   if (command == "boxes") return EnumWindows(PrintBox, 0), 0;
   if (command == "dialog") return EnumWindows(PrintDialog, 0), 0;
