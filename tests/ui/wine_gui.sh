@@ -77,13 +77,16 @@ wait_state() {  # pattern seconds: until a line of the probe's state matches
   return 1
 }
 
-wait_box() {  # pattern seconds: until a message box's line matches; prints it
-  local i line
+# A box is there before its icon is painted; until then the icon reads as
+# "other" or "none". Prints the last line seen when time runs out.
+wait_box() {  # pattern seconds: until a message box's line matches, its icon painted; prints it
+  local i line=""
   for i in $(seq $(($2 * 4))); do
     line=$(probe boxes | grep -E "$1" | head -1)
-    [ -n "$line" ] && { echo "$line"; return 0; }
+    [ -n "$line" ] && ! grep -q -E '\|icon=(other|none)\|' <<<"$line" && { echo "$line"; return 0; }
     sleep 0.25
   done
+  [ -n "$line" ] && echo "$line"
   return 1
 }
 
