@@ -8,9 +8,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -gt 0 ] || set -- all
 jobs=$(nproc)
+# Warnings are errors when the caller asks (the test command does); otherwise
+# the build folder keeps what it had.
+werror=()
+[ -n "${OSTREL_WERROR:-}" ] && werror=(-DOSTREL_WERROR="$OSTREL_WERROR")
 native() {  # folder [cmake options...]
   local dir=$1; shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
 }
 builds=()
@@ -22,7 +26,7 @@ for what in "${builds[@]}"; do
     linux) native build/linux ;;
     win)
       cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-            -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
       cmake --build build/win -j"$jobs" ;;
     # CC and CXX count only when a folder is first configured.
     asan) CC=clang CXX=clang++ native build/asan -DOSTREL_SANITIZE=address -DOSTREL_FUZZ=ON ;;

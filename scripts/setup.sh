@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the program need, when missing.
 set -euo pipefail
-packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
-          imagemagick curl unzip x11-utils chromium iproute2 util-linux)
+packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi php-cli nsis xvfb xauth xdotool
+          imagemagick curl unzip x11-utils chromium iproute2 util-linux dokuwiki)
 # clang with its sanitizer and libFuzzer runtimes for the sanitizer builds and
 # the fuzz targets; llvm for the symbolizer that names a report's frames.
 packages+=(clang libclang-rt-14-dev llvm)

@@ -26,7 +26,7 @@ printf 'SECRET-SIBLING' > "$app/wwwdata/secret.txt"
 
 if [ "$mode" = linux ]; then
   port=60001
-  ln -s /usr/bin/php-cgi "$app/php/php-cgi"
+  link_php "$app"
   XDG_RUNTIME_DIR="$app" "$app/$(basename "$program")" > "$app/out.txt" 2>&1 &
 else
   port=60011
