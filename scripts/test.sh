@@ -60,7 +60,7 @@ run_ctest build/asan "Fuzz targets" -L fuzz -j2
 # The Windows programs listen too: a network namespace of their own keeps port
 # 60001 theirs while anything else on the machine holds it.
 wineserver -k 2>/dev/null || true
-run_ctest build/win "Windows (Wine)" -- bash tests/support/private_net.sh
+run_ctest build/win "Windows (Wine)" -- bash "$PWD/tests/support/private_net.sh"
 wineserver -k 2>/dev/null || true
 
 echo "$passed passed, $failed failed"
