@@ -1,20 +1,36 @@
 #!/usr/bin/env bash
-# Builds the native Linux build (build/linux) and the Windows build (build/win).
-# Usage: scripts/build.sh [linux|win|all]
+# Builds the native Linux build (build/linux), the Windows build (build/win)
+# and the sanitizer builds with clang: AddressSanitizer and
+# UndefinedBehaviorSanitizer with the fuzz targets (build/asan), and
+# ThreadSanitizer (build/tsan).
+# Usage: scripts/build.sh [linux|win|all|asan|tsan]...   (all: linux and win)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-what=${1:-all}
+[ $# -gt 0 ] || set -- all
 jobs=$(nproc)
 # Warnings are errors when the caller asks (the test command does); otherwise
 # the build folder keeps what it had.
 werror=()
 [ -n "${OSTREL_WERROR:-}" ] && werror=(-DOSTREL_WERROR="$OSTREL_WERROR")
-if [ "$what" = linux ] || [ "$what" = all ]; then
-  cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
-  cmake --build build/linux -j"$jobs"
-fi
-if [ "$what" = win ] || [ "$what" = all ]; then
-  cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
-  cmake --build build/win -j"$jobs"
-fi
+native() {  # folder [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+builds=()
+for what in "$@"; do
+  if [ "$what" = all ]; then builds+=(linux win); else builds+=("$what"); fi
+done
+for what in "${builds[@]}"; do
+  case $what in
+    linux) native build/linux ;;
+    win)
+      cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
+      cmake --build build/win -j"$jobs" ;;
+    # CC and CXX count only when a folder is first configured.
+    asan) CC=clang CXX=clang++ native build/asan -DOSTREL_SANITIZE=address -DOSTREL_FUZZ=ON ;;
+    tsan) CC=clang CXX=clang++ native build/tsan -DOSTREL_SANITIZE=thread ;;
+    *) echo "unknown build: $what" >&2; exit 2 ;;
+  esac
+done

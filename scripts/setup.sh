@@ -4,6 +4,9 @@
 set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi php-cli nsis xvfb xauth xdotool
           imagemagick curl unzip x11-utils chromium iproute2 util-linux dokuwiki)
+# clang with its sanitizer and libFuzzer runtimes for the sanitizer builds and
+# the fuzz targets; llvm for the symbolizer that names a report's frames.
+packages+=(clang libclang-rt-14-dev llvm)
 # --run: only what building and running the Linux program needs.
 run_only=false
 if [ "${1:-}" = --run ]; then shift; run_only=true; packages=(cmake make g++ php-cgi); fi

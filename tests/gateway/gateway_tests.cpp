@@ -287,9 +287,9 @@ TEST_P(GatewayTest, ClientGoneMidBodyEndsTheInterpreter) {
 TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
   TLoopbackClient client;
   ASSERT_TRUE(StartForeverPage(client));
-  const auto start = std::chrono::steady_clock::now();
+  // The page never ends by itself: unless Stop ends it, its connection's
+  // thread outlives the wait and the server stays active.
   EXPECT_FALSE(Server->Stop());
-  EXPECT_LT(ElapsedMs(start), 3000);
   EXPECT_TRUE(WaitNoChildren());
 }
 
@@ -300,9 +300,8 @@ TEST_P(GatewayTest, ClientThatLeavesEndsItsPage) {
     TLoopbackClient client;
     ASSERT_TRUE(StartForeverPage(client));
   }
-  const auto closed = std::chrono::steady_clock::now();
-  EXPECT_TRUE(WaitNoChildren(20000));
-  EXPECT_LT(ElapsedMs(closed), 5000) << "well within a second on an idle machine";
+  // The page never ends by itself: only the client's leaving can end it.
+  EXPECT_TRUE(WaitNoChildren(kPatienceMs));
   EXPECT_EQ(BodyOf(Fetch("GET /status.php HTTP/1.1\r\n\r\n")), "missing");
 }
 

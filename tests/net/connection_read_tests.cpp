@@ -141,17 +141,16 @@ TEST(ConnectionRead, DropSocketFromAnotherThreadWakesABlockedRead) {
   ASSERT_TRUE(client.Connect(server.Port));
   ASSERT_TRUE(s.WaitFor([&] { return s.Connection != nullptr; }));
   SleepMs(50);  // let the handler block in its receive
-  auto start = std::chrono::steady_clock::now();
-  // The handler cannot return, and so cannot free the connection, before this wakes it.
+  // The handler cannot return, and so cannot free the connection, before this
+  // wakes it; the client sends nothing, so only the drop can end the read.
   s.Read([&] { return s.Connection; })->DropSocket();
-  ASSERT_TRUE(s.WaitFor([&] { return s.Done; }, 2000)) << "the blocked read was not woken";
-  EXPECT_LT(ElapsedMs(start), 1000);
+  ASSERT_TRUE(s.WaitFor([&] { return s.Done; })) << "the blocked read was not woken";
   std::string cls = s.Read([&] { return s.Error.ClassName; });
   EXPECT_TRUE(cls == "EIdConnClosedGracefully" || cls == "EIdSocketError" || cls == "EIdClosedSocket" ||
               cls == "EIdReadTimeout")
       << cls;
   std::string rest;
-  EXPECT_TRUE(client.ReadToEnd(rest, 2000));
+  EXPECT_TRUE(client.ReadToEnd(rest, kPatienceMs));
 }
 
 }  // namespace

@@ -137,15 +137,16 @@ TEST(TcpServer, TwoClientsAreServedOnTwoThreadsAtOnce) {
 
 TEST(TcpServer, DeactivationWithNoConnectionsTakesOnePoll) {
   TTestServer server([](TIdPeerThread&) {});
+  server.Server.TerminateWaitTime = kPatienceMs;
   auto start = std::chrono::steady_clock::now();
   server.Server.SetActive(false);
   auto ms = ElapsedMs(start);
   EXPECT_FALSE(server.Server.Active());
   EXPECT_GE(ms, 240);
-  EXPECT_LT(ms, 1000);
+  EXPECT_LT(ms, server.Server.TerminateWaitTime) << "waited out the whole wait time with no peer to wait for";
 }
 
-TEST(TcpServer, DeactivationWakesAnIdleClientsReadWithinAFewPolls) {
+TEST(TcpServer, DeactivationWakesAnIdleClientsReadInsteadOfWaitingForIt) {
   struct : TShared {
     bool Reading = false, Done = false;
     TCaught Error;
@@ -162,17 +163,18 @@ TEST(TcpServer, DeactivationWakesAnIdleClientsReadWithinAFewPolls) {
   ASSERT_TRUE(client.Connect(server.Port));
   ASSERT_TRUE(s.WaitFor([&] { return s.Reading; }));
   SleepMs(50);
+  // The client never sends: a deactivation that did not wake the read would
+  // wait out the whole wait time and raise.
+  server.Server.TerminateWaitTime = kPatienceMs;
   auto start = std::chrono::steady_clock::now();
-  server.Server.SetActive(false);
-  auto ms = ElapsedMs(start);
+  EXPECT_NO_THROW(server.Server.SetActive(false)) << "deactivation waited for the idle client";
   EXPECT_FALSE(server.Server.Active());
-  EXPECT_GE(ms, 240);
-  EXPECT_LT(ms, 4 * 250 + 200) << "deactivation waited for the idle client";
+  EXPECT_GE(ElapsedMs(start), 240);
   EXPECT_TRUE(s.Read([&] { return s.Done; }));
   EXPECT_NE("", s.Read([&] { return s.Error.ClassName; }));
   EXPECT_EQ(0u, server.Server.PeerCount());
   std::string got;
-  EXPECT_TRUE(client.ReadToEnd(got, 2000)) << "the client did not see the close";
+  EXPECT_TRUE(client.ReadToEnd(got, kPatienceMs)) << "the client did not see the close";
 }
 
 TEST(TcpServer, PeerOutlastingTerminateWaitTimeRaisesAndLeavesTheServerActive) {
@@ -185,7 +187,7 @@ TEST(TcpServer, PeerOutlastingTerminateWaitTimeRaisesAndLeavesTheServerActive) {
       t.Connection()->ReadByte();
     } catch (const std::exception&) {
     }
-    s.WaitFor([&] { return s.Release; }, 10000);  // a slow handler after its socket closed
+    s.WaitFor([&] { return s.Release; });  // a slow handler after its socket closed
   });
   TLoopbackClient client;
   ASSERT_TRUE(client.Connect(server.Port));
@@ -200,16 +202,14 @@ TEST(TcpServer, PeerOutlastingTerminateWaitTimeRaisesAndLeavesTheServerActive) {
   }
   EXPECT_GE(ElapsedMs(start), 480);
   EXPECT_TRUE(server.Server.Active());
-  // Below one poll there is no wait at all.
+  // Below one poll no check is made at all.
   server.Server.TerminateWaitTime = 100;
-  start = std::chrono::steady_clock::now();
   EXPECT_THROW(server.Server.SetActive(false), EIdTerminateThreadTimeout);
-  EXPECT_LT(ElapsedMs(start), 200);
   EXPECT_TRUE(server.Server.Active());
   // The peer ends once its handler returns; then deactivation completes.
   s.Update([&] { s.Release = true; });
   EXPECT_TRUE(server.WaitIdle());
-  server.Server.TerminateWaitTime = 5000;
+  server.Server.TerminateWaitTime = kPatienceMs;
   server.Server.SetActive(false);
   EXPECT_FALSE(server.Server.Active());
 }

@@ -16,7 +16,8 @@ namespace {
 struct TSteps : TShared {
   int PrepareRun = 0, RunOnce = 0, FinishRun = 0, ReleaseResources = 0, FinishExecute = 0;
   std::string Reported;
-  bool Destroyed = false;
+  // Counted: threads that share one TSteps must not stand in for each other.
+  int Destroyed = 0;
 };
 
 class TStepThread : public TIdThread {
@@ -24,7 +25,7 @@ class TStepThread : public TIdThread {
   explicit TStepThread(TSteps& steps, int throwAt = 0) : FSteps(steps), FThrowAt(throwAt) {}
   ~TStepThread() override {
     WaitForEnd();
-    FSteps.Update([&] { FSteps.Destroyed = true; });
+    FSteps.Update([&] { ++FSteps.Destroyed; });
   }
 
   TIdThreadMgr* ReturnTo = nullptr;  // given back to this manager when released
@@ -59,7 +60,7 @@ TEST(Thread, MadeAndDestroyedWithoutStartNeverRuns) {
     EXPECT_TRUE(thread.Stopped());
     EXPECT_FALSE(thread.Terminated());
   }
-  EXPECT_TRUE(steps.Destroyed);
+  EXPECT_EQ(1, steps.Destroyed);
   EXPECT_EQ(0, steps.PrepareRun);
   EXPECT_EQ(0, steps.RunOnce);
 }
@@ -127,12 +128,15 @@ TEST(ThreadMgr, ThreadReturnedOnItselfEndsAndIsDestroyedWithoutAWaiter) {
   TIdThread* second = mgr.AcquireThread();
   EXPECT_NE(thread, second) << "threads are never reused";
   mgr.ReturnThread(second);  // from here: never started, destroyed at once
+  EXPECT_EQ(1, steps.Read([&] { return steps.Destroyed; }));
   EXPECT_EQ(1u, mgr.ManagedCount());
   thread->ReturnTo = &mgr;
   thread->Start();
   ASSERT_TRUE(steps.WaitFor([&] { return steps.RunOnce >= 1; }));
   thread->Stop();
-  ASSERT_TRUE(steps.WaitFor([&] { return steps.Destroyed && steps.FinishExecute == 1; }));
+  // Its destructor's update is the last thing it does with steps: once seen,
+  // steps may go.
+  ASSERT_TRUE(steps.WaitFor([&] { return steps.Destroyed == 2 && steps.FinishExecute == 1; }));
   EXPECT_EQ(0u, mgr.ManagedCount());
   EXPECT_EQ(1, steps.ReleaseResources);
 }
@@ -145,7 +149,7 @@ TEST(ThreadMgr, ThreadReturnedFromAnotherThreadIsEndedWaitedForAndDestroyed) {
   thread->Start();
   ASSERT_TRUE(steps.WaitFor([&] { return steps.RunOnce >= 1; }));
   mgr.ReturnThread(thread);
-  EXPECT_TRUE(steps.Read([&] { return steps.Destroyed; }));
+  EXPECT_EQ(1, steps.Read([&] { return steps.Destroyed; }));
   EXPECT_EQ(1, steps.Read([&] { return steps.FinishExecute; }));
   EXPECT_EQ(0u, mgr.ManagedCount());
 }

@@ -27,6 +27,10 @@ class TLoopbackClient {
   std::intptr_t FSocket;
 };
 
+// Bytes written to a socket that it holds back unsent (a segment kept for
+// more to follow); -1 where the platform cannot tell.
+int UnsentBytes(std::intptr_t socket);
+
 // Listens on every local address at a port the system picks.
 class TLoopbackListener {
  public:

@@ -1,7 +1,9 @@
 // loopback_client_posix.cpp - the test client over BSD sockets.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -69,6 +71,11 @@ void TLoopbackClient::Close() {
   if (FSocket == kNone) return;
   ::close(Fd(FSocket));
   FSocket = kNone;
+}
+
+int UnsentBytes(std::intptr_t socket) {
+  int unsent = 0;
+  return ::ioctl(Fd(socket), SIOCOUTQNSD, &unsent) == 0 ? unsent : -1;
 }
 
 TLoopbackListener::TLoopbackListener() : FSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {

@@ -13,6 +13,10 @@
 #include "net/stack.h"
 #include "net/tcp_server.h"
 
+// How long a test waits for what must happen. Only a failing test waits this
+// long, so it is far beyond what a loaded machine or a sanitizer build needs.
+inline constexpr int kPatienceMs = 60000;
+
 // Guards the fields of a derived struct; server threads change them through
 // Update, the test's thread waits with WaitFor (never without a limit).
 class TShared {
@@ -26,7 +30,7 @@ class TShared {
     FChanged.notify_all();
   }
   template <typename P>
-  bool WaitFor(P ready, int timeoutMs = 5000) {
+  bool WaitFor(P ready, int timeoutMs = kPatienceMs) {
     std::unique_lock<std::mutex> lock(FMutex);
     return FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
   }
@@ -85,7 +89,7 @@ class TTestServer {
   }
 
   // Waits until every peer thread has ended.
-  bool WaitIdle(int timeoutMs = 5000) {
+  bool WaitIdle(int timeoutMs = kPatienceMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Server.PeerCount() > 0) {
       if (std::chrono::steady_clock::now() > deadline) return false;

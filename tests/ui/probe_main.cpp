@@ -2,7 +2,7 @@
 // window from another process (frame, controls, texts, tab order, message
 // boxes, balloons) and pokes it (the close-self broadcast, tray events, box
 // answers); also reads a program file's version resource.
-// Usage: ostrel_probe state | tabs | boxes | balloons | dialog | closeself | tray <event> | answer <id>
+// Usage: ostrel_probe state | trayarea | tabs | boxes | balloons | dialog | closeself | tray <event> | answer <id>
 //        | minimize | close | appclose [sys] | spawn-hidden <program> [argument] | processes <file>
 //        | untray | broadcast <registered message> | version <program file>
 #include <windows.h>
@@ -211,6 +211,20 @@ int RemoveTrayIcon() {
   return data.hWnd != nullptr && Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
 }
 
+// The taskbar that holds the notification area: "trayarea none" before it
+// exists (a program that adds its icon then has none), "trayarea hidden"
+// while it holds nothing, "trayarea visible x y w h" once shown.
+int TrayArea() {
+  HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+  RECT r = {};
+  if (tray == nullptr || !IsWindowVisible(tray) || !GetWindowRect(tray, &r)) {
+    std::printf("trayarea %s\n", tray == nullptr ? "none" : "hidden");
+    return 0;
+  }
+  std::printf("trayarea visible %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return 0;
+}
+
 // The version resource of a program file, as Explorer's properties show it.
 int PrintVersion(const char* file) {
   DWORD ignored = 0;
@@ -235,6 +249,7 @@ int PrintVersion(const char* file) {
 int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "state") return State();
+  if (command == "trayarea") return TrayArea();
   if (command == "tabs") return Tabs();
   if (command == "boxes") return EnumWindows(PrintBox, 0), 0;
   if (command == "balloons") return EnumWindows(PrintBalloon, 0), 0;
@@ -268,6 +283,6 @@ int main(int argc, char** argv) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|trayarea|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
   return 2;
 }

@@ -21,12 +21,27 @@ gui_setup() {  # wineprefix work
     wineboot -i > /dev/null 2>&1
     wineserver -w
   fi
-  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
   ln -sfn "$2" "$WINEPREFIX/dosdevices/t:"
   # Every process of the prefix shares one virtual desktop, the service's copy too.
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f > /dev/null 2>&1
-  return 0
+  # The desktop a prefix's programs share is made once and kept while its
+  # server runs; in a new prefix the one above has already been made without
+  # these keys. A fresh server makes it anew, with them and with drive T:.
+  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  wait_tray_area || { echo "no notification area on the virtual desktop"; return 1; }
+}
+
+# The desktop starts with the first program that asks for it (the probe here)
+# and its taskbar's notification area a moment later; the taskbar shows once
+# it holds something. A program started before the area exists gets no tray
+# icon, so the tests wait for it first.
+wait_tray_area() {
+  for _ in $(seq 240); do
+    probe trayarea | grep -q -E '^trayarea (visible|hidden)' && return 0
+    sleep 0.25
+  done
+  return 1
 }
 
 gui_teardown() {
@@ -62,13 +77,16 @@ wait_state() {  # pattern seconds: until a line of the probe's state matches
   return 1
 }
 
-wait_box() {  # pattern seconds: until a message box's line matches; prints it
-  local i line
+# A box is there before its icon is painted; until then the icon reads as
+# "other" or "none". Prints the last line seen when time runs out.
+wait_box() {  # pattern seconds: until a message box's line matches, its icon painted; prints it
+  local i line=""
   for i in $(seq $(($2 * 4))); do
     line=$(probe boxes | grep -E "$1" | head -1)
-    [ -n "$line" ] && { echo "$line"; return 0; }
+    [ -n "$line" ] && ! grep -q -E '\|icon=(other|none)\|' <<<"$line" && { echo "$line"; return 0; }
     sleep 0.25
   done
+  [ -n "$line" ] && echo "$line"
   return 1
 }
 

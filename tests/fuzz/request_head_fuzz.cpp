@@ -1,0 +1,73 @@
+// request_head_fuzz.cpp - bytes from a client through ReadRequest, then every
+// field lookup of the dispatch and the gateway on the head that came out.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "fuzz/connection_pair.h"
+#include "http/ostrel.h"
+#include "net/exceptions.h"
+
+namespace {
+
+bool EndsWithEmptyLine(const std::string& s) {
+  return s.size() >= 4 && s.compare(s.size() - 4, 4, "\r\n\r\n") == 0;
+}
+
+// The head is the input up to its first empty line, never more; and never
+// longer than the limit.
+void CheckHead(const std::string& input, const std::string& head) {
+  const std::size_t blank = input.find("\r\n\r\n");
+  if (blank == std::string::npos || head.size() != blank + 4 || input.compare(0, head.size(), head) != 0 ||
+      head.size() > TOstrel::kMaxRequestHead || !EndsWithEmptyLine(head))
+    std::abort();
+}
+
+void LookUpFields(const std::string& head) {
+  for (const char* name : {"method", "query", "Host", "Content-Length", "Content-Type", "Cookie", "User-Agent"})
+    TOstrel::GetRequestField(head, name);
+  const std::string url = TOstrel::GetRequestField(head, "url");
+  // The URL path form: "/" separators, never two in a row.
+  if (url.find('\\') != std::string::npos || url.find("//") != std::string::npos) std::abort();
+  // A header value is trimmed: no blank or control byte at either end.
+  const std::string host = TOstrel::GetHeaderValue(head, "Host");
+  if (!host.empty() && (static_cast<unsigned char>(host.front()) <= ' ' ||
+                        static_cast<unsigned char>(host.back()) <= ' '))
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  std::string head;
+  bool read = false;
+  {
+    TConnectionPair pair;
+    // The client writes and leaves while the server reads, as a browser would;
+    // a head larger than the socket buffers needs both at once.
+    std::thread client([&] {
+      pair.ClientSend(input);
+      pair.ClientEndSend();
+    });
+    try {
+      head = TOstrel::ReadRequest(pair.Server);
+      read = true;
+    } catch (const EIdException&) {
+      // Closed before the empty line, or a head over the limit: both refused.
+      const std::size_t blank = input.find("\r\n\r\n");
+      if (blank != std::string::npos && blank + 4 <= TOstrel::kMaxRequestHead) std::abort();
+    }
+    pair.Server.CloseConnection();  // also fails a send still under way
+    client.join();
+  }
+  if (read) {
+    CheckHead(input, head);
+    LookUpFields(head);
+  }
+  // Lookups must cope with any text, head or not.
+  LookUpFields(input);
+  return 0;
+}
