@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/headless.h"
+#include "app/open_files.h"
 #include "app/run_mode.h"
 #include "base/scoped_fd_posix.h"
 #include "config/kelv.h"
@@ -46,6 +47,7 @@ void RunInteractive() {
 // systemd starts the program with "-auto" directly, so there is no service
 // process mode here.
 int main(int argc, char** argv) {
+  RaiseOpenFilesLimit();
   try {
     std::vector<std::string> args(argv + 1, argv + argc);
     TRunMode mode = SelectRunMode(false, args);
