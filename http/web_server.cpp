@@ -75,7 +75,9 @@ bool TWebServer::Stop() {
 
 void TWebServer::HandleConnection(TIdPeerThread& thread) {
   try {
-    const std::string request = TOstrel::ReadRequest(thread);
+    TIdTCPServerConnection& connection = *thread.Connection();
+    const std::string request = TOstrel::ReadRequest(
+        connection, connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs));
     const std::string method = text::UpperAscii(TOstrel::GetRequestField(request, "method"));
     const std::string url = TOstrel::GetRequestField(request, "url");
     const std::string target = TOstrel::MapUrlToFile(FWebRoot, url, kDefaultDocs, "|");

@@ -59,6 +59,7 @@ void TIdListenerThread::RunOnce() {
       Stop();
       return;
     }
+    connection->MarkAccepted();
     peer = static_cast<TIdPeerThread*>(FServer->ThreadMgr().AcquireThread());
     connection->AttachIOHandler(std::move(transport), true);
     peer->SetConnection(std::move(connection));
