@@ -35,8 +35,9 @@ class TOstrel : public TOstrelSystem {
   static std::string GetHeaderValue(const std::string& text, const std::string& name);
 
   // ---- Path mapping ----
-  // An existing file inside the root, a URL path ending in "/" (a directory named
-  // without its slash), or "" (nothing to serve).
+  // An existing file inside the root, a URL path ending in "/" (a directory
+  // inside the root named without its slash), or "" (nothing to serve; always
+  // so for a path holding a control byte).
   static std::string MapUrlToFile(const std::string& root, const std::string& url,
                                   const std::string& defaultDocs, const std::string& delimiter);
   static std::string FindDefaultDoc(const std::string& dir, const std::string& defaultDocs,
