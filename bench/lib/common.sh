@@ -3,6 +3,25 @@
 
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
+# The packages come from the network; everything else runs in a network
+# namespace of its own when possible, so that no other process on the machine
+# shares the loopback ports (port 60001 above all: the program frees it by
+# ending whoever listens there). Call as: enter_private_network "$0" "$@"
+# (the script starts again inside the namespace); extra packages to install
+# in PACKAGES_EXTRA.
+enter_private_network() {
+  if [ -z "${OSTREL_BENCH_NETNS:-}" ]; then
+    install_packages ${PACKAGES_EXTRA:-} || return 1
+    if [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
+      exec env OSTREL_BENCH_NETNS=1 unshare -n bash "$@"
+    fi
+    log "warning: no private network namespace (needs root and unshare); sharing the machine's ports"
+    OSTREL_BENCH_NETNS=0
+  fi
+  [ "$OSTREL_BENCH_NETNS" = 1 ] && ip link set lo up
+  return 0
+}
+
 now_ns() { date +%s%N; }
 
 # Records one figure: id, server, value ("-" when it could not be measured).
