@@ -20,25 +20,9 @@ source "$HERE/lib/prepare.sh"
 
 enter_private_network "$0" "$@" || exit 1
 
-RES=$HERE/results/$(date +%Y%m%d-%H%M%S)
-mkdir -p "$RES"
+open_workspace "$(date +%Y%m%d-%H%M%S)" || exit 1
 FIGURES=$RES/figures.tsv
 : >"$FIGURES"
-TMP=$(mktemp -d /tmp/ostrel-bench.XXXXXX)
-APP=$TMP/app
-WWW=$APP/www
-
-cleanup() {
-  local name
-  for name in "${!PID[@]}"; do stop_server "$name"; done
-  cp "$TMP/nginx/error.log" "$RES/nginx-error.log" 2>/dev/null
-  cp "$TMP/lighttpd/error.log" "$RES/lighttpd-error.log" 2>/dev/null
-  cp "$APP/php/php.ini" "$RES/php.ini" 2>/dev/null
-  restore_kernel_limits
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 raise_limits
 build_helpers || exit 1

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # slow_clients.sh - the program and lighttpd under slow clients (slowhttptest):
 # slowloris heads, slow POST bodies to a page and slow readers of a 3 MB file,
-# each for SLOW_SECONDS, while probes time a normal static request and a PHP
-# page; once with the usual open-files limit (soft 1,024, hard the machine's:
+# each for SLOW_SECONDS (after a quiet round without any), while probes time a
+# normal static request and a PHP page; once with the usual open-files limit (soft 1,024, hard the machine's:
 # each server raises its soft limit itself) and once with a hard limit of 1,024.
 # Usage: bench/slow_clients.sh [path/to/ostrel]   (default: build/bench-linux/app/ostrel)
 set -uo pipefail
@@ -11,11 +11,12 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(dirname "$HERE")
 OURS_BIN=${1:-$REPO/build/bench-linux/app/ostrel}
 SLOW_SECONDS=${SLOW_SECONDS:-120}
+QUIET_SECONDS=${QUIET_SECONDS:-60}
 SLOWLORIS=${SLOWLORIS:-5000}
 SLOW_POSTS=${SLOW_POSTS:-1000}
 SLOW_READERS=${SLOW_READERS:-2000}
 SLOW_LIMITS=${SLOW_LIMITS:-"usual 1024"}
-SLOW_ATTACKS=${SLOW_ATTACKS:-"slowloris slowpost slowread"}
+SLOW_ATTACKS=${SLOW_ATTACKS:-"quiet slowloris slowpost slowread"}
 SLOW_SERVERS=${SLOW_SERVERS:-"ours lighttpd"}
 # Kernel headroom for the threads of the largest attack (raise_limits).
 IDLE_COUNT=$SLOWLORIS
@@ -29,23 +30,9 @@ source "$HERE/lib/slow.sh"
 
 enter_private_network "$0" "$@" || exit 1
 
-RES=$HERE/results/slow-$(date +%Y%m%d-%H%M%S)
-mkdir -p "$RES"
+open_workspace "slow-$(date +%Y%m%d-%H%M%S)" || exit 1
 SUMMARY=$RES/summary.txt
 : >"$SUMMARY"
-TMP=$(mktemp -d /tmp/ostrel-slow.XXXXXX)
-APP=$TMP/app
-WWW=$APP/www
-
-cleanup() {
-  local name
-  for name in "${!PID[@]}"; do stop_server "$name"; done
-  cp "$TMP/lighttpd/error.log" "$RES/lighttpd-error.log" 2>/dev/null
-  restore_kernel_limits
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 # The site: a small file for the probe, the slow readers' 3 MB file, and the
 # pages (method.php for the probe, post.php reads the slow bodies).

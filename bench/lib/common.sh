@@ -24,6 +24,29 @@ enter_private_network() {
 
 now_ns() { date +%s%N; }
 
+# The run's folders: results in bench/results/$1 (RES), and a temporary
+# folder (TMP) with the application directory (APP, its site WWW); at the exit
+# the servers stop, their logs are kept and the kernel limits restored.
+open_workspace() {
+  RES=$HERE/results/$1
+  mkdir -p "$RES" || return 1
+  TMP=$(mktemp -d /tmp/ostrel-bench.XXXXXX) || return 1
+  APP=$TMP/app
+  WWW=$APP/www
+  trap close_workspace EXIT
+  trap 'exit 130' INT TERM
+}
+
+close_workspace() {
+  local name
+  for name in "${!PID[@]}"; do stop_server "$name"; done
+  cp "$TMP/nginx/error.log" "$RES/nginx-error.log" 2>/dev/null
+  cp "$TMP/lighttpd/error.log" "$RES/lighttpd-error.log" 2>/dev/null
+  cp "$APP/php/php.ini" "$RES/php.ini" 2>/dev/null
+  restore_kernel_limits
+  rm -rf "$TMP"
+}
+
 # Records one figure: id, server, value ("-" when it could not be measured).
 record() { printf '%s\t%s\t%s\n' "$1" "$2" "${3:--}" >>"$FIGURES"; }
 

@@ -27,21 +27,26 @@ probe_loop() {
   done
 }
 
+# The server process's own descriptors (not its interpreters').
+fds_of() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
+
 # One line a second in $3 until the file $2 exists: time (ms), the server's
 # descriptors, threads, interpreters and its own CPU time (ns).
 sample_loop() {
   local pid=$1 stop=$2 out=$3
   while [ ! -e "$stop" ] && kill -0 "$pid" 2>/dev/null; do
-    echo "$(now_ms) $(tree_fds "$pid") $(threads_of "$pid") $(children_of "$pid") $(cpu_ns "$pid")" >>"$out"
+    echo "$(now_ms) $(fds_of "$pid") $(threads_of "$pid") $(children_of "$pid") $(cpu_ns "$pid" || echo 0)" >>"$out"
     sleep 1
   done
 }
 
-# The attack of kind $2 on server $1 for SLOW_SECONDS, its report in $3.
+# The attack of kind $2 on server $1 for SLOW_SECONDS, its report in $3; the
+# kind "quiet" is none, for the probes' figures on this machine as it is.
 slowhttptest_run() {
   local name=$1 kind=$2 out=$3 common
   common=(-l "$SLOW_SECONDS" -p 3 -r 1000)
   case $kind in
+    quiet) echo "no attack: the probes alone for $QUIET_SECONDS s"; sleep "$QUIET_SECONDS" ;;
     slowloris)
       slowhttptest -H -c "$SLOWLORIS" -i 10 -x 24 -t GET -u "$(url_of "$name" 1k.bin)" "${common[@]}" ;;
     slowpost)
@@ -68,13 +73,14 @@ probe_stats() {
 }
 
 # From the sampler log: peak descriptors, threads and interpreters, the
-# server's average CPU (% of one core) and its busiest 5 s.
+# server's average CPU (% of one core) and its busiest stretch of 5 s or more.
 sampler_stats() {
-  awk 'NR == 1 { t0 = $1; c0 = $5 }
-    { if ($2 > fd) fd = $2; if ($3 > th) th = $3; if ($4 > ch) ch = $4
-      t[NR] = $1; c[NR] = $5
-      if (NR > 5 && t[NR] > t[NR - 5]) { w = (c[NR] - c[NR - 5]) / 1e7 / ((t[NR] - t[NR - 5]) / 1000); if (w > peak) peak = w } }
-    END { avg = (NR > 1 && t[NR] > t0) ? (c[NR] - c0) / 1e7 / ((t[NR] - t0) / 1000) : 0
+  awk 'NF < 5 { next }
+    { n++; if ($2 > fd) fd = $2; if ($3 > th) th = $3; if ($4 > ch) ch = $4
+      t[n] = $1; c[n] = $5
+      for (k = n - 1; k >= 1 && t[n] - t[k] < 5000; k--) {}
+      if (k >= 1) { w = (c[n] - c[k]) / 1e7 / ((t[n] - t[k]) / 1000); if (w > peak) peak = w } }
+    END { avg = (n > 1 && t[n] > t[1]) ? (c[n] - c[1]) / 1e7 / ((t[n] - t[1]) / 1000) : 0
           printf "%d %d %d %.0f %.0f\n", fd, th, ch, avg, peak }' "$1"
 }
 
@@ -100,11 +106,11 @@ settle() {
   local pid=$1 limit=$(( $(date +%s) + $2 )) fds threads children
   read -r fds threads children <<<"$3"
   while [ "$(date +%s)" -le "$limit" ]; do
-    [ "$(tree_fds "$pid")" -le "$fds" ] && [ "$(threads_of "$pid")" -le "$threads" ] &&
+    [ "$(fds_of "$pid")" -le "$fds" ] && [ "$(threads_of "$pid")" -le "$threads" ] &&
       [ "$(children_of "$pid")" -le "$children" ] && break
     sleep 1
   done
-  echo "$(tree_fds "$pid") $(threads_of "$pid") $(children_of "$pid")"
+  echo "$(fds_of "$pid") $(threads_of "$pid") $(children_of "$pid")"
 }
 
 # One attack on one server: probes and sampler around slowhttptest, then the
@@ -114,12 +120,12 @@ slow_round() {
   local sstat pstat samp rec helpers
   stop=$TMP/stop-$tag
   rm -f "$stop"
-  base="$(tree_fds "$pid") $(threads_of "$pid") $(children_of "$pid")"
+  base="$(fds_of "$pid") $(threads_of "$pid") $(children_of "$pid")"
   t0=$(now_ms)
   sample_loop "$pid" "$stop" "$RES/samples-$tag.txt" & helpers=($!)
   probe_loop "$name" 1k.bin 0.1 "$RES/static-$tag.txt" "$stop" 5 & helpers+=($!)
   probe_loop "$name" method.php 0.5 "$RES/php-$tag.txt" "$stop" 10 & helpers+=($!)
-  log "$tag: slowhttptest for $SLOW_SECONDS s (baseline fds/threads/interpreters: $base)"
+  log "$tag: starts (baseline fds/threads/interpreters: $base)"
   slowhttptest_run "$name" "$kind" "$RES/slowhttptest-$tag.txt"
   touch "$stop"
   wait "${helpers[@]}"
