@@ -79,6 +79,8 @@ done
   echo "static: a 1 KiB file every 0.1 s (5 s limit); PHP: method.php every 0.5 s (10 s limit); a failure counts as its limit."
   echo "ran out: seconds into the attack when the server's descriptors came within 8 of the limit;" \
        "refused, again: seconds after that until the first failed static probe, and until the next answered one."
+  echo "CPU: the server process's own, in % of one core; load: the machine's mean 1-minute load average over the round" \
+       "($(nproc) cores)."
   echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg) (at the start: see machine.txt)"
 } | tee "$RES/table.txt"
 echo "raw output: $RES"

@@ -31,11 +31,13 @@ probe_loop() {
 fds_of() { ls "/proc/$1/fd" 2>/dev/null | wc -l; }
 
 # One line a second in $3 until the file $2 exists: time (ms), the server's
-# descriptors, threads, interpreters and its own CPU time (ns).
+# descriptors, threads, interpreters, its own CPU time (ns) and the machine's
+# load average.
 sample_loop() {
   local pid=$1 stop=$2 out=$3
   while [ ! -e "$stop" ] && kill -0 "$pid" 2>/dev/null; do
-    echo "$(now_ms) $(fds_of "$pid") $(threads_of "$pid") $(children_of "$pid") $(cpu_ns "$pid" || echo 0)" >>"$out"
+    echo "$(now_ms) $(fds_of "$pid") $(threads_of "$pid") $(children_of "$pid") $(cpu_ns "$pid" || echo 0)" \
+         "$(cut -d' ' -f1 /proc/loadavg)" >>"$out"
     sleep 1
   done
 }
@@ -73,15 +75,16 @@ probe_stats() {
 }
 
 # From the sampler log: peak descriptors, threads and interpreters, the
-# server's average CPU (% of one core) and its busiest stretch of 5 s or more.
+# server's average CPU (% of one core), its busiest stretch of 5 s or more,
+# and the machine's mean load average.
 sampler_stats() {
-  awk 'NF < 5 { next }
+  awk 'NF < 6 { next }
     { n++; if ($2 > fd) fd = $2; if ($3 > th) th = $3; if ($4 > ch) ch = $4
-      t[n] = $1; c[n] = $5
+      t[n] = $1; c[n] = $5; load += $6
       for (k = n - 1; k >= 1 && t[n] - t[k] < 5000; k--) {}
       if (k >= 1) { w = (c[n] - c[k]) / 1e7 / ((t[n] - t[k]) / 1000); if (w > peak) peak = w } }
     END { avg = (n > 1 && t[n] > t[1]) ? (c[n] - c[1]) / 1e7 / ((t[n] - t[1]) / 1000) : 0
-          printf "%d %d %d %.0f %.0f\n", fd, th, ch, avg, peak }' "$1"
+          printf "%d %d %d %.0f %.0f %.1f\n", fd, th, ch, avg, peak, n ? load / n : 0 }' "$1"
 }
 
 # When the descriptors ran out (ms; 0 when they never did): the first sample
@@ -140,15 +143,15 @@ slow_round() {
   fi
   printf '%s %s %s | %s | %s | %s | %s | %s | %s\n' "$limit" "$kind" "$name" "$sstat" "$pstat" "$samp" \
     "$([ "$ran_out" = 0 ] && echo - || echo $(( (ran_out - t0) / 1000 )))" "$rec" "$base -> $after" >>"$SUMMARY"
-  log "$tag: static $sstat | php $pstat | peak fds/threads/interp, CPU avg/5s-max % $samp | after: $after"
+  log "$tag: static $sstat | php $pstat | peak fds/threads/interp, CPU avg/5s-max %, load $samp | after: $after"
 }
 
 # The summary as a table.
 print_slow_table() {
-  local fmt='%-6s %-9s %-8s | %-28s | %-28s | %-14s | %-9s | %-7s | %-15s | %s\n'
+  local fmt='%-6s %-9s %-8s | %-28s | %-28s | %-14s | %-9s | %-4s | %-7s | %-15s | %s\n'
   # shellcheck disable=SC2059
   printf "$fmt" limit attack server "static ms: p50 p99 max n fail" "PHP ms: p50 p99 max n fail" \
-    "peak fd/thr/int" "CPU% avg/5s" "ran out" "refused, again" "fd thr int: before -> after"
+    "peak fd/thr/int" "CPU% avg/5s" "load" "ran out" "refused, again" "fd thr int: before -> after"
   awk -F' [|] ' -v fmt="$fmt" '{ split($1, h, " "); split($4, m, " ")
-    printf fmt, h[1], h[2], h[3], $2, $3, m[1] "/" m[2] "/" m[3], m[4] "/" m[5], $5, $6, $7 }' "$SUMMARY"
+    printf fmt, h[1], h[2], h[3], $2, $3, m[1] "/" m[2] "/" m[3], m[4] "/" m[5], m[6], $5, $6, $7 }' "$SUMMARY"
 }
