@@ -13,13 +13,13 @@ children_of() {
   echo "${n:-0}"
 }
 
-# Requests $2 every $3 seconds until the file $5 exists; one line per request
-# in $4: start time (ms), HTTP status (000: none) and the time taken (s).
-# A request gets $6 seconds.
+# Requests $2 every $3 seconds until the file $5 exists (or the run's folder
+# is gone: the run was cut short); one line per request in $4: start time
+# (ms), HTTP status (000: none) and the time taken (s). A request gets $6 seconds.
 probe_loop() {
   local name=$1 path=$2 every=$3 out=$4 stop=$5 limit=$6 url t r
   url=$(url_of "$name" "$path")
-  while [ ! -e "$stop" ]; do
+  while [ ! -e "$stop" ] && [ -d "$TMP" ]; do
     t=$(now_ms)
     r=$(curl -s -m "$limit" -o /dev/null -w '%{http_code} %{time_total}' "$url")
     echo "$t ${r:-000 $limit}" >>"$out"
