@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/headless.h"
 #include "base/constants.h"
@@ -34,6 +35,19 @@ void Try(Step step) {
   }
 }
 
+// Pages run only through PHP's CGI program in php/php-cgi: one line says what
+// is there instead and what to put there.
+void TellAboutInterpreter(const TInterpreterCheck& check) {
+  if (check.Kind == TInterpreterKind::Cgi) return;
+  const std::string path = TOstrel::GetAppDir() + "/php/php-cgi";
+  const char* what = check.Kind == TInterpreterKind::Missing       ? "is missing"
+                     : check.Kind == TInterpreterKind::CommandLine ? "is PHP's command-line program"
+                                                                   : "did not answer -v as PHP's CGI program";
+  std::printf("PHP pages are off: %s %s; link PHP's CGI program there (Debian package php-cgi): "
+              "ln -sf /usr/bin/php-cgi '%s'\n",
+              path.c_str(), what, path.c_str());
+}
+
 }  // namespace
 
 int RunHeadless(bool autoStart) {
@@ -50,6 +64,7 @@ int RunHeadless(bool autoStart) {
 
   TWebServer server;
   Try([&] { server.Start(kServerPort); });
+  TellAboutInterpreter(server.Interpreter());
   std::printf("Status: %s\n", server.Active() ? "started" : "stopped");
   std::fflush(stdout);
 

@@ -77,6 +77,10 @@ void TKelv::WritePhpIni() {
       for (const char* part : parts) path += TOstrel::PathDelim() + std::string(part);
       return PhpIniPathValue(path);
     };
+    // The user's own settings live in php/conf.d, which the interpreter reads
+    // after php.ini (PHP_INI_SCAN_DIR): made when missing, never written into.
+    const std::string confDir = AppPath({"php", "conf.d"});
+    if (!fileio::IsDirectory(confDir)) fileio::MakeDirectory(confDir);
     const std::string path = AppPath({"php", "php.ini"});
     if (fileio::StoreBytes(path, PhpIniTemplate()).Failed()) return;
     TIniFile ini(path);
@@ -87,6 +91,10 @@ void TKelv::WritePhpIni() {
     ini.WriteValue("PHP", "mime_magic.magicfile", inPhp({"magic.mime"}));
     ini.WriteValue("Zend", "zend_extension_ts", inPhp({"Zend", "lib", "ZendExtensionManager.dll"}));
     ini.WriteValue("Zend", "zend_extension_manager.optimizer_ts", inPhp({"Zend", "lib", "Optimizer-2.5.7"}));
+    // Logging goes on only once the log has a file: without one the interpreter
+    // logs to standard error, which shares the page's output pipe.
+    ini.WriteValue("PHP", "error_log", inPhp({"temp", "php_errors.log"}));
+    ini.WriteValue("PHP", "log_errors", "On");
   } catch (...) {
   }
 }

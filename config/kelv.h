@@ -26,6 +26,8 @@ class TKelv {
   // Directory" on Windows, $HOME + "/Upload Directory" on Linux. Raises
   // EInOutError with the system's code when it cannot be created.
   static std::string GetUploadDir();
-  // Writes php/php.ini from the stored template; never raises.
+  // Writes php/php.ini from the stored template, with the error log named and
+  // logging on after the seven keys, and makes php/conf.d when it is missing;
+  // never raises.
   static void WritePhpIni();
 };

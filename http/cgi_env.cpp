@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/text.h"
+#include "http/cgi_env_headers.h"
 #include "http/ostrel.h"
 
 namespace cgi_env {
@@ -25,7 +26,7 @@ class TVariables {
   }
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
-    lines.reserve(FEntries.size() + 8);  // room for what the platform adds
+    lines.reserve(FEntries.size() + 24);  // room for the other headers and what the platform adds
     for (const auto& [name, value] : FEntries) {
       std::string& line = lines.emplace_back();
       line.reserve(name.size() + 1 + value.size());
@@ -60,7 +61,8 @@ const char* const kAllNames[] = {
     "REQUEST_METHOD", "SCRIPT_NAME", "SERVER_NAME", "SERVER_PORT", "SERVER_PORT_SECURE",
     "SERVER_PROTOCOL", "SERVER_SOFTWARE", "URL", "HTTP_ACCEPT", "HTTP_ACCEPT_LANGUAGE",
     "HTTP_CONNECTION", "HTTP_HOST", "HTTP_USER_AGENT", "HTTP_ACCEPT_ENCODING", "HTTP_COOKIE",
-    "HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL", "ALL_HTTP", "ALL_RAW"};
+    "HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL", "ALL_HTTP", "ALL_RAW",
+    "DOCUMENT_ROOT", "REQUEST_URI", "SCRIPT_FILENAME", "SERVER_ADDR", "REDIRECT_STATUS"};
 
 void SetServerRows(TVariables& env, const std::string& request, const TCgiValues& values) {
   env.Set("APPL_MD_PATH", "/LM/W3SVC/1/ROOT");
@@ -98,6 +100,33 @@ THeaderLine Header(const std::string& request, const char* raw, const char* vari
   return {raw, variable, TOstrel::GetRequestField(request, raw)};
 }
 
+// The request target as sent: path and query, still percent-encoded.
+std::string RequestTarget(const std::string& request) {
+  return text::Cut(text::Trim(text::Cut(request, " ").second), " ").first;
+}
+
+// What applications expect of a web server beyond the table. With
+// cgi.fix_pathinfo = 0 in the written php.ini, php-cgi takes PHP_SELF from
+// PATH_INFO (the page's URL path) instead of appending PATH_INFO to it.
+void SetServerExtras(TVariables& env, const std::string& request, const TCgiValues& values) {
+  env.Set("DOCUMENT_ROOT", values.WebRoot);
+  env.Set("REQUEST_URI", RequestTarget(request));
+  env.Set("SCRIPT_FILENAME", values.ScriptFile);
+  env.Set("SERVER_ADDR", values.ServerAddr);
+  // php-cgi refuses to run without it when a user's own settings turn
+  // cgi.force_redirect back on.
+  env.Set("REDIRECT_STATUS", "200");
+}
+
+// The child reads each value up to a NUL; on Windows a NUL inside a value
+// would even start a variable of the client's choosing in the block.
+void EndAtNul(std::vector<std::string>& entries) {
+  for (std::string& entry : entries) {
+    const std::size_t nul = entry.find('\0');
+    if (nul != std::string::npos) entry.resize(nul);
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> Build(const std::string& request, const TCgiValues& values) {
@@ -114,11 +143,13 @@ std::vector<std::string> Build(const std::string& request, const TCgiValues& val
   for (const auto& line : lines) env.Set(line.Variable, line.Value);
   env.Set(encoding.Variable, encoding.Value);
 
+  // A POST gets the cookie as a GET does (a form POST must keep its session),
+  // in the GET row's place; its ALL_HTTP and ALL_RAW keep the POST table's lines.
+  THeaderLine cookie = Header(request, "Cookie", "HTTP_COOKIE");
+  env.Set(cookie.Variable, cookie.Value);
   const std::string method = text::UpperAscii(TOstrel::GetRequestField(request, "method"));
   if (method == "GET") {
-    THeaderLine cookie = Header(request, "Cookie", "HTTP_COOKIE");
-    env.Set(cookie.Variable, cookie.Value);
-    lines.push_back(cookie);
+    lines.push_back(std::move(cookie));
     lines.push_back(encoding);
   } else if (method == "POST") {
     THeaderLine length = Header(request, "Content-Length", "HTTP_CONTENT_LENGTH");
@@ -143,10 +174,15 @@ std::vector<std::string> Build(const std::string& request, const TCgiValues& val
   }
   env.Set("ALL_HTTP", std::move(allHttp));
   env.Set("ALL_RAW", std::move(allRaw));
-  return env.Lines();
+  SetServerExtras(env, request, values);
+  std::vector<std::string> entries = env.Lines();
+  AppendOtherHeaders(request, method == "POST", entries);
+  EndAtNul(entries);
+  return entries;
 }
 
 bool IsCgiName(const std::string& name) {
+  if (name.size() > 5 && text::SameTextAscii(name.substr(0, 5), "HTTP_")) return true;
   for (const char* known : kAllNames)
     if (text::SameTextAscii(name, known)) return true;
   return false;

@@ -14,15 +14,19 @@ struct TCgiValues {
   std::string ScriptFile;  // the page's full path
   std::string RemoteAddr;  // the peer's IP address
   std::string LocalAddr;   // the machine's address as the server reports it
+  std::string ServerAddr;  // the address the connection came in on
 };
 
-// "NAME=value" entries, each name once: the fixed rows, then the GET rows
-// (Cookie) or the POST rows (body length and type), then ALL_HTTP and ALL_RAW.
-// A POST carries no Cookie variable.
+// "NAME=value" entries, each name once: the fixed rows, HTTP_COOKIE, the POST
+// rows (body length and type) for a POST, then ALL_HTTP and ALL_RAW with the
+// lines of the method's table (a POST's hold no Cookie line). After the table:
+// DOCUMENT_ROOT, REQUEST_URI, SCRIPT_FILENAME, SERVER_ADDR, REDIRECT_STATUS and
+// the request's other headers (cgi_env_headers.h). A value ends at its first
+// NUL, as the child reads it.
 std::vector<std::string> Build(const std::string& request, const TCgiValues& values);
 
-// Every name Build may give, whatever the method: an inherited environment
-// must not bring in one that the request did not set.
+// Every name Build may give, whatever the method, and every HTTP_ name: an
+// inherited environment must not bring in one that the request did not set.
 bool IsCgiName(const std::string& name);
 
 // A POST's body count: one or more decimal digits, nothing else, within int64.

@@ -10,6 +10,11 @@
 
 #include "http/cgi_relay.h"
 
+// Long enough for an interpreter whose input closed mid-body to clean up and
+// end (a few milliseconds), short enough that a page whose client left is gone
+// within a second.
+inline constexpr int kCgiEndGraceMs = 500;
+
 class TCgiProcess : public TCgiChild {
  public:
   TCgiProcess();
@@ -27,13 +32,18 @@ class TCgiProcess : public TCgiChild {
   int ReadOutput(char* buffer, int n) override;
   int WriteInput(const char* block, int n) override;
   bool Ended() override;
-  bool Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) override;
+  bool Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) override;
 
-  // Ends the interpreter whether or not it has ended (exit code 0), reaps it
-  // and closes the pipes. Also done by the destructor.
+  // Ends an interpreter that has not ended: its input is closed and its output
+  // read and dropped for up to kCgiEndGraceMs, so that a page cut off while it
+  // reads its body can end by itself and remove its temporary files; then it
+  // is ended hard (exit code 0). Reaps it and closes the pipes. Also done by
+  // the destructor.
   void Finish();
 
  private:
+  bool EndsWithinGrace();  // true when the interpreter ended by itself
+
   struct TImpl;
   std::unique_ptr<TImpl> F;
 };

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 
@@ -99,6 +100,8 @@ struct TCgiProcess::TImpl {
   bool PipeWasEmptied = false;  // a short read took all that waited; until the next wait
   bool OutputClosed = false;
   bool InputClosed = false;
+
+  bool Reaped();
 };
 
 TCgiProcess::TCgiProcess() : F(std::make_unique<TImpl>()) {}
@@ -179,23 +182,22 @@ bool TCgiProcess::Ended() {
   if (!F->MayHaveEnded) return false;
   F->MayHaveEnded = false;
   // Reaped here when it has ended; Finish then neither kills nor waits.
-  siginfo_t info{};
-  int r = ::waitid(P_PID, static_cast<id_t>(F->Pid), &info, WEXITED | WNOHANG);
-  if ((r == 0 && info.si_pid == F->Pid) || (r != 0 && errno == ECHILD)) F->HasEnded = true;
+  if (F->Reaped()) F->HasEnded = true;
   // Whatever the child wrote before it ended must now be read to the end.
   if (F->HasEnded) F->PipeWasEmptied = false;
   return F->HasEnded;
 }
 
-bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) {
+bool TCgiProcess::Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) {
   pollfd fds[3];
   nfds_t count = 0;
   if (!F->OutputClosed) fds[count++] = {F->OutRead.Get(), POLLIN, 0};
   if (wantInput && !F->InputClosed) fds[count++] = {F->InWrite.Get(), POLLOUT, 0};
   // Asked for no events, the socket still reports a hang-up: a stopping server
-  // shuts it down, which wakes this wait.
+  // shuts it down, which wakes this wait. A client's close shows as POLLRDHUP.
   const nfds_t socketIndex = count;
-  fds[count++] = {socket, static_cast<short>(wantSocket ? POLLIN : 0), 0};
+  const short socketEvents = watch == TSocketWatch::Data ? POLLIN : watch == TSocketWatch::HangUp ? POLLRDHUP : 0;
+  fds[count++] = {socket, socketEvents, 0};
   // A child that closed its output ends a moment later: look again soon, then
   // less and less often.
   if (F->OutputClosed && !F->HasEnded) {
@@ -209,13 +211,45 @@ bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int tim
   // it started) keeps its output open.
   if (ready == 0) F->MayHaveEnded = true;
   if (ready <= 0) return true;
-  return (fds[socketIndex].revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+  return (fds[socketIndex].revents & (POLLERR | POLLHUP | POLLNVAL | POLLRDHUP)) == 0;
+}
+
+// Whether the child has ended, reaping it if so.
+bool TCgiProcess::TImpl::Reaped() {
+  siginfo_t info{};
+  int r = ::waitid(P_PID, static_cast<id_t>(Pid), &info, WEXITED | WNOHANG);
+  return (r == 0 && info.si_pid == Pid) || (r != 0 && errno == ECHILD);
+}
+
+// The child's input closes, so that a page cut off while it reads its body
+// ends by itself and removes its temporary files; what it still writes is read
+// and dropped, so that a full pipe or a closed one cannot stop it first.
+bool TCgiProcess::EndsWithinGrace() {
+  F->InWrite.Close();
+  F->InputClosed = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCgiEndGraceMs);
+  char sink[4096];
+  while (!F->Reaped()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return false;
+    const int sliceMs = static_cast<int>(std::min<long long>(left, 5));
+    pollfd p{F->OutRead.Get(), POLLIN, 0};  // a closed output (-1) only sleeps
+    if (::poll(&p, 1, sliceMs) > 0 && !F->OutputClosed) {
+      ssize_t got = ::read(F->OutRead.Get(), sink, sizeof sink);
+      if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+        F->OutputClosed = true;
+        F->OutRead.Close();
+      }
+    }
+  }
+  return true;
 }
 
 void TCgiProcess::Finish() {
   // A reaped child's id may belong to another process by now: only a child
-  // not yet seen to end is killed and waited for.
-  if (F->Pid > 0 && !F->HasEnded) {
+  // not yet seen to end is ended and waited for.
+  if (F->Pid > 0 && !F->HasEnded && !EndsWithinGrace()) {
     ::kill(F->Pid, SIGKILL);
     int status;
     while (::waitpid(F->Pid, &status, 0) < 0 && errno == EINTR) {
@@ -231,9 +265,12 @@ void TCgiProcess::Finish() {
 std::vector<std::string> InterpreterEnvironment(std::vector<std::string> variables,
                                                 const std::string& phpDir) {
   std::vector<std::string> env = std::move(variables);
-  // The system's php-cgi reads the written configuration and nothing else.
+  // The system's php-cgi reads the written configuration, not the system's php.ini.
   env.push_back("PHPRC=" + phpDir);
-  env.push_back("PHP_INI_SCAN_DIR=");
+  // The empty first entry stands for the interpreter's own scan directory
+  // (Debian: /etc/php/<version>/cgi/conf.d), so the system's extension modules
+  // load; the user's own settings in php/conf.d come after and win.
+  env.push_back("PHP_INI_SCAN_DIR=:" + phpDir + "/conf.d");
   const char* path = std::getenv("PATH");
   env.push_back(std::string("PATH=") + (path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin"));
   if (const char* home = std::getenv("HOME")) env.push_back(std::string("HOME=") + home);

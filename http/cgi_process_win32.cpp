@@ -136,6 +136,17 @@ class TInheritList {
   LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
 };
 
+// Whether the client has closed its end or the connection failed: the socket
+// reads as readable with nothing to read, or reports a hang-up or an error.
+// Bytes it sent after its body are left where they are.
+bool PeerLeft(socket_t socket) {
+  WSAPOLLFD poll{static_cast<SOCKET>(socket), POLLRDNORM, 0};
+  if (WSAPoll(&poll, 1, 0) <= 0) return false;
+  if ((poll.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+  char byte;
+  return ::recv(static_cast<SOCKET>(socket), &byte, 1, MSG_PEEK) <= 0;
+}
+
 bool Inheritable(const TScopedHandle& handle, bool inherit) {
   return SetHandleInformation(handle.Get(), HANDLE_FLAG_INHERIT, inherit ? HANDLE_FLAG_INHERIT : 0) != 0;
 }
@@ -278,13 +289,16 @@ bool TCgiProcess::Ended() {
   return F->HasEnded;
 }
 
-bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) {
+bool TCgiProcess::Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) {
   HANDLE handles[3];
   DWORD count = 0;
   if (F->Output.Pending) handles[count++] = F->Output.Event.Get();
   if (wantInput && F->Input.Pending) handles[count++] = F->Input.Event.Get();
   if (!F->HasEnded && F->Process.Valid()) handles[count++] = F->Process.Get();
-  if (wantSocket) {
+  // Looked at once per wait: the relay's waits are short enough for a client
+  // that left to be noticed well within a second.
+  if (watch == TSocketWatch::HangUp && PeerLeft(socket)) return false;
+  if (watch == TSocketWatch::Data) {
     if (count > 0 && WaitForMultipleObjects(count, handles, FALSE, 0) != WAIT_TIMEOUT) return true;
     // WSAPoll, not select: a connection reset by the peer shows as a hang-up
     // here, where select (under Wine) never finds it readable.
@@ -300,9 +314,28 @@ bool TCgiProcess::Wait(socket_t socket, bool wantSocket, bool wantInput, int tim
   return true;
 }
 
+// The input closes, so that a page cut off while it reads its body ends by
+// itself and removes its temporary files; its output is read and dropped
+// meanwhile, so that a full pipe cannot stop it first.
+bool TCgiProcess::EndsWithinGrace() {
+  F->Input.Close();
+  const ULONGLONG deadline = GetTickCount64() + kCgiEndGraceMs;
+  char sink[4096];
+  while (!Ended()) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    while (ReadOutput(sink, sizeof sink) > 0) {
+    }
+    HANDLE handles[2] = {F->Process.Get(), F->Output.Event.Get()};
+    const DWORD count = F->Output.Pending ? 2 : 1;
+    WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(deadline - now));
+  }
+  return true;
+}
+
 void TCgiProcess::Finish() {
   if (F->Process.Valid()) {
-    TerminateProcess(F->Process.Get(), 0);
+    if (!Ended() && !EndsWithinGrace()) TerminateProcess(F->Process.Get(), 0);
     F->Process.Close();
     F->HasEnded = true;
   }
@@ -310,16 +343,22 @@ void TCgiProcess::Finish() {
   F->Input.Close();
 }
 
-std::vector<std::string> InterpreterEnvironment(std::vector<std::string> variables, const std::string&) {
+std::vector<std::string> InterpreterEnvironment(std::vector<std::string> variables, const std::string& phpDir) {
   // The interpreter also inherits the server's own environment (SystemRoot,
   // TEMP, PATH...), without any variable of the table that this run did not set.
   std::vector<std::string> env = std::move(variables);
+  // The written php.ini, whatever PHPRC the user's environment names for
+  // another PHP, and the user's own settings in php\conf.d.
+  env.push_back("PHPRC=" + phpDir);
+  env.push_back("PHP_INI_SCAN_DIR=" + phpDir + "\\conf.d");
   char* inherited = GetEnvironmentStringsA();
   if (inherited == nullptr) return env;
   for (const char* p = inherited; *p != '\0'; p += std::strlen(p) + 1) {
     const char* eq = std::strchr(p + 1, '=');  // "=C:=C:\..." entries name a drive
     std::string name = eq == nullptr ? std::string(p) : std::string(p, eq);
-    if (!cgi_env::IsCgiName(name)) env.emplace_back(p);
+    const bool ours = cgi_env::IsCgiName(name) || lstrcmpiA(name.c_str(), "PHPRC") == 0 ||
+                      lstrcmpiA(name.c_str(), "PHP_INI_SCAN_DIR") == 0;
+    if (!ours) env.emplace_back(p);
   }
   FreeEnvironmentStringsA(inherited);
   return env;

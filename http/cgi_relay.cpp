@@ -2,7 +2,9 @@
 #include "http/cgi_relay.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "http/ostrel.h"
 #include "net/exceptions.h"
@@ -24,10 +26,13 @@ constexpr int kWaitSliceMs = 100;
 // with the connection's end; once the page is quiet this long, it is pushed.
 constexpr int kCoalesceMs = 2;
 
+using TClock = std::chrono::steady_clock;
+
 class TRelay {
  public:
-  TRelay(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount)
-      : FConnection(connection), FChild(child), FBodyLeft(bodyCount), FOutput(new char[kOutputChunk]) {
+  TRelay(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount, int stallMs)
+      : FConnection(connection), FChild(child), FBodyLeft(bodyCount), FStallLimit(stallMs),
+        FOutput(new char[kOutputChunk]) {
     NextBlock();
   }
 
@@ -48,14 +53,33 @@ class TRelay {
         FHeld = false;
       }
       FWaitedSinceOutput = true;
-      if (!FChild.Wait(socket, FWantSocket, FWantInput, FHeld ? kCoalesceMs : kWaitSliceMs))
+      if (!FChild.Wait(socket, Watch(), FWantInput, FHeld ? kCoalesceMs : kWaitSliceMs))
         throw EIdConnClosedGracefully();
+      if (Stalled()) throw EIdReadTimeout();
     }
     FinishHead();  // the closing that follows pushes what is held
   }
 
  private:
   bool BodyDone() const { return FBlockSize == 0; }
+
+  // Once the body is in, the socket is watched for the client leaving, so that
+  // a page that is busy or quiet does not outlive its client.
+  TCgiChild::TSocketWatch Watch() const {
+    if (BodyDone()) return TCgiChild::TSocketWatch::HangUp;
+    return FWantSocket ? TCgiChild::TSocketWatch::Data : TCgiChild::TSocketWatch::Errors;
+  }
+
+  // Counts only the time spent waiting for the client: a page that is slow to
+  // take its input does not make the client's body stall.
+  bool Stalled() {
+    if (!FWantSocket) {
+      FStallSince.reset();
+      return false;
+    }
+    if (!FStallSince) FStallSince = TClock::now();
+    return TClock::now() - *FStallSince >= std::chrono::milliseconds(FStallLimit);
+  }
 
   void NextBlock() {
     FBlockSize = static_cast<int>(std::min<std::int64_t>(FBodyLeft, kCgiInputBlock));
@@ -101,6 +125,7 @@ class TRelay {
         std::size_t take = std::min<std::size_t>(queue.Size(), static_cast<std::size_t>(FBlockSize - FBlockFill));
         queue.Take(FBlock + FBlockFill, take);
         FBlockFill += static_cast<int>(take);
+        FStallSince.reset();
         progress = true;
         continue;
       }
@@ -148,6 +173,8 @@ class TRelay {
   TIdTCPConnection& FConnection;
   TCgiChild& FChild;
   std::int64_t FBodyLeft;  // body bytes not yet given to a block
+  const int FStallLimit;   // ms the body may make no progress while awaited
+  std::optional<TClock::time_point> FStallSince;  // since when it has been awaited in vain
   char FBlock[kCgiInputBlock];
   int FBlockSize = 0;  // 0: the body is consumed
   int FBlockFill = 0;
@@ -165,8 +192,13 @@ class TRelay {
 
 }  // namespace
 
-void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount) {
-  TRelay relay(connection, child, bodyCount);
+bool AwaitBodyStart(TIdTCPConnection& connection, std::int64_t bodyCount, int stallMs) {
+  if (bodyCount <= 0 || connection.InputQueue().Size() > 0) return true;
+  return connection.FillInputQueue(true, stallMs, false) > 0;
+}
+
+void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount, int stallMs) {
+  TRelay relay(connection, child, bodyCount, stallMs);
   relay.Run();
 }
 

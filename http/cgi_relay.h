@@ -19,20 +19,39 @@ class TCgiChild {
   // input: n taken, 0 not now (try after Wait), -1 the input is closed.
   virtual int WriteInput(const char* block, int n) = 0;
   virtual bool Ended() = 0;
+  // What a wait looks for on the connection's socket besides errors: body
+  // bytes, or the client's end of the connection (once the body is in).
+  enum class TSocketWatch { Errors, Data, HangUp };
   // Sleeps until output may be waiting, the input may take a block (wantInput),
-  // the interpreter ends, the socket has bytes (wantSocket) or timeoutMs passes.
-  // False when the socket reported a hang-up or an error.
-  virtual bool Wait(socket_t socket, bool wantSocket, bool wantInput, int timeoutMs) = 0;
+  // the interpreter ends, the socket shows what watch asks or timeoutMs passes.
+  // False when the socket reported a hang-up or an error, or with HangUp when
+  // the client has closed its end.
+  virtual bool Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) = 0;
 };
 
 inline constexpr int kCgiInputBlock = 4096;
+
+// A client that stops sending its body must not hold a connection thread, nor
+// an interpreter, for ever: a body that makes no progress for this long while
+// the server waits for it closes the connection without a reply. Generous, so
+// that a slow link that is still sending is never cut off.
+inline constexpr int kBodyStallMs = 60000;
+
+// Waits until the first byte of a body of bodyCount bytes has arrived, so that
+// no interpreter is started for a client that only announces one; at once when
+// there is no body or it is already there. False when nothing came within
+// stallMs; raises when the connection closes first.
+bool AwaitBodyStart(TIdTCPConnection& connection, std::int64_t bodyCount, int stallMs = kBodyStallMs);
 
 // Forwards bodyCount bytes of the connection in blocks of kCgiInputBlock and
 // relays the output behind the reply head made from the interpreter's header
 // block; the body that the interpreter no longer takes is read and dropped.
 // Returns once the interpreter has ended, its output is drained and the body is
-// consumed. Raises when the connection fails or a stopping server drops it.
-void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount);
+// consumed. Raises when the connection fails, a stopping server drops it, the
+// client leaves (even while the page is quiet) or the body stalls for stallMs;
+// a page still talking to a client that is there has no limit.
+void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount,
+              int stallMs = kBodyStallMs);
 
 // The reply head for the interpreter's header block: the status line from its
 // "Status:" value (200 OK without one), the server's two lines, then the block

@@ -2,6 +2,7 @@
 // and Linux, one source file per platform.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace native_fs {
 
@@ -10,6 +11,8 @@ enum class TPathKind { None, File, Directory };
 TPathKind KindOf(const std::string& path);
 // Named so that the Windows headers' DeleteFile macro cannot rewrite it.
 bool RemoveFile(const std::string& path);
+// The names of the files (not folders) directly in dir; none when it cannot be read.
+std::vector<std::string> FileNamesIn(const std::string& dir);
 
 // The canonical form of fileName combined with dir: "." and ".." resolved, never
 // above the root; "" when the combination fails.

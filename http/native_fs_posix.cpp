@@ -1,7 +1,9 @@
 // native_fs_posix.cpp - Linux paths: "/" separators, names compared exactly, UTF-8 text.
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <vector>
 
 #include "http/native_fs.h"
@@ -18,6 +20,15 @@ TPathKind KindOf(const std::string& path) {
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::vector<std::string> FileNamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(dir.c_str()), ::closedir);
+  if (listing == nullptr) return names;
+  while (const dirent* entry = ::readdir(listing.get()))
+    if (KindOf(dir + "/" + entry->d_name) == TPathKind::File) names.emplace_back(entry->d_name);
+  return names;
+}
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
   // A relative name with no folder stays relative, and is refused below.

@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <memory>
+
 #include "http/native_fs.h"
 
 namespace native_fs {
@@ -15,6 +17,20 @@ TPathKind KindOf(const std::string& path) {
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::vector<std::string> FileNamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  std::unique_ptr<void, BOOL (*)(HANDLE)> search(FindFirstFileA((dir + "\\*").c_str(), &found), FindClose);
+  if (search.get() == INVALID_HANDLE_VALUE) {
+    (void)search.release();  // nothing to close
+    return names;
+  }
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+  } while (FindNextFileA(search.get(), &found));
+  return names;
+}
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
   char out[MAX_PATH] = {};

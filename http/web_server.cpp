@@ -7,6 +7,7 @@
 #include "http/interpreter_path.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
+#include "http/php_temp.h"
 #include "net/mime_table.h"
 #include "net/tcp_server.h"
 
@@ -41,7 +42,9 @@ void TWebServer::Start(int port) {
   Stop();
   const std::string appDir = TOstrel::GetAppDir();
   FWebRoot = appDir + TOstrel::PathDelim() + "www";
-  FPhpExe = FindInterpreter(appDir);
+  FInterpreter = CheckInterpreter(FindInterpreter(appDir));
+  FPhpExe = FInterpreter.Kind == TInterpreterKind::Cgi ? FInterpreter.Path : std::string();
+  php_temp::RemoveLeftovers(appDir + TOstrel::PathDelim() + "php" + TOstrel::PathDelim() + "temp");
   try {
     FLocalIP = TOstrel::GetLocalIP();
   } catch (...) {

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string>
 
+#include "http/interpreter_check.h"
+
 class TIdMimeTable;
 class TIdPeerThread;
 class TIdTCPServer;
@@ -30,6 +32,9 @@ class TWebServer {
   void Start(int port);
   bool Stop();
   bool Active() const { return FActive; }
+  // What the last Start found in the interpreter's place; pages run only
+  // through a CGI build.
+  const TInterpreterCheck& Interpreter() const { return FInterpreter; }
 
   void HandleConnection(TIdPeerThread& thread);
 
@@ -48,7 +53,8 @@ class TWebServer {
   std::unique_ptr<TIdMimeTable> FMimeTable;
   std::unique_ptr<TIdTCPServer> FServer;
   std::string FWebRoot;  // written by Start only, after its Stop
-  std::string FPhpExe;   // "" when no interpreter was there at Start
+  std::string FPhpExe;   // "" when no interpreter was there at Start, or it was refused
+  TInterpreterCheck FInterpreter;  // written by Start only
   // The machine's address for the pages, looked up once per Start: a host-name
   // lookup on every page would cost more than relaying the page itself.
   std::string FLocalIP;

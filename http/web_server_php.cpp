@@ -38,9 +38,15 @@ void TWebServer::RunPhp(TIdPeerThread& thread, const std::string& request, const
       !cgi_env::ParseContentLength(TOstrel::GetRequestField(request, "Content-Length"), bodyCount))
     throw std::invalid_argument("Content-Length is not a length");
   if (connection.SocketHandler() == nullptr) throw std::runtime_error("connection closed");
+  // An interpreter per client that only announces a body would let a few
+  // clients hold the machine's memory: it starts once the body begins.
+  if (!AwaitBodyStart(connection, bodyCount)) {
+    connection.CloseConnection();
+    return;
+  }
 
-  const cgi_env::TCgiValues values{FWebRoot, scriptFile, connection.SocketHandler()->Endpoint().RemoteAddress(),
-                                   FLocalIP};
+  const TIdSocketHandle& endpoint = connection.SocketHandler()->Endpoint();
+  const cgi_env::TCgiValues values{FWebRoot, scriptFile, endpoint.RemoteAddress(), FLocalIP, endpoint.LocalAddress()};
   const std::vector<std::string> environment =
       InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(FPhpExe)));
 

@@ -97,7 +97,9 @@ std::string TIdMimeTable::ContentTypeFor(const std::string& fileName) const {
 void TIdMimeTable::AddEntry(const std::string& extension, const std::string& type) {
   std::string ext = Lower(extension);
   if (ext.empty()) throw EIdException("Extension is empty");
-  if (ext[0] != '.') ext.insert(0, ".");
+  // A character, not the string ".": GCC 12 at -O3 warns falsely (-Wrestrict)
+  // about inserting a one-character string at the front.
+  if (ext[0] != '.') ext.insert(ext.begin(), '.');
   std::string t = Lower(type);
   if (t.empty()) throw EIdException("Mimetype is empty");
   if (IndexOf(ext) >= 0) throw EIdException("Extension already exits");
@@ -131,7 +133,7 @@ void TIdMimeTable::FillDefaults() {
   for (const auto& [extension, type] : lines) {
     std::string ext = Lower(extension);
     if (ext.empty() || type.empty()) continue;
-    if (ext[0] != '.') ext.insert(0, ".");
+    if (ext[0] != '.') ext.insert(ext.begin(), '.');
     if (IndexOf(ext) >= 0) continue;
     AddEntry(ext, type);
   }

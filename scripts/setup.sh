@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the program need, when missing.
 set -euo pipefail
-packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi xvfb xauth xdotool
-          imagemagick curl unzip x11-utils chromium iproute2 util-linux)
+packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi php-cli nsis xvfb xauth xdotool
+          imagemagick curl unzip x11-utils chromium iproute2 util-linux dokuwiki)
 packages+=("$@")
 # The browser tests need Node.js; the machine's own is used when there is one.
 command -v npm >/dev/null || packages+=(nodejs npm)

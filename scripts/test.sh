@@ -5,7 +5,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
-scripts/build.sh all || { echo "0 passed, 1 failed"; exit 1; }
+OSTREL_WERROR=ON scripts/build.sh all || { echo "0 passed, 1 failed"; exit 1; }
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/win/wineprefix"

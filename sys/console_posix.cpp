@@ -2,8 +2,6 @@
 // standard output and standard error, through "sh -c" when asked.
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -17,8 +15,7 @@
 #include "base/text.h"
 #include "sys/ostrel_system.h"
 #include "sys/console.h"
-
-extern char** environ;
+#include "sys/spawn_posix.h"
 
 namespace {
 
@@ -86,33 +83,6 @@ void Relay(int pipe, pid_t pid, std::string& output) {
   Reaped(pid, 0);
 }
 
-pid_t Spawn(const std::vector<std::string>& args, int output) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
-  posix_spawnattr_init(&attributes);
-  // The command starts with ordinary signal handling, whatever this server
-  // blocks or ignores (SIGPIPE, the stop signals).
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
 std::string Capture(const std::vector<std::string>& args) {
   if (args.empty()) return std::string();
   int ends[2];
@@ -122,7 +92,7 @@ std::string Capture(const std::vector<std::string>& args) {
   if (writeEnd.Get() <= STDERR_FILENO) writeEnd.Reset(::fcntl(writeEnd.Get(), F_DUPFD_CLOEXEC, 3));
   if (writeEnd.Get() < 0) return std::string();
 
-  pid_t pid = Spawn(args, writeEnd.Get());
+  pid_t pid = SpawnWithOutput(args, writeEnd.Get(), true, false);
   if (pid <= 0) return std::string();
   // Once the child and whatever it started have let go, read() reports the end.
   writeEnd.Close();

@@ -203,6 +203,7 @@ void TfrmMain::FinishCreate() {
     SetForegroundWindow(FApplication.Handle());
   }
   AddTrayIcon();
+  if (autoStart) TellAboutInterpreter();
 }
 
 // False keeps the window open.

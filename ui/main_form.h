@@ -69,6 +69,7 @@ class TfrmMain {
   void btnStartClick();
   void btnStopClick();
   void UpdateControls(bool started);
+  void TellAboutInterpreter();
   static std::string ServerAddress();
 
   std::string Title() const;

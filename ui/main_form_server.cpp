@@ -12,7 +12,9 @@
 
 namespace {
 constexpr UINT kBrowseFlags = 81;  // file-system folders only, an edit box, the resizable dialog
-}
+
+std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+}  // namespace
 
 std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort); }
 
@@ -52,6 +54,7 @@ void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.
 void TfrmMain::btnStartClick() {
   FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
+  TellAboutInterpreter();
   if (FWebServer->Active())
     ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
 }
@@ -62,6 +65,20 @@ void TfrmMain::btnStopClick() {
   } catch (...) {
   }
   UpdateControls(FWebServer->Active());
+}
+
+// Pages run only through PHP's CGI program. A balloon, never a box, says what
+// is in its place: the copy that the service starts may have no desktop.
+void TfrmMain::TellAboutInterpreter() {
+  const TInterpreterCheck& check = FWebServer->Interpreter();
+  if (check.Kind == TInterpreterKind::Cgi) return;
+  std::string what = "No PHP in the php folder.";
+  if (check.Kind == TInterpreterKind::CommandLine)
+    what = "php\\" + FileNameOf(check.Path) + " is PHP's command-line program, which cannot run pages.";
+  else if (check.Kind == TInterpreterKind::NotCgi)
+    what = "php\\" + FileNameOf(check.Path) + " did not answer as PHP's CGI program.";
+  FTrayIcon.ShowBalloon("PHP pages are off", what + " Unzip PHP for Windows (x64 Non Thread Safe) into the php"
+                                                    " folder, so that php\\php-cgi.exe exists, then press Stop and Start.");
 }
 
 void TfrmMain::UpdateControls(bool started) {

@@ -29,3 +29,13 @@ void TTrayIcon::SetCallbackMessage(UINT message) {
   FTrayIconData.uCallbackMessage = message;
   Shell_NotifyIconA(NIM_MODIFY, &FTrayIconData);
 }
+
+void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (FTrayIconData.hWnd == nullptr) return;
+  NOTIFYICONDATAA balloon = FTrayIconData;
+  balloon.uFlags = NIF_INFO;
+  std::strncpy(balloon.szInfoTitle, title.c_str(), sizeof balloon.szInfoTitle - 1);
+  std::strncpy(balloon.szInfo, text.c_str(), sizeof balloon.szInfo - 1);
+  balloon.dwInfoFlags = NIIF_WARNING;
+  Shell_NotifyIconA(NIM_MODIFY, &balloon);
+}

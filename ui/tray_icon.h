@@ -18,6 +18,9 @@ class TTrayIcon {
   void Remove();
   // 0 while a message box is open, so that clicks on the icon do nothing.
   void SetCallbackMessage(UINT message);
+  // A warning balloon from the icon. The record keeps no balloon, so adding
+  // the icon again does not show it again.
+  void ShowBalloon(const std::string& title, const std::string& text);
 
   const NOTIFYICONDATAA& Data() const { return FTrayIconData; }
 

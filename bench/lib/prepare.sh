@@ -59,12 +59,15 @@ prepare_site() {
 }
 
 # The program's application directory: the program, www/ beside it (made by
-# prepare_site) and php/ with the interpreter's link; HOME and the runtime
+# prepare_site) and php/ with the interpreter's links; HOME and the runtime
 # directory (upload directory, single-copy lock) stay inside the run's folder.
 prepare_app() {
-  mkdir -p "$APP/php/temp" "$APP/php/extensions" "$TMP/home" "$TMP/run" || return 1
+  mkdir -p "$APP/php/temp" "$TMP/home" "$TMP/run" || return 1
   chmod 700 "$TMP/run"
   ln -sf /usr/bin/php-cgi "$APP/php/php-cgi"
+  # As the set-up lays it out: the system's extension directory is the
+  # extension_dir that php.ini names.
+  ln -sfn "$(echo '<?php echo PHP_EXTENSION_DIR;' | php-cgi -n -q)" "$APP/php/extensions"
   if [ -x "$OURS_BIN" ]; then
     cp "$OURS_BIN" "$APP/ostrel"
   else

@@ -41,7 +41,7 @@ real_php=$(readlink -f "$app/php/php-cgi")
 rm "$app/php/php-cgi"
 cat > "$app/php/php-cgi" <<EOF
 #!/bin/sh
-exec /usr/bin/time -f %M -a -o "$work/php-rss.txt" "$real_php"
+exec /usr/bin/time -f %M -a -o "$work/php-rss.txt" "$real_php" "\$@"
 EOF
 chmod +x "$app/php/php-cgi"
 

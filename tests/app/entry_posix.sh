@@ -45,6 +45,33 @@ wait_port 60001 && ok "the lock is free again after the first copy ended" || fai
 kill -INT "$again"; wait "$again"; check "SIGINT ends with exit code 0" "0" "$?"
 wait_closed 60001
 
+# --- the interpreter: PHP's command-line program is refused, with one line ------
+printf '<?php echo "page";' > "$app/www/page.php"
+grep -q '^PHP pages are off: .*/php/php-cgi is missing; ' "$work/out1.txt" && ok "a missing interpreter is named" \
+  || fail "no line for the missing interpreter: $(cat "$work/out1.txt")"
+if [ -x /usr/bin/php ]; then
+  ln -s /usr/bin/php "$app/php/php-cgi"
+  "$app/ostrel" > "$work/out2.txt" 2>&1 & cli=$!; pids="$cli"
+  wait_port 60001 || fail "no server with the command-line PHP"
+  check "one line names the refused file" \
+    "PHP pages are off: $app/php/php-cgi is PHP's command-line program; link PHP's CGI program there (Debian package php-cgi): ln -sf /usr/bin/php-cgi '$app/php/php-cgi'" \
+    "$(grep '^PHP pages are off' "$work/out2.txt")"
+  codes=""
+  for _ in 1 2 3 4 5; do codes+="$(curl -s -o /dev/null --max-time 10 http://127.0.0.1:60001/page.php; echo $?) "; done
+  check "pages closed at once without a reply (curl: empty reply)" "52 52 52 52 52 " "$codes"
+  check "POST closed too" "52" "$(curl -s -o /dev/null --max-time 10 --data-binary @/dev/null -H 'Content-Length: 50' \
+    http://127.0.0.1:60001/page.php; echo $?)"
+  check "no PHP process left" "" "$(pgrep -P "$cli")"
+  kill -TERM "$cli"; wait "$cli"; wait_closed 60001
+  ln -sf /usr/bin/php-cgi "$app/php/php-cgi"
+  "$app/ostrel" > "$work/out3.txt" 2>&1 & cgi=$!; pids="$cgi"
+  wait_port 60001
+  check "php-cgi runs the page" "page" "$(curl -s --max-time 10 http://127.0.0.1:60001/page.php)"
+  grep -q '^PHP pages are off' "$work/out3.txt" && fail "a line for php-cgi" || ok "no line for php-cgi"
+  kill -TERM "$cgi"; wait "$cgi"; wait_closed 60001
+  rm -f "$app/php/php-cgi"
+fi
+
 # --- service commands ---------------------------------------------------------
 rm -f "$work/units/ostrel_kelv_2008.service" "$work/calls"
 check "-INSTALL" "0" "$(exit_code 10 "$app/ostrel" -INSTALL extra-argument)"

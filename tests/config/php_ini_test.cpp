@@ -80,6 +80,7 @@ TEST(PhpIniTemplate, HoldsTheEntriesThatTheServerFillsInAndNoBrokenOnes) {
     const char* key;
   } marked[] = {{"; php\\temp", "upload_tmp_dir"},
                 {"; php\\extensions", "extension_dir"},
+                {"; php\\temp\\php_errors.log", "error_log"},
                 {"; php\\Zend\\lib\\ZendExtensionManager.dll", "zend_extension_ts"},
                 {"; php\\Zend\\lib\\Optimizer-2.5.7", "zend_extension_manager.optimizer_ts"}};
   for (const auto& m : marked) {
@@ -92,7 +93,16 @@ TEST(PhpIniTemplate, HoldsTheEntriesThatTheServerFillsInAndNoBrokenOnes) {
   EXPECT_EQ(initext::ReadValue(text, "PHP", "default_charset"), "iso-8859-1");
   EXPECT_EQ(initext::ReadValue(text, "PHP", "mime_magic.magicfile"), std::nullopt);
   EXPECT_EQ(initext::ReadValue(text, "PHP", "cgi.force_redirect"), "0");
-  EXPECT_EQ(initext::ReadValue(text, "PHP", "post_max_size"), "2047M");
+  // What today's applications need: memory to run in, no server paths shown
+  // to visitors (logging waits for its file), uploads of any size, and
+  // PHP_SELF as the page's path.
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "memory_limit"), "128M");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "display_errors"), "Off");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "log_errors"), "Off");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "post_max_size"), "0");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "upload_max_filesize"), "0");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "cgi.fix_pathinfo"), "0");
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "opcache.enable"), "0");
   // Today's interpreters refuse to start with the first, and warn in every page
   // for the second.
   EXPECT_EQ(initext::ReadValue(text, "PHP", "magic_quotes_gpc"), "Off");
@@ -108,6 +118,7 @@ TEST(WritePhpIni, SetsEachKeyOnceAndKeepsTheRestOfTheTemplate) {
   const std::vector<std::string> lines = Lines(written);
   const std::vector<std::string> original = Lines(PhpIniTemplate());
   for (const char* key : kWrittenKeys) EXPECT_EQ(EntriesOf(lines, key), 1) << key;
+  for (const char* key : {"error_log", "log_errors"}) EXPECT_EQ(EntriesOf(lines, key), 1) << key;
   ASSERT_EQ(lines.size(), original.size() + 1);  // one entry added, the others replaced
   EXPECT_EQ(lines.front(), "[PHP]");
 
@@ -120,6 +131,8 @@ TEST(WritePhpIni, SetsEachKeyOnceAndKeepsTheRestOfTheTemplate) {
   EXPECT_EQ(ini.ReadValue("Zend", "zend_extension_ts", ""), InPhp("Zend/lib/ZendExtensionManager.dll"));
   EXPECT_EQ(ini.ReadValue("Zend", "zend_extension_manager.optimizer_ts", ""), InPhp("Zend/lib/Optimizer-2.5.7"));
   EXPECT_NE(IndexOf(lines, "upload_tmp_dir=" + InPhp("temp")), std::string::npos) << "written without quotes";
+  EXPECT_EQ(ini.ReadValue("PHP", "error_log", ""), InPhp("temp/php_errors.log"));
+  EXPECT_EQ(ini.ReadValue("PHP", "log_errors", ""), "On");
 
   // The added entry closes the PHP section, right after the extension line.
   std::size_t extension = IndexOf(lines, ";extension = php_mime_magic.dll");
@@ -128,15 +141,20 @@ TEST(WritePhpIni, SetsEachKeyOnceAndKeepsTheRestOfTheTemplate) {
   EXPECT_LT(extension + 1, IndexOf(lines, "[Syslog]"));
 }
 
-TEST(WritePhpIni, TwiceGivesTheSameBytesAndHandEditsAreOverwritten) {
+// The user's own settings live in php/conf.d, made when missing and never
+// written into, so they survive every start.
+TEST(WritePhpIni, TwiceGivesTheSameBytesAndHandEditsAreOverwrittenButNotConfD) {
   TTempAppDir app("phpini");
   app.MakeDir("php");
   Spill(app.At("php/php.ini"), "[PHP]\r\nengine = Off\r\n");
   TKelv::WritePhpIni();
+  ASSERT_TRUE(Exists(app.At("php/conf.d")));
+  Spill(app.At("php/conf.d/mine.ini"), "memory_limit = 256M\n");
   const std::string first = Slurp(app.At("php/php.ini"));
   TKelv::WritePhpIni();
   EXPECT_EQ(Slurp(app.At("php/php.ini")), first);
   EXPECT_EQ(TIniFile(app.At("php/php.ini")).ReadValue("PHP", "engine", ""), "On");
+  EXPECT_EQ(Slurp(app.At("php/conf.d/mine.ini")), "memory_limit = 256M\n");
 }
 
 TEST(WritePhpIni, WithoutThePhpDirectoryNothingHappens) {

@@ -33,3 +33,11 @@ make_app() {  # dir program
   mkdir -p "$1/www/sub dir" "$1/www/docs" "$1/php/temp" "$1/php/extensions"
   cp "$2" "$1/"
 }
+
+# The Linux set-up's links: php/php-cgi to the system's interpreter and
+# php/extensions to its extension directory (the extension_dir of php.ini).
+link_php() {  # dir
+  ln -s /usr/bin/php-cgi "$1/php/php-cgi"
+  rmdir "$1/php/extensions" 2>/dev/null
+  ln -s "$(echo '<?php echo PHP_EXTENSION_DIR;' | php-cgi -n -q)" "$1/php/extensions"
+}

@@ -29,7 +29,7 @@ mkdir -p "$app/www/del"$'\x7f'
 
 if [ "$mode" = linux ]; then
   port=60001
-  ln -s /usr/bin/php-cgi "$app/php/php-cgi"
+  link_php "$app"
   # Started with a soft open-files limit below the hard one, which it raises.
   (ulimit -Sn $(( $(ulimit -Hn) / 2 )) && XDG_RUNTIME_DIR="$app" exec "$app/$(basename "$program")") \
     > "$app/out.txt" 2>&1 &

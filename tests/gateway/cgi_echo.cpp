@@ -2,7 +2,9 @@
 // the gateway tests (the Windows build has no interpreter of its own). It reads
 // "mode=<word>" from the page named by PATH_TRANSLATED and behaves so: prints
 // its environment and input, a 404, output without an empty line, 8 MiB,
-// an echo of its input, or never ends.
+// an echo of its input, or never ends. Asked "-v", it answers as the build
+// that the file <its own path>.version names ("cli", "cgi", ...; "cgi-fcgi"
+// when there is none), prints nothing ("silent") or never ends ("forever").
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -82,13 +84,28 @@ void PrintEnvironment() {
   Echo(ContentLength(), true);
 }
 
+void AnswerVersion(const std::string& self) {
+  std::ifstream file(self + ".version");
+  std::string build;
+  if (!(file >> build)) build = "cgi-fcgi";
+  if (build == "silent") return;
+  if (build == "forever")
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+  Out("PHP 8.2.7 (" + build + ") (built: Jun  6 2023 21:28:56)" + (build == "cli" ? " (NTS)" : "") +
+      "\nCopyright (c) The PHP Group\nZend Engine v4.2.7, Copyright (c) Zend Technologies\n");
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
 #ifdef _WIN32
   _setmode(0, _O_BINARY);
   _setmode(1, _O_BINARY);
 #endif
+  if (argc > 1 && std::strcmp(argv[1], "-v") == 0) {
+    AnswerVersion(argv[0]);
+    return 0;
+  }
   const std::string mode = Mode();
   if (mode == "env") {
     PrintEnvironment();

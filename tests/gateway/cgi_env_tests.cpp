@@ -9,7 +9,7 @@
 
 namespace {
 
-const cgi_env::TCgiValues kValues{"ROOT", "ROOT/page.php", "10.0.0.7", "192.168.1.20"};
+const cgi_env::TCgiValues kValues{"ROOT", "ROOT/page.php", "10.0.0.7", "192.168.1.20", "127.0.0.5"};
 
 struct TBuilt {
   std::vector<std::string> Names;
@@ -39,7 +39,7 @@ const char* const kPost =
 
 TEST(CgiEnvTest, GetHasTheTableRowsInOrderWithTheCookie) {
   TBuilt env = BuildFor(kGet);
-  EXPECT_EQ(env.Names, CgiTableNames(false));
+  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(false));
   std::map<std::string, std::string> expected = {
       {"APPL_MD_PATH", "/LM/W3SVC/1/ROOT"},
       {"APPL_PHYSICAL_PATH", std::string("ROOT") + TOstrel::PathDelim()},
@@ -78,19 +78,26 @@ TEST(CgiEnvTest, GetHasTheTableRowsInOrderWithTheCookie) {
       {"ALL_RAW",
        "Accept: text/html\r\nAccept-Language: \r\nConnection: close\r\nHost: example.test:8080\r\n"
        "User-Agent: tester\r\nCookie: id=7\r\nAccept-Encoding: gzip\r\n"},
+      {"DOCUMENT_ROOT", "ROOT"},
+      {"REQUEST_URI", "/dir/p%20q.php?a=1&b=%41"},
+      {"SCRIPT_FILENAME", "ROOT/page.php"},
+      {"SERVER_ADDR", "127.0.0.5"},
+      {"REDIRECT_STATUS", "200"},
   };
   for (const auto& [name, value] : expected) EXPECT_EQ(env.Values[name], value) << name;
 }
 
-TEST(CgiEnvTest, PostSetsTheBodyRowsAndLeavesTheCookieOut) {
+// The cookie reaches a POST's page as a GET's, so a form keeps its session;
+// ALL_HTTP and ALL_RAW keep the POST table's lines.
+TEST(CgiEnvTest, PostSetsTheBodyRowsAndTheCookieButNoCookieLine) {
   TBuilt env = BuildFor(kPost);
-  EXPECT_EQ(env.Names, CgiTableNames(true));
+  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(true));
+  EXPECT_EQ(env.Values["HTTP_COOKIE"], "id=7");
   EXPECT_EQ(env.Values["CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["CONTENT_TYPE"], "text/plain");
   EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["HTTP_CONTENT_TYPE"], "text/plain");
   EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "no-cache");
-  EXPECT_EQ(env.Values.count("HTTP_COOKIE"), 0u);
   EXPECT_EQ(env.Values["SERVER_PORT"], "80");
   EXPECT_EQ(env.Values["ALL_HTTP"],
             "HTTP_ACCEPT:\r\nHTTP_ACCEPT_LANGUAGE:en\r\nHTTP_CONNECTION:\r\nHTTP_HOST:example.test\r\n"
@@ -105,9 +112,41 @@ TEST(CgiEnvTest, PostSetsTheBodyRowsAndLeavesTheCookieOut) {
 TEST(CgiEnvTest, MethodKeepsItsCaseAndStillSelectsItsRows) {
   TBuilt env = BuildFor("post /f.php HTTP/1.1\r\nContent-Length: 3\r\n\r\n");
   EXPECT_EQ(env.Values["REQUEST_METHOD"], "post");
-  EXPECT_EQ(env.Names, CgiTableNames(true));
+  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(true));
   env = BuildFor("get /f.php HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(env.Names, CgiTableNames(false));
+  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(false));
+}
+
+// Every header the table leaves out follows as web servers give it, except
+// those that would steer the page (Proxy) or hand it credentials.
+TEST(CgiEnvTest, OtherHeadersFollowAsHttpVariables) {
+  const std::string head =
+      "GET /p.php HTTP/1.1\r\nHost: h\r\nReferer: http://h/a\r\nRange: bytes=1000-1999\r\n"
+      "If-Range: \"e1\"\r\nProxy: http://evil:8080\r\nAuthorization: Basic eDp5\r\n"
+      "Proxy-Authorization: Basic eDp5\r\nX-Requested-With: XMLHttpRequest\r\nX_Requested_With: fake\r\n"
+      "Bad Name: x\r\nContent-Type: text/plain\r\nContent-Length: 3\r\nCache-Control: max-age=0\r\n"
+      "X-Dup: a\r\nx-dup:  b \r\nX-Nul: before" + std::string(1, '\0') + "after\r\nCookie: c=1\r\n\r\n";
+  TBuilt env = BuildFor(head);
+  std::vector<std::string> names = CgiNamesBeforeOtherHeaders(false);
+  names.insert(names.end(), {"HTTP_REFERER", "HTTP_RANGE", "HTTP_IF_RANGE", "HTTP_X_REQUESTED_WITH",
+                             "HTTP_CACHE_CONTROL", "HTTP_X_DUP", "HTTP_X_NUL"});
+  EXPECT_EQ(env.Names, names);
+  EXPECT_EQ(env.Values["HTTP_REFERER"], "http://h/a");
+  EXPECT_EQ(env.Values["HTTP_RANGE"], "bytes=1000-1999");
+  EXPECT_EQ(env.Values["HTTP_IF_RANGE"], "\"e1\"");
+  EXPECT_EQ(env.Values["HTTP_X_REQUESTED_WITH"], "XMLHttpRequest");
+  EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "max-age=0");
+  EXPECT_EQ(env.Values["HTTP_X_DUP"], "a, b");
+  EXPECT_EQ(env.Values["HTTP_X_NUL"], "before");
+  EXPECT_EQ(env.Values["HTTP_COOKIE"], "c=1");
+  EXPECT_EQ(env.Values["CONTENT_LENGTH"], "0") << "a GET forwards no body";
+
+  // A POST's table fixes Cache-Control and carries the body's length and type.
+  env = BuildFor("POST /p.php HTTP/1.1\r\nContent-Length: 3\r\nCache-Control: max-age=0\r\nOrigin: http://h\r\n\r\n");
+  names = CgiNamesBeforeOtherHeaders(true);
+  names.push_back("HTTP_ORIGIN");
+  EXPECT_EQ(env.Names, names);
+  EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "no-cache");
 }
 
 TEST(CgiEnvTest, ServerNameAndPortComeFromHost) {
@@ -143,7 +182,9 @@ TEST(CgiEnvTest, ContentLengthMustBeAPlainDecimalNumber) {
 
 TEST(CgiEnvTest, EveryTableNameIsKnownWhateverItsCase) {
   for (const std::string& name : CgiTableNames(true)) EXPECT_TRUE(cgi_env::IsCgiName(name)) << name;
+  for (const std::string& name : CgiNamesBeforeOtherHeaders(false)) EXPECT_TRUE(cgi_env::IsCgiName(name)) << name;
   EXPECT_TRUE(cgi_env::IsCgiName("http_cookie"));
+  EXPECT_TRUE(cgi_env::IsCgiName("HTTP_PROXY")) << "an inherited one would look like a request header";
   EXPECT_FALSE(cgi_env::IsCgiName("PATH"));
   EXPECT_FALSE(cgi_env::IsCgiName("SystemRoot"));
 }

@@ -20,6 +20,9 @@ class TScriptedChild : public TCgiChild {
   TScriptedChild(std::deque<std::string> output, std::size_t inputWanted, bool closesInput = false)
       : FOutput(std::move(output)), FInputWanted(inputWanted), FClosesInput(closesInput) {}
 
+  // Takes no input at all until this many offers have been refused.
+  int BusyOffers = 0;
+
   int ReadOutput(char* buffer, int n) override {
     if (FOutput.empty()) return -1;
     std::string step = FOutput.front();
@@ -31,13 +34,17 @@ class TScriptedChild : public TCgiChild {
   }
   int WriteInput(const char* block, int n) override {
     if (FClosesInput) return -1;
+    if (BusyOffers > 0) {
+      --BusyOffers;
+      return 0;
+    }
     if ((FOffers++ % 2) == 0) return 0;
     Blocks.push_back(n);
     Input.append(block, static_cast<std::size_t>(n));
     return n;
   }
   bool Ended() override { return FOutput.empty() && (FClosesInput || Input.size() >= FInputWanted); }
-  bool Wait(socket_t, bool, bool, int) override {
+  bool Wait(socket_t, TSocketWatch, bool, int) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
   }
@@ -54,9 +61,9 @@ class TScriptedChild : public TCgiChild {
 
 // Serves one connection through the relay; returns what the client received.
 std::string Exchange(TScriptedChild& child, std::int64_t bodyCount, const std::string& body,
-                     std::size_t pieceSize = 1000) {
+                     std::size_t pieceSize = 1000, int stallMs = kBodyStallMs) {
   TTestServer server([&](TIdPeerThread& thread) {
-    RelayCgi(*thread.Connection(), child, bodyCount);
+    RelayCgi(*thread.Connection(), child, bodyCount, stallMs);
     thread.Connection()->CloseConnection();
   });
   TLoopbackClient client;
@@ -149,4 +156,51 @@ TEST(CgiRelayTest, OutputBeforeAPauseArrivesWithoutWaitingForMore) {
   EXPECT_TRUE(client.ReadToEnd(reply, 10000));
   EXPECT_EQ(reply, "HTTP/1.1 200 OK\r\n" + kServerLines + "Content-Type: text/plain\r\n\r\nfirstsecond");
   EXPECT_TRUE(server.WaitIdle());
+}
+
+// A body that stops coming ends the connection unanswered, however long the
+// page would wait; a body held up by a page slow to take it is no stall.
+TEST(CgiRelayTest, BodyThatStallsIsClosedWithoutAReply) {
+  TScriptedChild child({}, 1000);  // a page that waits for all of its body
+  TShared shared;
+  TCaught caught;
+  TTestServer server([&](TIdPeerThread& thread) {
+    TCaught c = CaughtFrom([&] { RelayCgi(*thread.Connection(), child, 1000, 300); });
+    shared.Update([&] { caught = c; });
+  });
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(server.Port));
+  ASSERT_TRUE(client.Send(Pattern(10)));
+  std::string reply;
+  EXPECT_TRUE(client.ReadToEnd(reply, 20000)) << "the stalled body was waited for without end";
+  EXPECT_EQ(reply, "");
+  EXPECT_TRUE(server.WaitIdle());
+  EXPECT_EQ(shared.Read([&] { return caught.ClassName; }), "EIdReadTimeout");
+
+  TScriptedChild slow({"A: b\r\n\r\ndone"}, 1000);
+  slow.BusyOffers = 600;  // about 600 ms of a page that takes no input
+  EXPECT_EQ(Exchange(slow, 1000, Pattern(1000), 1000, 300), "HTTP/1.1 200 OK\r\n" + kServerLines + "A: b\r\n\r\ndone");
+}
+
+// No interpreter is started for a client that only announces a body.
+TEST(CgiRelayTest, BodyStartIsAwaitedWithinTheStallLimit) {
+  TShared shared;
+  std::vector<int> outcomes;  // 1 started, 0 not within the limit
+  TTestServer server([&](TIdPeerThread& thread) {
+    TIdTCPConnection& connection = *thread.Connection();
+    const bool none = AwaitBodyStart(connection, 0, 300);
+    const bool started = AwaitBodyStart(connection, 5, 300);
+    shared.Update([&] { outcomes.insert(outcomes.end(), {none ? 1 : 0, started ? 1 : 0}); });
+    connection.CloseConnection();
+  });
+  {
+    TLoopbackClient silent;  // announces a body and sends nothing
+    ASSERT_TRUE(silent.Connect(server.Port));
+    EXPECT_TRUE(shared.WaitFor([&] { return outcomes.size() == 2; }, 20000));
+  }
+  TLoopbackClient sender;
+  ASSERT_TRUE(sender.Connect(server.Port));
+  ASSERT_TRUE(sender.Send("x"));
+  EXPECT_TRUE(shared.WaitFor([&] { return outcomes.size() == 4; }, 20000));
+  EXPECT_EQ(shared.Read([&] { return outcomes; }), (std::vector<int>{1, 0, 1, 1}));
 }

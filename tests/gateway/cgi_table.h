@@ -15,11 +15,16 @@ inline std::vector<std::string> CgiTableNames(bool post) {
       "SCRIPT_NAME", "SERVER_NAME", "SERVER_PORT", "SERVER_PORT_SECURE", "SERVER_PROTOCOL",
       "SERVER_SOFTWARE", "URL", "HTTP_ACCEPT", "HTTP_ACCEPT_LANGUAGE", "HTTP_CONNECTION", "HTTP_HOST",
       "HTTP_USER_AGENT", "HTTP_ACCEPT_ENCODING"};
-  if (post) {
-    names.insert(names.end(), {"HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL"});
-  } else {
-    names.push_back("HTTP_COOKIE");
-  }
+  names.push_back("HTTP_COOKIE");  // the GET row's place, for a POST too
+  if (post) names.insert(names.end(), {"HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL"});
   names.insert(names.end(), {"ALL_HTTP", "ALL_RAW"});
+  return names;
+}
+
+// The table, then what the gateway adds for applications before the request's
+// other headers.
+inline std::vector<std::string> CgiNamesBeforeOtherHeaders(bool post) {
+  std::vector<std::string> names = CgiTableNames(post);
+  names.insert(names.end(), {"DOCUMENT_ROOT", "REQUEST_URI", "SCRIPT_FILENAME", "SERVER_ADDR", "REDIRECT_STATUS"});
   return names;
 }

@@ -6,11 +6,13 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "gateway/cgi_table.h"
 #include "gateway/gateway_site.h"
 #include "gateway/test_host.h"
+#include "gateway/test_server.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "support/cpu_time.h"
@@ -22,10 +24,8 @@ namespace {
 
 #ifdef _WIN32
 const char* const kInterpreterName = "php.exe";
-const char* const kEchoProgram = "cgi_echo.exe";
 #else
 const char* const kInterpreterName = "php-cgi";
-const char* const kEchoProgram = "cgi_echo";
 #endif
 
 // Made before any thread exists: the private network must cover the server's.
@@ -70,19 +70,12 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
       if (!std::filesystem::exists("/usr/bin/php-cgi")) GTEST_SKIP() << "php-cgi is not installed";
       std::filesystem::create_symlink("/usr/bin/php-cgi", interpreter);
     } else {
-      std::filesystem::path echo = std::filesystem::path(TOstrel::GetExePath()).parent_path() / kEchoProgram;
-      std::filesystem::copy_file(echo, interpreter);
+      std::filesystem::copy_file(EchoProgramPath(), interpreter);
     }
     TOstrel::OverrideAppDir(App.Path());
     Port = GatewayTestPort();
     Server = std::make_unique<TWebServer>();
-    // Another run may still hold the port for a moment; never free it by force.
-    for (int attempt = 0; attempt < 50 && !Server->Active(); ++attempt) {
-      TLoopbackClient probe;
-      if (!probe.Connect(Port)) Server->Start(Port);
-      if (!Server->Active()) SleepMs(200);
-    }
-    ASSERT_TRUE(Server->Active());
+    ASSERT_TRUE(StartOnTestPort(*Server, Port));
   }
 
   void TearDown() override {
@@ -123,6 +116,14 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
 
   std::string Native(const std::string& relative) { return App.At(relative); }
 
+  // Requests the page that never ends and waits until it runs.
+  bool StartForeverPage(TLoopbackClient& client) {
+    if (!client.Connect(Port) || !client.Send("GET /forever.php HTTP/1.1\r\n\r\n")) return false;
+    std::string reply;
+    for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
+    return reply.find("started\n") != std::string::npos;
+  }
+
   TTempDir App{"gateway"};
   std::unique_ptr<TWebServer> Server;
   int Port = 0;
@@ -133,11 +134,13 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
 TEST_P(GatewayTest, GetWithQueryGivesTheTableInOrder) {
   std::string reply = Fetch(
       "GET /env.php?a=1&b=%41 HTTP/1.1\r\nHost: example.test:8080\r\nCookie: id=7\r\nAccept: */*\r\n"
-      "User-Agent: gateway-test\r\n\r\n");
+      "User-Agent: gateway-test\r\nReferer: http://example.test/from\r\nProxy: http://evil.test:3128\r\n"
+      "Authorization: Basic eDp5\r\nRange: bytes=0-9\r\n\r\n");
   ASSERT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n" + kServerLines, 0), 0u) << reply.substr(0, 300);
   TEnvDump env = ParseEnvDump(reply);
   ASSERT_TRUE(env.Valid) << reply.substr(0, 300);
-  const std::vector<std::string> table = CgiTableNames(false);
+  std::vector<std::string> table = CgiNamesBeforeOtherHeaders(false);
+  table.insert(table.end(), {"HTTP_REFERER", "HTTP_RANGE"});
   ASSERT_GE(env.Names.size(), table.size());
   EXPECT_EQ(std::vector<std::string>(env.Names.begin(), env.Names.begin() + static_cast<long>(table.size())), table);
   EXPECT_EQ(env.Values["REQUEST_METHOD"], "GET");
@@ -154,13 +157,27 @@ TEST_P(GatewayTest, GetWithQueryGivesTheTableInOrder) {
             "Accept: */*\r\nAccept-Language: \r\nConnection: \r\nHost: example.test:8080\r\n"
             "User-Agent: gateway-test\r\nCookie: id=7\r\nAccept-Encoding: \r\n");
   EXPECT_EQ(env.Input, "");
-#ifndef _WIN32
-  // The system's interpreter reads the written configuration and no other.
+  EXPECT_EQ(env.Values["DOCUMENT_ROOT"], Native("www"));
+  EXPECT_EQ(env.Values["REQUEST_URI"], "/env.php?a=1&b=%41");
+  EXPECT_EQ(env.Values["SERVER_ADDR"], "127.0.0.1");
+  EXPECT_EQ(env.Values["HTTP_REFERER"], "http://example.test/from");
+  EXPECT_EQ(env.Values["HTTP_RANGE"], "bytes=0-9");
+  for (const char* never : {"HTTP_PROXY", "HTTP_AUTHORIZATION"}) EXPECT_EQ(env.Values.count(never), 0u) << never;
+  // The written configuration (not the system's php.ini) and the user's own
+  // settings in php/conf.d.
+  const std::string phpDir = Native("php");
+#ifdef _WIN32
+  // The interpreter's folder in its short form, as the interpreter is named.
+  const std::string phprc = env.Values["PHPRC"];
+  EXPECT_EQ(phprc.substr(phprc.size() < 4 ? 0 : phprc.size() - 4), "\\php");
+  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], phprc + "\\conf.d");
+#else
+  EXPECT_EQ(env.Values["PHPRC"], phpDir);
+  // After the system's own scan directory (the empty first entry).
   ASSERT_GE(env.Names.size(), table.size() + 4);
   EXPECT_EQ(env.Names[table.size()], "PHPRC");
-  EXPECT_EQ(env.Values["PHPRC"], Native("php"));
   EXPECT_EQ(env.Names[table.size() + 1], "PHP_INI_SCAN_DIR");
-  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], "");
+  EXPECT_EQ(env.Values["PHP_INI_SCAN_DIR"], ":" + phpDir + "/conf.d");
   EXPECT_EQ(env.Values.count("PATH"), 1u);
 #endif
 }
@@ -170,14 +187,14 @@ TEST_P(GatewayTest, PostBodyOf10000BytesReachesThePageWhole) {
   std::string reply = Exchange(Post("/env.php", "10000", "Cookie: id=7\r\n"), body);
   TEnvDump env = ParseEnvDump(reply);
   ASSERT_TRUE(env.Valid) << reply.substr(0, 300);
-  const std::vector<std::string> table = CgiTableNames(true);
+  const std::vector<std::string> table = CgiNamesBeforeOtherHeaders(true);
   ASSERT_GE(env.Names.size(), table.size());
   EXPECT_EQ(std::vector<std::string>(env.Names.begin(), env.Names.begin() + static_cast<long>(table.size())), table);
   EXPECT_EQ(env.Values["CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["CONTENT_TYPE"], "application/octet-stream");
   EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "no-cache");
-  EXPECT_EQ(env.Values.count("HTTP_COOKIE"), 0u);
+  EXPECT_EQ(env.Values["HTTP_COOKIE"], "id=7");
   EXPECT_TRUE(env.Input == body) << "input of " << env.Input.size() << " bytes differs";
 }
 
@@ -189,6 +206,10 @@ TEST_P(GatewayTest, LowerCasePostKeepsItsMethodAndForwardsItsBody) {
   EXPECT_EQ(env.Values["REQUEST_METHOD"], "post");
   EXPECT_EQ(env.Values["HTTP_CONTENT_LENGTH"], "5");
   EXPECT_EQ(env.Input, "hello");
+  // No body to wait for: the page starts at once.
+  env = ParseEnvDump(Exchange(Post("/env.php", "0"), ""));
+  ASSERT_TRUE(env.Valid);
+  EXPECT_EQ(env.Values["CONTENT_LENGTH"], "0");
 }
 
 TEST_P(GatewayTest, GetAfterPostSeesNoneOfThePostVariables) {
@@ -265,15 +286,85 @@ TEST_P(GatewayTest, ClientGoneMidBodyEndsTheInterpreter) {
 
 TEST_P(GatewayTest, StopEndsAPageThatNeverEnds) {
   TLoopbackClient client;
-  ASSERT_TRUE(client.Connect(Port));
-  ASSERT_TRUE(client.Send("GET /forever.php HTTP/1.1\r\n\r\n"));
-  std::string reply;
-  for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
-  ASSERT_NE(reply.find("started\n"), std::string::npos) << reply;
+  ASSERT_TRUE(StartForeverPage(client));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(Server->Stop());
   EXPECT_LT(ElapsedMs(start), 3000);
   EXPECT_TRUE(WaitNoChildren());
+}
+
+// A page that would run for ever ends with its client, though it writes nothing
+// more that could fail; the server goes on serving.
+TEST_P(GatewayTest, ClientThatLeavesEndsItsPage) {
+  {
+    TLoopbackClient client;
+    ASSERT_TRUE(StartForeverPage(client));
+  }
+  const auto closed = std::chrono::steady_clock::now();
+  EXPECT_TRUE(WaitNoChildren(20000));
+  EXPECT_LT(ElapsedMs(closed), 5000) << "well within a second on an idle machine";
+  EXPECT_EQ(BodyOf(Fetch("GET /status.php HTTP/1.1\r\n\r\n")), "missing");
+}
+
+// An interpreter starts only once its body begins: clients that announce one
+// and send nothing hold none.
+TEST_P(GatewayTest, ClientsThatOnlyAnnounceABodyHoldNoInterpreter) {
+  constexpr int kClients = 200;
+  std::vector<std::unique_ptr<TLoopbackClient>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(std::make_unique<TLoopbackClient>());
+    ASSERT_TRUE(clients.back()->Connect(Port)) << i;
+    ASSERT_TRUE(clients.back()->Send(Post("/echo.php", "5")));
+  }
+  SleepMs(1000);  // time to read every head and, before, to start 200 interpreters
+  EXPECT_EQ(ChildProcessCount(), 0);
+  ASSERT_TRUE(clients.front()->Send("hello"));
+  std::string reply;
+  EXPECT_TRUE(clients.front()->ReadToEnd(reply, 20000));
+  EXPECT_EQ(BodyOf(reply), "hello");
+  clients.clear();
+  EXPECT_TRUE(WaitNoChildren());
+}
+
+// What a run ended hard left in php/temp goes at the next Start; sessions and
+// the error log stay.
+TEST_P(GatewayTest, StartRemovesTheInterpretersLeftoversFromPhpTemp) {
+  App.MakeDir("php/temp");
+  for (const char* name : {"phpAbC123", "php1A2.tmp", "sess_4f2a", "php_errors.log", "phpinfo.txt", "notes"})
+    App.Write(std::string("php/temp/") + name, "x");
+  Server->Start(Port);
+  ASSERT_TRUE(Server->Active());
+  std::set<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(App.At("php/temp")))
+    left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"sess_4f2a", "php_errors.log", "phpinfo.txt", "notes"}));
+}
+
+// The interpreter of an upload whose client went away gets the end of its
+// input and removes its own temporary file.
+TEST_P(GatewayTest, UploadsCutOffHalfWayLeavePhpTempAsItWas) {
+  if (GetParam() != "php-cgi") GTEST_SKIP() << "the real interpreter's temporary files";
+  App.MakeDir("php/temp");
+  App.Write("php/php.ini", "[PHP]\r\ncgi.force_redirect = 0\r\ndisplay_errors = Off\r\npost_max_size = 0\r\n"
+                           "upload_max_filesize = 0\r\nupload_tmp_dir = " + Native("php/temp") + "\r\n");
+  App.Write("www/upload.php", "<?php echo count($_FILES);");
+  const std::filesystem::path temp = App.At("php/temp");
+  const auto count = [&temp] {
+    return std::distance(std::filesystem::directory_iterator(temp), std::filesystem::directory_iterator());
+  };
+  const std::string part = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a.bin\"\r\n\r\n";
+  for (int i = 0; i < 10; ++i) {
+    ASSERT_TRUE(WaitNoChildren());
+    EXPECT_EQ(count(), 0) << "left by upload " << i - 1;
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(Port));
+    ASSERT_TRUE(client.Send("POST /upload.php HTTP/1.1\r\nHost: h\r\nContent-Type: multipart/form-data; "
+                            "boundary=XyZ\r\nContent-Length: 4000000\r\n\r\n" + part + Pattern(2000000)));
+    for (int waited = 0; waited < 5000 && count() == 0; waited += 10) SleepMs(10);
+    EXPECT_EQ(count(), 1) << "the interpreter's temporary file, " << i;
+  }
+  EXPECT_TRUE(WaitNoChildren());
+  EXPECT_EQ(count(), 0);
 }
 
 TEST_P(GatewayTest, WaitingForAPageKeepsNoCoreBusy) {

@@ -20,7 +20,13 @@ std::string ChildPath() {
 }
 
 // A command line running the test child with the given steps.
-std::string Child(const std::string& steps) { return "\"" + ChildPath() + "\" " + steps; }
+// Appended piece by piece: "\"" + a temporary gives GCC 12 at -O3 a false -Wrestrict.
+std::string Child(const std::string& steps) {
+  std::string line = "\"";
+  line += ChildPath();
+  line += "\" ";
+  return line + steps;
+}
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();

@@ -1,9 +1,10 @@
 // probe_main.cpp - the window tests' helper: reads the running program's
 // window from another process (frame, controls, texts, tab order, message
-// boxes) and pokes it (the close-self broadcast, tray events, box answers).
-// Usage: ostrel_probe state | tabs | boxes | dialog | closeself | tray <event> | answer <id>
+// boxes, balloons) and pokes it (the close-self broadcast, tray events, box
+// answers); also reads a program file's version resource.
+// Usage: ostrel_probe state | tabs | boxes | balloons | dialog | closeself | tray <event> | answer <id>
 //        | minimize | close | appclose [sys] | spawn-hidden <program> [argument] | processes <file>
-//        | untray | broadcast <registered message>
+//        | untray | broadcast <registered message> | version <program file>
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -142,6 +143,12 @@ BOOL CALLBACK PrintBox(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
+// The notification area's balloons are tooltip windows of the shell.
+BOOL CALLBACK PrintBalloon(HWND hwnd, LPARAM) {
+  if (ClassOf(hwnd) == "tooltips_class32" && IsWindowVisible(hwnd)) std::printf("balloon %s\n", Text(hwnd).c_str());
+  return TRUE;
+}
+
 BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
   if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
   RECT r;
@@ -204,6 +211,25 @@ int RemoveTrayIcon() {
   return data.hWnd != nullptr && Shell_NotifyIconA(NIM_DELETE, &data) ? 0 : 1;
 }
 
+// The version resource of a program file, as Explorer's properties show it.
+int PrintVersion(const char* file) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+  std::vector<char> data(size);
+  if (size == 0 || !GetFileVersionInfoA(file, 0, size, data.data())) return 1;
+  auto value = [&](const char* name) {
+    char* text = nullptr;
+    UINT length = 0;
+    std::string path = std::string("\\StringFileInfo\\040904E4\\") + name;
+    return VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) && length > 0
+               ? std::string(text)
+               : std::string();
+  };
+  std::printf("version %s|%s|%s\n", value("ProductName").c_str(), value("FileVersion").c_str(),
+              value("ProductVersion").c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,6 +237,8 @@ int main(int argc, char** argv) {
   if (command == "state") return State();
   if (command == "tabs") return Tabs();
   if (command == "boxes") return EnumWindows(PrintBox, 0), 0;
+  if (command == "balloons") return EnumWindows(PrintBalloon, 0), 0;
+  if (command == "version" && argc > 2) return PrintVersion(argv[2]);
   if (command == "dialog") return EnumWindows(PrintDialog, 0), 0;
   if (command == "answer" && argc > 2) return EnumWindows(AnswerBox, std::atoi(argv[2])), 0;
   if (command == "processes" && argc > 2) return CountProcesses(argv[2]);
@@ -240,6 +268,6 @@ int main(int argc, char** argv) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|dialog|closeself|tray <event>|answer <id>|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
   return 2;
 }

@@ -105,6 +105,9 @@ click_ctl 108
 wait_port 60001 && ok "Start: the port listens" || fail "Start: nothing listens"
 check "Start: curl gets the site" "<html>ui test site</html>" "$(curl -s --max-time 5 http://127.0.0.1:60001/)"
 wait_state '^ctl 115 .* text=Status: started$' 10 && ok "Status: started" || fail "status after Start"
+for _ in $(seq 40); do balloon=$(probe balloons | grep 'No PHP in the php folder'); [ -n "$balloon" ] && break; sleep 0.25; done
+[ -n "$balloon" ] && ok "no PHP: a balloon from the tray icon says so" || fail "no balloon: $(probe balloons)"
+check "and no message box" "" "$(probe boxes)"
 state=$(probe state)
 check "started: Add, Delete, list, Start, Stop" "0 0 0 0 1" "$(for i in 104 105 106 108 109; do
   grep -E "^ctl $i " <<<"$state" | sed -E 's/.*enabled=([01]).*/\1/'; done | tr '\n' ' ' | sed 's/ $//')"

@@ -1,0 +1,65 @@
+// cgi_env_headers.cpp - the request's other headers as HTTP_<NAME> variables.
+#include "http/cgi_env_headers.h"
+
+#include <string_view>
+
+#include "base/text.h"
+
+namespace cgi_env {
+namespace {
+
+// Headers the table gives in its own rows, or that never reach a page.
+const char* const kLeftOut[] = {"ACCEPT",         "ACCEPT-LANGUAGE", "CONNECTION",    "HOST",
+                                "USER-AGENT",     "ACCEPT-ENCODING", "COOKIE",        "CONTENT-LENGTH",
+                                "CONTENT-TYPE",   "PROXY",           "AUTHORIZATION", "PROXY-AUTHORIZATION"};
+
+bool IsTokenName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// The variable's name for an upper-cased header name, or "" when it is not passed.
+std::string VariableFor(const std::string& upperName, bool post) {
+  for (const char* known : kLeftOut)
+    if (upperName == known) return "";
+  if (post && upperName == "CACHE-CONTROL") return "";  // the POST rows fix its value
+  std::string name = "HTTP_" + upperName;
+  for (char& c : name)
+    if (c == '-') c = '_';
+  return name;
+}
+
+}  // namespace
+
+void AppendOtherHeaders(const std::string& request, bool post, std::vector<std::string>& entries) {
+  const std::size_t first = entries.size();
+  std::size_t pos = request.find("\r\n");  // the request line is no header
+  while (pos != std::string::npos && pos + 2 < request.size()) {
+    pos += 2;
+    std::size_t end = request.find("\r\n", pos);
+    if (end == std::string::npos) end = request.size();
+    const std::string_view line = std::string_view(request).substr(pos, end - pos);
+    pos = end;
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !IsTokenName(line.substr(0, colon))) continue;
+    const std::string variable = VariableFor(text::UpperAscii(std::string(line.substr(0, colon))), post);
+    if (variable.empty()) continue;
+    const std::string value = text::Trim(std::string(line.substr(colon + 1)));
+    bool joined = false;
+    for (std::size_t i = first; i < entries.size() && !joined; ++i) {
+      std::string& entry = entries[i];
+      if (entry.size() > variable.size() && entry.compare(0, variable.size(), variable) == 0 &&
+          entry[variable.size()] == '=') {
+        entry.append(", ").append(value);
+        joined = true;
+      }
+    }
+    if (!joined) entries.push_back(variable + "=" + value);
+  }
+}
+
+}  // namespace cgi_env
