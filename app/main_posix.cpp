@@ -6,6 +6,7 @@
 
 #include "app/headless.h"
 #include "app/one_copy_lock_posix.h"
+#include "app/open_files.h"
 #include "app/run_mode.h"
 #include "app/share_command.h"
 #include "config/kelv.h"
@@ -30,6 +31,7 @@ void RunInteractive() {
 // process mode here. A list switch that is refused ends with 1 and serves
 // nothing: the user is told why and tries again.
 int main(int argc, char** argv) {
+  RaiseOpenFilesLimit();
   try {
     std::vector<std::string> args(argv + 1, argv + argc);
     TRunMode mode = SelectLinuxRunMode(args);

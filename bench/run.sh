@@ -18,39 +18,11 @@ source "$HERE/lib/measure.sh"
 source "$HERE/lib/table.sh"
 source "$HERE/lib/prepare.sh"
 
-# The packages come from the network; everything else runs in a network
-# namespace of its own when possible, so that no other process on the machine
-# shares the loopback ports (port 60001 above all: the program frees it by
-# ending whoever listens there).
-if [ -z "${OSTREL_BENCH_NETNS:-}" ]; then
-  install_packages || exit 1
-  if [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
-    exec env OSTREL_BENCH_NETNS=1 unshare -n bash "$0" "$@"
-  fi
-  log "warning: no private network namespace (needs root and unshare); sharing the machine's ports"
-  OSTREL_BENCH_NETNS=0
-fi
-[ "$OSTREL_BENCH_NETNS" = 1 ] && ip link set lo up
+enter_private_network "$0" "$@" || exit 1
 
-RES=$HERE/results/$(date +%Y%m%d-%H%M%S)
-mkdir -p "$RES"
+open_workspace "$(date +%Y%m%d-%H%M%S)" || exit 1
 FIGURES=$RES/figures.tsv
 : >"$FIGURES"
-TMP=$(mktemp -d /tmp/ostrel-bench.XXXXXX)
-APP=$TMP/app
-WWW=$APP/www
-
-cleanup() {
-  local name
-  for name in "${!PID[@]}"; do stop_server "$name"; done
-  cp "$TMP/nginx/error.log" "$RES/nginx-error.log" 2>/dev/null
-  cp "$TMP/lighttpd/error.log" "$RES/lighttpd-error.log" 2>/dev/null
-  cp "$APP/php/php.ini" "$RES/php.ini" 2>/dev/null
-  restore_kernel_limits
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 raise_limits
 build_helpers || exit 1

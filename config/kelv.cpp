@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "base/constants.h"
 #include "base/text.h"
 #include "config/config_error.h"
 #include "config/file_io.h"
@@ -26,7 +27,7 @@ std::string AppPath(std::initializer_list<const char*> parts) {
   return path;
 }
 
-std::string DirsFile() { return AppPath({"www", "dirs.ini"}); }
+std::string DirsFile() { return AppPath({"www", kSharedDirsFile}); }
 
 TIniFile Settings() { return TIniFile(AppPath({"Setup.ini"})); }
 

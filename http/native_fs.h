@@ -22,6 +22,10 @@ std::string Combine(const std::string& fileName, const std::string& dir);
 // the whole path), compared as the platform's file system compares names.
 bool IsInside(const std::string& root, const std::string& path);
 
+// Whether two canonical paths name the same entry, compared as the platform's
+// file system compares names.
+bool SamePath(const std::string& a, const std::string& b);
+
 // False for names that the file system would open as another name (on Windows:
 // trailing dots or spaces, alternate data streams).
 bool IsPlainName(const std::string& path);

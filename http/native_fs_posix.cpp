@@ -58,6 +58,8 @@ bool IsInside(const std::string& root, const std::string& path) {
   return path.size() == root.size() || root.back() == '/' || path[root.size()] == '/';
 }
 
+bool SamePath(const std::string& a, const std::string& b) { return a == b; }
+
 bool IsPlainName(const std::string&) { return true; }
 
 // The 8-bit code page here is UTF-8 itself, so the conversion never differs.

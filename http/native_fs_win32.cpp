@@ -46,6 +46,12 @@ bool IsInside(const std::string& root, const std::string& path) {
   return path.size() == root.size() || root.back() == '\\' || path[root.size()] == '\\';
 }
 
+bool SamePath(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                                                static_cast<int>(a.size()), b.data(),
+                                                static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
 bool IsPlainName(const std::string& path) {
   // "page.php.", "page.php " and "page.php::$DATA" all open page.php.
   if (path.empty() || path.back() == '.' || path.back() == ' ') return false;

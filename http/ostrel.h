@@ -9,6 +9,7 @@
 //   ostrel_env.cpp               GetAppDir, OverrideAppDir
 //   ostrel_env_{posix,win32}.cpp PathDelim, GetExePath, GetLocalIP, GetCharset
 #pragma once
+#include <chrono>
 #include <string>
 
 #include "sys/ostrel_system.h"
@@ -22,9 +23,11 @@ class TOstrel : public TOstrelSystem {
 
   // ---- Request reading and fields ----
   // The request line and header lines up to and including the empty line.
-  // Raises when the connection closes first or the head passes kMaxRequestHead.
+  // Raises when the connection closes first, the head passes kMaxRequestHead,
+  // or (EIdReadTimeout) the empty line has not come by the deadline.
+  using TDeadline = std::chrono::steady_clock::time_point;
   static std::string ReadRequest(TIdPeerThread& thread);
-  static std::string ReadRequest(TIdTCPConnection& connection);
+  static std::string ReadRequest(TIdTCPConnection& connection, TDeadline deadline = TDeadline::max());
   static constexpr std::size_t kMaxRequestHead = 64 * 1024;
 
   // "method", "url" (decoded path), "query" (raw), or a header's value.
@@ -32,8 +35,9 @@ class TOstrel : public TOstrelSystem {
   static std::string GetHeaderValue(const std::string& text, const std::string& name);
 
   // ---- Path mapping ----
-  // An existing file inside the root, a URL path ending in "/" (a directory named
-  // without its slash), or "" (nothing to serve).
+  // An existing file inside the root, a URL path ending in "/" (a directory
+  // inside the root named without its slash), or "" (nothing to serve; always
+  // so for a path holding a control byte).
   static std::string MapUrlToFile(const std::string& root, const std::string& url,
                                   const std::string& defaultDocs, const std::string& delimiter);
   static std::string FindDefaultDoc(const std::string& dir, const std::string& defaultDocs,

@@ -1,7 +1,27 @@
 // ostrel_path.cpp - mapping a URL path to a file under the site root.
+#include <algorithm>
+
 #include "base/text.h"
 #include "http/native_fs.h"
 #include "http/ostrel.h"
+
+namespace {
+
+// CR and LF would end the redirect's Location line and start lines of the
+// visitor's own; no name of the site needs any control byte.
+bool HasControlByte(const std::string& s) {
+  return std::any_of(s.begin(), s.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+  });
+}
+
+bool DirectoryInRoot(const std::string& root, const std::string& dir) {
+  const std::string canonical = TOstrel::CombinePath(dir, "");
+  return !canonical.empty() && native_fs::IsInside(root, canonical);
+}
+
+}  // namespace
 
 std::string TOstrel::ToWinPath(const std::string& path) {
   std::string s = path;
@@ -57,15 +77,16 @@ std::string TOstrel::FindDefaultDoc(const std::string& dir, const std::string& d
 
 std::string TOstrel::MapUrlToFile(const std::string& root, const std::string& url,
                                   const std::string& defaultDocs, const std::string& delimiter) {
+  if (HasControlByte(url)) return "";
   std::string r = ToNativePath(root);
   std::string u = ToNativePath(url);
   if (!u.empty() && u.back() == PathDelim())
     return CheckInRoot(r, FindDefaultDoc(r + u, defaultDocs, delimiter));
   std::string p = ToNativePath(r + u);
-  // A directory named without its slash gets the redirect target; no file of
-  // it is served until the request comes back through the root check above.
+  // A directory named without its slash gets the redirect target, but only one
+  // inside the root: the redirect must not tell which folders exist elsewhere.
   switch (native_fs::KindOf(p)) {
-    case native_fs::TPathKind::Directory: return ToUrlPath(u + PathDelim());
+    case native_fs::TPathKind::Directory: return DirectoryInRoot(r, p) ? ToUrlPath(u + PathDelim()) : "";
     case native_fs::TPathKind::File: return CheckInRoot(r, p);
     default: return "";
   }

@@ -1,5 +1,7 @@
 // ostrel_request.cpp - reading the request head and taking fields out of it.
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "base/text.h"
@@ -10,11 +12,25 @@
 
 std::string TOstrel::ReadRequest(TIdPeerThread& thread) { return ReadRequest(*thread.Connection()); }
 
-std::string TOstrel::ReadRequest(TIdTCPConnection& connection) {
+namespace {
+
+// Waits for the next byte no later than the deadline; EIdReadTimeout after it.
+void AwaitByte(TIdTCPConnection& connection, TOstrel::TDeadline deadline) {
+  if (deadline == TOstrel::TDeadline::max() || connection.InputQueue().Size() > 0) return;
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+  if (left <= 0) throw EIdReadTimeout();
+  connection.FillInputQueue(true, static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max())), true);
+}
+
+}  // namespace
+
+std::string TOstrel::ReadRequest(TIdTCPConnection& connection, TDeadline deadline) {
   std::string head;
   while (head.size() < 4 || std::memcmp(head.data() + head.size() - 4, "\r\n\r\n", 4) != 0) {
     // A head that never ends must not eat the server's memory.
     if (head.size() >= kMaxRequestHead) throw EIdException("Request head too long");
+    AwaitByte(connection, deadline);
     head.push_back(static_cast<char>(connection.ReadByte()));
   }
   return head;

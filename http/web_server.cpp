@@ -2,6 +2,7 @@
 // of each request to a close, a redirect, a file or the PHP gateway.
 #include "http/web_server.h"
 
+#include "base/constants.h"
 #include "base/text.h"
 #include "http/interpreter_path.h"
 #include "http/native_fs.h"
@@ -17,6 +18,12 @@ constexpr int kBindAttempts = 3;
 // whole SYN retransmission (a second or more) for its page.
 constexpr int kListenQueue = 128;
 const char* const kDefaultDocs = "index.html|index.php|";
+
+// The shared folders' list holds their full paths, user names among them: the
+// pages read it from disk, and no visitor gets it.
+bool IsSharedDirList(const std::string& webRoot, const std::string& target) {
+  return native_fs::SamePath(target, TOstrel::CombinePath(webRoot + TOstrel::PathDelim() + kSharedDirsFile, ""));
+}
 }  // namespace
 
 TWebServer::TWebServer()
@@ -78,14 +85,17 @@ bool TWebServer::Stop() {
 
 void TWebServer::HandleConnection(TIdPeerThread& thread) {
   try {
-    const std::string request = TOstrel::ReadRequest(thread);
+    TIdTCPServerConnection& connection = *thread.Connection();
+    const std::string request = TOstrel::ReadRequest(
+        connection, connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs));
     const std::string method = text::UpperAscii(TOstrel::GetRequestField(request, "method"));
     const std::string url = TOstrel::GetRequestField(request, "url");
     const std::string target = TOstrel::MapUrlToFile(FWebRoot, url, kDefaultDocs, "|");
     const std::string ext = text::UpperAscii(MimeExtensionOf(target));
     const bool isPhp = ext == ".PHP";
     const bool refused = (method != "GET" && method != "POST") || target.empty() ||
-                         (isPhp && !native_fs::FileExists(FPhpExe)) || (!isPhp && method == "POST");
+                         (isPhp && !native_fs::FileExists(FPhpExe)) || (!isPhp && method == "POST") ||
+                         IsSharedDirList(FWebRoot, target);
     if (refused) thread.Connection()->CloseConnection();
     else if (target.back() == '/') SendRedirect(thread, target);
     else if (isPhp) RunPhp(thread, request, target);

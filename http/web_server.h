@@ -38,6 +38,12 @@ class TWebServer {
 
   void HandleConnection(TIdPeerThread& thread);
 
+  // A client that never finishes its request head would hold its connection's
+  // thread for ever, and one client could hold as many as it liked: a head not
+  // complete this long after the accept is closed without a reply.
+  static constexpr int kRequestHeadTimeoutMs = 60000;
+  int RequestHeadTimeoutMs = kRequestHeadTimeoutMs;  // set before Start; tests make it short
+
  private:
   void SendFile(TIdPeerThread& thread, const std::string& fileName);
   void SendRedirect(TIdPeerThread& thread, const std::string& location);

@@ -70,11 +70,13 @@ const char* SocketErrorText(int code);
 // Socket error codes that the layer tests for.
 namespace IdErr {
 inline constexpr int Interrupted = 10004;
+inline constexpr int TooManyFiles = 10024;   // EMFILE/ENFILE, WSAEMFILE
 inline constexpr int WouldBlock = 10035;
 inline constexpr int NotASocket = 10038;
 inline constexpr int AddressInUse = 10048;
 inline constexpr int ConnAborted = 10053;
 inline constexpr int ConnReset = 10054;
+inline constexpr int NoBufferSpace = 10055;  // ENOBUFS/ENOMEM, WSAENOBUFS
 inline constexpr int Shutdown = 10058;
 inline constexpr int HostNotFound = 11001;
 }  // namespace IdErr

@@ -4,6 +4,7 @@
 // from another thread to wake that thread's blocked read or write.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -77,14 +78,18 @@ class TIdTCPConnection : public TIdComponent {
   std::unique_ptr<char[]> FSendBuffer;  // made at the first file sent
 };
 
-// The server side's connection: a link back to its server.
+// The server side's connection: a link back to its server, and when it was
+// accepted (set by the listener before the connection's thread starts).
 class TIdTCPServerConnection : public TIdTCPConnection {
  public:
   explicit TIdTCPServerConnection(TIdTCPServer* server) : FServer(server) {}
   TIdTCPServer* Server() const { return FServer; }
+  std::chrono::steady_clock::time_point AcceptedAt() const { return FAcceptedAt; }
+  void MarkAccepted() { FAcceptedAt = std::chrono::steady_clock::now(); }
 
  private:
   TIdTCPServer* FServer;
+  std::chrono::steady_clock::time_point FAcceptedAt = std::chrono::steady_clock::now();
 };
 
 // Utility operations of the layer.

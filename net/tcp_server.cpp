@@ -9,6 +9,16 @@
 namespace {
 constexpr int kAcceptSliceMs = 100;  // a stopping listener is noticed within this
 constexpr int kStopPollMs = 250;
+// With no descriptor (or socket buffer) left, the connection stays queued and
+// accept fails again at once: the listener pauses instead of turning a core
+// until a connection ends.
+constexpr int kOutOfResourcesPauseMs = 100;
+
+bool OutOfResources(const std::exception& e) {
+  const auto* socketError = dynamic_cast<const EIdSocketError*>(&e);
+  return socketError != nullptr &&
+         (socketError->LastError() == IdErr::TooManyFiles || socketError->LastError() == IdErr::NoBufferSpace);
+}
 }  // namespace
 
 // ---- Bindings --------------------------------------------------------------
@@ -49,6 +59,7 @@ void TIdListenerThread::RunOnce() {
       Stop();
       return;
     }
+    connection->MarkAccepted();
     peer = static_cast<TIdPeerThread*>(FServer->ThreadMgr().AcquireThread());
     connection->AttachIOHandler(std::move(transport), true);
     peer->SetConnection(std::move(connection));
@@ -60,6 +71,7 @@ void TIdListenerThread::RunOnce() {
       FServer->ThreadMgr().ReturnThread(peer);  // never started: destroyed here
     }
     if (FServer->OnListenException) FServer->OnListenException(*this, e);
+    if (OutOfResources(e)) std::this_thread::sleep_for(std::chrono::milliseconds(kOutOfResourcesPauseMs));
   }
 }
 

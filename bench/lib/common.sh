@@ -3,7 +3,49 @@
 
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
+# The packages come from the network; everything else runs in a network
+# namespace of its own when possible, so that no other process on the machine
+# shares the loopback ports (port 60001 above all: the program frees it by
+# ending whoever listens there). Call as: enter_private_network "$0" "$@"
+# (the script starts again inside the namespace); extra packages to install
+# in PACKAGES_EXTRA.
+enter_private_network() {
+  if [ -z "${OSTREL_BENCH_NETNS:-}" ]; then
+    install_packages ${PACKAGES_EXTRA:-} || return 1
+    if [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
+      exec env OSTREL_BENCH_NETNS=1 unshare -n bash "$@"
+    fi
+    log "warning: no private network namespace (needs root and unshare); sharing the machine's ports"
+    OSTREL_BENCH_NETNS=0
+  fi
+  [ "$OSTREL_BENCH_NETNS" = 1 ] && ip link set lo up
+  return 0
+}
+
 now_ns() { date +%s%N; }
+
+# The run's folders: results in bench/results/$1 (RES), and a temporary
+# folder (TMP) with the application directory (APP, its site WWW); at the exit
+# the servers stop, their logs are kept and the kernel limits restored.
+open_workspace() {
+  RES=$HERE/results/$1
+  mkdir -p "$RES" || return 1
+  TMP=$(mktemp -d /tmp/ostrel-bench.XXXXXX) || return 1
+  APP=$TMP/app
+  WWW=$APP/www
+  trap close_workspace EXIT
+  trap 'exit 130' INT TERM
+}
+
+close_workspace() {
+  local name
+  for name in "${!PID[@]}"; do stop_server "$name"; done
+  cp "$TMP/nginx/error.log" "$RES/nginx-error.log" 2>/dev/null
+  cp "$TMP/lighttpd/error.log" "$RES/lighttpd-error.log" 2>/dev/null
+  cp "$APP/php/php.ini" "$RES/php.ini" 2>/dev/null
+  restore_kernel_limits
+  rm -rf "$TMP"
+}
 
 # Records one figure: id, server, value ("-" when it could not be measured).
 record() { printf '%s\t%s\t%s\n' "$1" "$2" "${3:--}" >>"$FIGURES"; }

@@ -86,6 +86,6 @@ describe_machine() {
   echo "nginx: $(nginx -v 2>&1 | sed 's/.*\///'); lighttpd: $(lighttpd -v 2>&1 | head -1 | cut -d' ' -f1);" \
        "$(php-cgi -v 2>/dev/null | head -1 | cut -d' ' -f1-2); $(wrk -v 2>&1 | head -1 | cut -d' ' -f1-2);" \
        "$(curl -V | head -1 | cut -d' ' -f1-2)"
-  echo "wrk: $WRK_ROUNDS rounds of $WRK_SECONDS s, 2 threads, Connection: close"
+  [ -n "${WRK_ROUNDS:-}" ] && echo "wrk: $WRK_ROUNDS rounds of $WRK_SECONDS s, 2 threads, Connection: close"
   echo "network namespace: $([ "$OSTREL_BENCH_NETNS" = 1 ] && echo "private (unshare -n)" || echo "shared with the machine")"
 }

@@ -10,7 +10,7 @@ PORT_BASE=${PORT_BASE:-18480}
 # leave system services running or enabled (the bench starts its own copies).
 install_packages() {
   local p missing=() made_policy=0
-  for p in wrk nginx lighttpd curl php-cgi gcc libc6-dev iproute2 procps; do
+  for p in wrk nginx lighttpd curl php-cgi gcc libc6-dev iproute2 procps "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && { quiet_system_services; return 0; }
@@ -48,7 +48,16 @@ quiet_system_services() {
 # Fills a configuration template.
 fill_template() {
   sed -e "s|@DIR@|$2|g" -e "s|@WWW@|$WWW|g" -e "s|@PORT@|$3|g" \
-      -e "s|@NOFILE@|$(ulimit -n)|g" -e "s|@PHPRC@|$APP/php|g" "$1"
+      -e "s|@NOFILE@|${SERVER_NOFILE_HARD:-$(ulimit -n)}|g" -e "s|@PHPRC@|$APP/php|g" "$1"
+}
+
+# The open-files limits a server starts with, when the caller sets them:
+# SERVER_NOFILE_SOFT (a desktop's usual 1,024, say) and SERVER_NOFILE_HARD
+# (lowered for the server alone; its clients keep the bench's own).
+server_limits() {
+  if [ -n "${SERVER_NOFILE_SOFT:-}" ]; then ulimit -Sn "$SERVER_NOFILE_SOFT" || return 1; fi
+  if [ -n "${SERVER_NOFILE_HARD:-}" ]; then ulimit -Hn "$SERVER_NOFILE_HARD" || return 1; fi
+  return 0
 }
 
 start_server() {
@@ -65,7 +74,7 @@ start_server() {
     lighttpd)
       mkdir -p "$TMP/lighttpd/upload"
       fill_template "$HERE/conf/lighttpd.conf.in" "$TMP/lighttpd" "$port" >"$TMP/lighttpd/lighttpd.conf"
-      (exec lighttpd -D -f "$TMP/lighttpd/lighttpd.conf" >"$out" 2>&1) &
+      (server_limits && exec lighttpd -D -f "$TMP/lighttpd/lighttpd.conf" >"$out" 2>&1) &
       PID[$name]=$! ;;
     thr128) (exec "$TMP/thread_server" "$port" "$WWW" 128 >"$out" 2>&1) & PID[$name]=$! ;;
     thrdef) (exec "$TMP/thread_server" "$port" "$WWW" 0 >"$out" 2>&1) & PID[$name]=$! ;;
@@ -88,7 +97,7 @@ start_ours() {
     log "port 60001 is taken by someone else: $(ss -Hltnp 'sport = :60001' | head -1)"
     return 1
   fi
-  (cd "$APP" && exec env -u DISPLAY -u WAYLAND_DISPLAY HOME="$TMP/home" XDG_RUNTIME_DIR="$TMP/run" \
+  (cd "$APP" && server_limits && exec env -u DISPLAY -u WAYLAND_DISPLAY HOME="$TMP/home" XDG_RUNTIME_DIR="$TMP/run" \
      ./ostrel >"$out" 2>&1) &
   PID[ours]=$!
   for i in $(seq 100); do

@@ -23,11 +23,16 @@ printf 'SECRET-OUTSIDE' > "$app/secret.txt"
 mkdir -p "$app/www2" "$app/wwwdata"
 printf 'SECRET-SIBLING' > "$app/www2/secret.txt"
 printf 'SECRET-SIBLING' > "$app/wwwdata/secret.txt"
+printf 'C:\\Users\\SECRET-DIRS\r\n' > "$app/www/dirs.ini"
+mkdir -p "$app/www/del"$'\x7f'
+[ "$mode" = linux ] && mkdir -p "$app/www/ctl"$'\r\n'"X-Injected: 1"
 
 if [ "$mode" = linux ]; then
   port=60001
   link_php "$app"
-  XDG_RUNTIME_DIR="$app" "$app/$(basename "$program")" > "$app/out.txt" 2>&1 &
+  # Started with a soft open-files limit below the hard one, which it raises.
+  (ulimit -Sn $(( $(ulimit -Hn) / 2 )) && XDG_RUNTIME_DIR="$app" exec "$app/$(basename "$program")") \
+    > "$app/out.txt" 2>&1 &
 else
   port=60011
   wine "$app/$(basename "$program")" $port > "$app/out.txt" 2>&1 &
@@ -65,6 +70,20 @@ for req in 'HEAD / HTTP/1.1\r\n\r\n' 'PUT /a.html HTTP/1.1\r\nContent-Length: 0\
   check "no reply: ${req%% HTTP*}" "" "$(raw $port "$req")"
 done
 [ "$mode" = wine ] && check "no reply: .php without interpreter" "" "$(raw $port 'GET /page.php HTTP/1.1\r\n\r\n')"
+# Folders outside the root (no redirect tells they exist), control bytes that
+# would reach the Location line (Windows resolves ".." by its text), and the
+# shared folders' list.
+hostile=('/..' '/%2e%2e' '/../www2' '/docs/../..' '/del%7f' '/docs/%0d%0aX-Injected:%201/..' '/docs/%0aX/..'
+         '/dirs.ini' '/./dirs.ini' '/docs/../dirs.ini' '/%64irs.ini')
+[ "$mode" = linux ] && hostile+=('/ctl%0d%0aX-Injected:%201')
+[ "$mode" = wine ] && hostile+=('/DIRS.INI' '/Dirs.Ini' '/dirs.ini.' '/dirs.ini::$DATA')
+for h in "${hostile[@]}"; do
+  check "no reply: $h" "" "$(raw $port "GET $h HTTP/1.1\r\n\r\n")"
+done
+if [ "$mode" = linux ]; then
+  limits=$(grep '^Max open files' "/proc/$pid/limits")
+  check "soft open-files limit raised to the hard one" "$(awk '{print $5}' <<<"$limits")" "$(awk '{print $4}' <<<"$limits")"
+fi
 
 # --- the root check ----------------------------------------------------------
 attacks=('/../secret.txt' '/%2e%2e/secret.txt' '/%2E%2E%2Fsecret.txt' '/..%2fsecret.txt' '/..%5csecret.txt'

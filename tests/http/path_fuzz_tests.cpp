@@ -52,6 +52,12 @@ bool SameFile(const std::string& a, const std::string& b) {
 #endif
 }
 
+bool InsideRoot(const std::string& root, const std::string& path) {
+  const std::string r = TOstrel::ToNativePath(root);
+  return path.size() >= r.size() && SameFile(path.substr(0, r.size()), r) &&
+         (path.size() == r.size() || path[r.size()] == TOstrel::PathDelim());
+}
+
 TEST(PathFuzz, RandomRequestsNeverReachAFileOutsideTheRoot) {
   TSiteTree site;
   const auto inside = site.InsideFiles();
@@ -69,6 +75,11 @@ TEST(PathFuzz, RandomRequestsNeverReachAFileOutsideTheRoot) {
     if (mapped.empty()) continue;
     if (mapped.back() == '/') {  // a redirect target: a URL, never a file that is sent
       ++redirects;
+      // It becomes the Location line, and must name a folder of the site.
+      ASSERT_TRUE(std::none_of(mapped.begin(), mapped.end(), [](char c) { return c >= 0 && c < 0x20; }))
+          << "request " << i << "\n" << head;
+      ASSERT_TRUE(InsideRoot(site.Root, TOstrel::CombinePath(site.Root + mapped, "")))
+          << "request " << i << " redirected to " << mapped << "\n" << head;
       continue;
     }
     ++files;

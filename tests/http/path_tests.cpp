@@ -2,7 +2,9 @@
 // site tree: every way out of the root is refused.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "http/ostrel.h"
 #include "http/site_tree.h"
@@ -89,6 +91,8 @@ TEST(MapUrlToFile, EveryWayOutOfTheRootIsRefused) {
       "/../www.txt",
       "/../outdir/",                 // a folder outside with a default document
       "/../outdir/secret.php",
+      // Folders outside named without their slash: no redirect tells they exist.
+      "/..", "/%2e%2e", "/../outdir", "/../www2", "/sub/../..", "/sub/deeper/../../../outdir",
       "/../../../../../../../../../../outside.txt",
       "/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/passwd",
       "/..%c0%afoutside.txt",        // an overlong UTF-8 slash stays two bytes
@@ -106,11 +110,25 @@ TEST(MapUrlToFile, EveryWayOutOfTheRootIsRefused) {
   }
 }
 
-TEST(MapUrlToFile, FolderOutsideTheRootGetsOnlyARedirectTarget) {
+TEST(MapUrlToFile, PathsWithControlBytesNameNothingEvenWhereTheFolderExists) {
   TSiteTree site;
-  // The redirect names a URL, not a file; the request that follows it is refused.
-  EXPECT_EQ("/../outdir/", TOstrel::MapUrlToFile(site.Root, "/../outdir", kDocs, "|"));
-  EXPECT_EQ("", TOstrel::MapUrlToFile(site.Root, "/../outdir/", kDocs, "|"));
+  // DEL is a valid name byte on both systems; Linux also takes CR and LF.
+  std::error_code ignored;
+  std::filesystem::create_directory(site.Root + "/del\x7f", ignored);
+  std::filesystem::create_directory(site.Root + "/ctl\r\nX-Injected: 1", ignored);
+  const char* const targets[] = {
+      "/del%7f",
+      "/ctl%0d%0aX-Injected:%201",
+      // Windows resolves ".." by its text, so this names the existing /sub.
+      "/sub/%0d%0aX-Injected:%201/..",
+      "/sub/%0aX/..",
+      "/sub/%09/..",
+  };
+  for (const char* target : targets) {
+    std::string url = TOstrel::GetRequestField(std::string("GET ") + target + " HTTP/1.1\r\n\r\n", "url");
+    EXPECT_EQ("", TOstrel::MapUrlToFile(site.Root, url, kDocs, "|")) << target;
+  }
+  EXPECT_EQ("/sub/deeper/../", TOstrel::MapUrlToFile(site.Root, "/sub/deeper/..", kDocs, "|"));
 }
 
 TEST(CheckInRoot, OnlyExistingFilesBelowTheRootPass) {

@@ -1,12 +1,15 @@
-// ReadRequest over loopback: a head in pieces, a head that never ends, and a
-// client that leaves before the empty line.
+// ReadRequest over loopback: a head in pieces, a head that never ends, a
+// client that leaves before the empty line, and the web server's time limit
+// on the head.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "http/ostrel.h"
+#include "http/web_server.h"
 #include "support/loopback_client.h"
 #include "support/server_harness.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -106,6 +109,51 @@ TEST(ReadRequest, ClientLeavingBeforeTheEmptyLineFailsTheRead) {
   ASSERT_TRUE(r.WaitFor([&] { return r.Done; }));
   EXPECT_EQ("EIdConnClosedGracefully", r.Error.ClassName);
   EXPECT_EQ("", r.Head);
+}
+
+// The web server with a short head limit, serving a site from a temporary
+// application directory through connections of a test server.
+class THeadLimitedSite {
+ public:
+  explicit THeadLimitedSite(int headTimeoutMs)
+      : FApp("head-limit"), Server([this](TIdPeerThread& t) { Web.HandleConnection(t); }) {
+    FApp.Write("www/big.bin", std::string(8 << 20, 'b'));
+    Web.RequestHeadTimeoutMs = headTimeoutMs;
+    Web.Start(0);  // takes the site root; its own listener is not used
+  }
+
+ private:
+  TTempAppDir FApp;
+
+ public:
+  TWebServer Web;
+  TTestServer Server;
+};
+
+TEST(ReadRequest, WebServerClosesAHeadNotCompleteInTimeWithoutAReply) {
+  THeadLimitedSite site(300);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(site.Server.Port));
+  ASSERT_TRUE(client.Send("GET /big.bin HTTP/1.1\r\n"));
+  // A byte every 100 ms: the limit runs from the accept, not from the last byte.
+  std::string got;
+  bool closed = false;
+  for (int i = 0; i < 100 && !closed; ++i) closed = !client.Send("x") || client.Receive(got, 100) == 0;
+  EXPECT_TRUE(closed) << "a head trickling in for 10 s was still read";
+  EXPECT_EQ("", got);
+}
+
+TEST(ReadRequest, WebServerDoesNotLimitAReplyThatOutlastsTheHeadLimit) {
+  THeadLimitedSite site(300);
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(site.Server.Port, 4096));
+  ASSERT_TRUE(client.Send("GET /big.bin HTTP/1.1\r\n\r\n"));
+  SleepMs(1000);  // the reply waits for the reader well past the limit
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 60000));
+  const std::size_t blank = got.find("\r\n\r\n");
+  ASSERT_NE(std::string::npos, blank);
+  EXPECT_EQ(std::size_t{8} << 20, got.size() - blank - 4);
 }
 
 }  // namespace

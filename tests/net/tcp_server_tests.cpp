@@ -6,10 +6,37 @@
 #include <set>
 #include <thread>
 
+#include "support/cpu_time.h"
 #include "support/loopback_client.h"
 #include "support/server_harness.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+#ifndef _WIN32
+// Lowers this process's open-files limit so that only `spare` more descriptors
+// can be made; the old limit comes back with the object.
+class TDescriptorLimit {
+ public:
+  explicit TDescriptorLimit(rlim_t spare) {
+    ::getrlimit(RLIMIT_NOFILE, &FSaved);
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::close(lowestFree);
+    rlimit low = FSaved;
+    low.rlim_cur = static_cast<rlim_t>(lowestFree) + spare;
+    ::setrlimit(RLIMIT_NOFILE, &low);
+  }
+  ~TDescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &FSaved); }
+
+ private:
+  rlimit FSaved{};
+};
+#endif
 
 TEST(TcpServer, ActivationMakesOneBindingOnEveryAddressAndAcceptsLoopback) {
   TTestServer server([](TIdPeerThread& t) { t.Connection()->WriteText("hi"); });
@@ -227,6 +254,36 @@ TEST(TcpServer, ExceptionInOnConnectEndsThePeerAndClosesItsConnection) {
   EXPECT_TRUE(server.WaitIdle());
   EXPECT_EQ(0u, server.Server.ThreadMgr().ManagedCount());
 }
+
+#ifndef _WIN32
+TEST(TcpServer, ListenerWithoutDescriptorsPausesAndAcceptsOnceOneIsFree) {
+  struct : TShared {
+    bool Served = false;
+  } s;
+  TTestServer server([&](TIdPeerThread& t) {
+    t.Connection()->WriteText("served");
+    t.Connection()->CloseConnection();
+    s.Update([&] { s.Served = true; });
+  });
+  TLoopbackClient client;
+  {
+    TDescriptorLimit limit(1);  // the client's socket takes it: accept fails with EMFILE
+    ASSERT_TRUE(client.Connect(server.Port));
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuBefore = ProcessCpuSeconds();
+    SleepMs(1000);
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double wall = static_cast<double>(ElapsedMs(start)) / 1000;
+    EXPECT_LT(cpu * 10, wall) << "the listener kept a core busy while out of descriptors: " << cpu << " s CPU in "
+                              << wall << " s";
+    EXPECT_FALSE(s.Read([&] { return s.Served; }));
+  }
+  // The connection waited in the queue and is served once a descriptor is free.
+  std::string got;
+  EXPECT_TRUE(client.ReadToEnd(got, 5000));
+  EXPECT_EQ("served", got);
+}
+#endif
 
 TEST(TcpServer, PeerAddressIsTheClientsLoopbackAddress) {
   struct : TShared {
