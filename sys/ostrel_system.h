@@ -24,6 +24,8 @@ class TOstrelSystem {
   // The first listening entry for the port decides: its process id, or 0 when
   // that id is 0 or unknown; 0 when nothing listens.
   static int FindPortOwner(int port);
+  // Ends the process and waits (at most 2 s) until it has let go of what it
+  // held, so that a bind right after it finds the port free.
   static void KillProcess(int processId);
   static void FreePort(int port);
 

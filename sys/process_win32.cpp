@@ -4,9 +4,15 @@
 #include "base/scoped_handle_win32.h"
 #include "sys/ostrel_system.h"
 
+namespace {
+// Termination completes asynchronously and the caller binds again right
+// after: without a short wait the port may still be held for that attempt.
+constexpr DWORD kEndWaitMs = 2000;
+}  // namespace
+
 void TOstrelSystem::KillProcess(int processId) {
   constexpr DWORD kAllAccess = 0x1F0FFF;
   TScopedHandle process(OpenProcess(kAllAccess, TRUE, static_cast<DWORD>(processId)));
-  // Nothing waits for it to go: the caller simply tries its bind again.
-  if (process.Valid()) TerminateProcess(process.Get(), 0);
+  if (!process.Valid()) return;
+  if (TerminateProcess(process.Get(), 0)) WaitForSingleObject(process.Get(), kEndWaitMs);
 }

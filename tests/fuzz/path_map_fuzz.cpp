@@ -14,7 +14,7 @@ namespace {
 
 // A directory named without its slash outside the root still gets its
 // redirect target today; once the root check comes first, this turns on.
-constexpr bool kRedirectsStayInside = false;
+constexpr bool kRedirectsStayInside = true;
 
 struct TSite {
   TSite() : Dir("fuzzsite") {
