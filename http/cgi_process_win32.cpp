@@ -229,7 +229,7 @@ bool TCgiProcess::Start(const std::string& program, const std::vector<std::strin
   childIn.Close();  // only the child holds them now: its end shows as a broken pipe
   childOut.Close();
   if (!started) return false;
-  CloseHandle(info.hThread);
+  TScopedHandle thread(info.hThread);  // never waited on: only the process is
   F->Process = TScopedHandle(info.hProcess);
   return true;
 }
