@@ -1,7 +1,12 @@
 // interpreter_check.cpp - the verdict on the interpreter from what -v prints.
 #include "http/interpreter_check.h"
 
+#include "sys/console.h"
+
 namespace {
+
+// A version line is short; a program that writes on and on is not PHP.
+constexpr std::size_t kVersionOutputCap = 64 * 1024;
 
 bool IsVersionLine(const std::string& line) {
   return line.size() > 4 && line.compare(0, 4, "PHP ") == 0 && line[4] >= '0' && line[4] <= '9';
@@ -31,7 +36,9 @@ TInterpreterCheck CheckInterpreter(const std::string& path) {
   if (path.empty()) return check;
   check.Path = path;
   std::string output;
-  check.Kind = RunVersionQuery(path, kVersionQueryLimitMs, output) ? KindOfVersionOutput(output)
-                                                                   : TInterpreterKind::NotCgi;
+  // Start runs while no page is being started, so the -v run inherits no
+  // handle but its own standard ones.
+  const bool ended = console::RunBounded(path, {"-v"}, {kVersionQueryLimitMs, kVersionOutputCap}, output);
+  check.Kind = ended ? KindOfVersionOutput(output) : TInterpreterKind::NotCgi;
   return check;
 }

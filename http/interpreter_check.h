@@ -24,11 +24,6 @@ constexpr int kVersionQueryLimitMs = 5000;
 // before the version line ("PHP 8.2.7 (cgi-fcgi) (built: ...)").
 TInterpreterKind KindOfVersionOutput(const std::string& output);
 
-// Runs path with -v (see RunVersionQuery) and classifies what it printed.
+// Runs path with -v (hidden, standard input empty, the first 64 KiB of its
+// output kept, ended at the time limit) and classifies what it printed.
 TInterpreterCheck CheckInterpreter(const std::string& path);
-
-// Runs program with the single argument -v: hidden, standard input empty,
-// standard output and error captured (the first 64 KiB), no longer than
-// limitMs. A run still going at the limit is ended. True when the program
-// ended within the limit; every handle and the process are released on return.
-bool RunVersionQuery(const std::string& program, int limitMs, std::string& output);

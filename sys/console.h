@@ -1,7 +1,9 @@
 // console.h - running a console command hidden and capturing what it writes;
 // TOstrel::RunConsoleCommand is this with the real system directory.
 #pragma once
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace console {
 
@@ -12,5 +14,18 @@ namespace console {
 // when nothing could be run. Waits until the command itself has ended and its
 // output is drained; programs it left running are not waited for.
 std::string Run(const std::string& commandLine, bool throughInterpreter, const std::string& systemDir);
+
+// What a program that may never end, or never stop writing, is held to.
+struct TBounds {
+  int LimitMs;            // ended when still running after this long
+  std::size_t OutputCap;  // only the first bytes of its output are kept
+};
+
+// Runs program with arguments (which hold no blanks or quotes) as Run does,
+// but with standard input empty and within bounds. True when the program
+// ended within the time limit; either way it is gone and every handle released
+// on return.
+bool RunBounded(const std::string& program, const std::vector<std::string>& arguments, const TBounds& bounds,
+                std::string& output);
 
 }  // namespace console

@@ -88,4 +88,18 @@ TEST(RunConsoleCommand, ProgramsLeftRunningByTheCommandAreNotWaitedFor) {
   EXPECT_LT(SecondsSince(start), 15.0);
 }
 
+// A program that may never end: one that ends in time says so, one that writes
+// on and on keeps only the first bytes and is ended at the limit.
+TEST(RunBounded, EndsAtTheLimitAndKeepsOnlyTheFirstBytes) {
+  std::string out;
+  EXPECT_TRUE(console::RunBounded(ChildPath(), {"out:a", "err:b"}, {60000, 100}, out));
+  EXPECT_EQ(out, "ab");
+  out.clear();
+  Clock::time_point start = Clock::now();
+  EXPECT_FALSE(console::RunBounded(ChildPath(), {"lines:2000000000"}, {1000, 1000}, out));
+  EXPECT_EQ(out.size(), 1000u);
+  EXPECT_EQ(out.substr(0, 8), "0\n1\n2\n3\n");
+  EXPECT_LT(SecondsSince(start), 30.0);
+}
+
 }  // namespace
