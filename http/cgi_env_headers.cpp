@@ -2,6 +2,7 @@
 #include "http/cgi_env_headers.h"
 
 #include <string_view>
+#include <unordered_map>
 
 #include "base/text.h"
 
@@ -36,7 +37,9 @@ std::string VariableFor(const std::string& upperName, bool post) {
 }  // namespace
 
 void AppendOtherHeaders(const std::string& request, bool post, std::vector<std::string>& entries) {
-  const std::size_t first = entries.size();
+  // Each variable's entry, so that a head of thousands of headers costs no
+  // more than reading it.
+  std::unordered_map<std::string, std::size_t> added;
   std::size_t pos = request.find("\r\n");  // the request line is no header
   while (pos != std::string::npos && pos + 2 < request.size()) {
     pos += 2;
@@ -49,16 +52,9 @@ void AppendOtherHeaders(const std::string& request, bool post, std::vector<std::
     const std::string variable = VariableFor(text::UpperAscii(std::string(line.substr(0, colon))), post);
     if (variable.empty()) continue;
     const std::string value = text::Trim(std::string(line.substr(colon + 1)));
-    bool joined = false;
-    for (std::size_t i = first; i < entries.size() && !joined; ++i) {
-      std::string& entry = entries[i];
-      if (entry.size() > variable.size() && entry.compare(0, variable.size(), variable) == 0 &&
-          entry[variable.size()] == '=') {
-        entry.append(", ").append(value);
-        joined = true;
-      }
-    }
-    if (!joined) entries.push_back(variable + "=" + value);
+    const auto [seen, fresh] = added.emplace(variable, entries.size());
+    if (fresh) entries.push_back(variable + "=" + value);
+    else entries[seen->second].append(", ").append(value);
   }
 }
 

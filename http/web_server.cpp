@@ -18,12 +18,6 @@ constexpr int kBindAttempts = 3;
 // whole SYN retransmission (a second or more) for its page.
 constexpr int kListenQueue = 128;
 const char* const kDefaultDocs = "index.html|index.php|";
-
-// The shared folders' list holds their full paths, user names among them: the
-// pages read it from disk, and no visitor gets it.
-bool IsSharedDirList(const std::string& webRoot, const std::string& target) {
-  return native_fs::SamePath(target, TOstrel::CombinePath(webRoot + TOstrel::PathDelim() + kSharedDirsFile, ""));
-}
 }  // namespace
 
 TWebServer::TWebServer()
@@ -42,6 +36,7 @@ void TWebServer::Start(int port) {
   Stop();
   const std::string appDir = TOstrel::GetAppDir();
   FWebRoot = appDir + TOstrel::PathDelim() + "www";
+  FSharedDirList = TOstrel::CombinePath(FWebRoot + TOstrel::PathDelim() + kSharedDirsFile, "");
   FInterpreter = CheckInterpreter(FindInterpreter(appDir));
   FPhpExe = FInterpreter.Kind == TInterpreterKind::Cgi ? FInterpreter.Path : std::string();
   php_temp::RemoveLeftovers(appDir + TOstrel::PathDelim() + "php" + TOstrel::PathDelim() + "temp");
@@ -95,7 +90,7 @@ void TWebServer::HandleConnection(TIdPeerThread& thread) {
     const bool isPhp = ext == ".PHP";
     const bool refused = (method != "GET" && method != "POST") || target.empty() ||
                          (isPhp && !native_fs::FileExists(FPhpExe)) || (!isPhp && method == "POST") ||
-                         IsSharedDirList(FWebRoot, target);
+                         native_fs::SamePath(target, FSharedDirList);
     if (refused) thread.Connection()->CloseConnection();
     else if (target.back() == '/') SendRedirect(thread, target);
     else if (isPhp) RunPhp(thread, request, target);

@@ -53,6 +53,9 @@ class TWebServer {
   std::unique_ptr<TIdMimeTable> FMimeTable;
   std::unique_ptr<TIdTCPServer> FServer;
   std::string FWebRoot;  // written by Start only, after its Stop
+  // The shared folders' list holds their full paths, user names among them:
+  // the pages read it from disk, and no visitor gets it. Written by Start only.
+  std::string FSharedDirList;
   std::string FPhpExe;   // "" when no interpreter was there at Start, or it was refused
   TInterpreterCheck FInterpreter;  // written by Start only
   // The machine's address for the pages, looked up once per Start: a host-name
