@@ -5,23 +5,30 @@
 
 class TDeadline {
  public:
+  using Clock = std::chrono::steady_clock;
+
+  static TDeadline None() { return TDeadline(); }
+  static TDeadline At(Clock::time_point at) { return TDeadline(at); }
   // limitMs < 0: no deadline.
-  explicit TDeadline(int limitMs)
-      : FUnlimited(limitMs < 0), FAt(Clock::now() + std::chrono::milliseconds(std::max(limitMs, 0))) {}
+  static TDeadline In(int limitMs) {
+    return limitMs < 0 ? None() : At(Clock::now() + std::chrono::milliseconds(limitMs));
+  }
 
-  bool Limited() const { return !FUnlimited; }
-  bool Passed() const { return !FUnlimited && Clock::now() >= FAt; }
+  bool Limited() const { return FLimited; }
+  bool Passed() const { return FLimited && Clock::now() >= FAt; }
 
-  // A wait of waitMs (< 0: for good), cut to what is left before the deadline.
+  // A wait of waitMs (< 0: for good), cut to the whole milliseconds left.
   int Clip(int waitMs) const {
-    if (FUnlimited) return waitMs;
+    if (!FLimited) return waitMs;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(FAt - Clock::now()).count();
     const int leftMs = static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
     return waitMs < 0 ? leftMs : std::min(waitMs, leftMs);
   }
 
  private:
-  using Clock = std::chrono::steady_clock;
-  bool FUnlimited;
-  Clock::time_point FAt;
+  TDeadline() = default;
+  explicit TDeadline(Clock::time_point at) : FLimited(true), FAt(at) {}
+
+  bool FLimited = false;
+  Clock::time_point FAt{};
 };

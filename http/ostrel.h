@@ -9,9 +9,9 @@
 //   ostrel_env.cpp               GetAppDir, OverrideAppDir
 //   ostrel_env_{posix,win32}.cpp PathDelim, GetExePath, GetLocalIP, GetCharset
 #pragma once
-#include <chrono>
 #include <string>
 
+#include "base/deadline.h"
 #include "sys/ostrel_system.h"
 
 class TIdPeerThread;
@@ -25,9 +25,8 @@ class TOstrel : public TOstrelSystem {
   // The request line and header lines up to and including the empty line.
   // Raises when the connection closes first, the head passes kMaxRequestHead,
   // or (EIdReadTimeout) the empty line has not come by the deadline.
-  using TDeadline = std::chrono::steady_clock::time_point;
   static std::string ReadRequest(TIdPeerThread& thread);
-  static std::string ReadRequest(TIdTCPConnection& connection, TDeadline deadline = TDeadline::max());
+  static std::string ReadRequest(TIdTCPConnection& connection, TDeadline deadline = TDeadline::None());
   static constexpr std::size_t kMaxRequestHead = 64 * 1024;
 
   // "method", "url" (decoded path), "query" (raw), or a header's value.

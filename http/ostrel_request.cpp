@@ -1,7 +1,5 @@
 // ostrel_request.cpp - reading the request head and taking fields out of it.
-#include <algorithm>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 #include "base/text.h"
@@ -15,12 +13,11 @@ std::string TOstrel::ReadRequest(TIdPeerThread& thread) { return ReadRequest(*th
 namespace {
 
 // Waits for the next byte no later than the deadline; EIdReadTimeout after it.
-void AwaitByte(TIdTCPConnection& connection, TOstrel::TDeadline deadline) {
-  if (deadline == TOstrel::TDeadline::max() || connection.InputQueue().Size() > 0) return;
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-  if (left <= 0) throw EIdReadTimeout();
-  connection.FillInputQueue(true, static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max())), true);
+void AwaitByte(TIdTCPConnection& connection, const TDeadline& deadline) {
+  if (!deadline.Limited() || connection.InputQueue().Size() > 0) return;
+  const int leftMs = deadline.Clip(-1);
+  if (leftMs <= 0) throw EIdReadTimeout();
+  connection.FillInputQueue(true, leftMs, true);
 }
 
 }  // namespace

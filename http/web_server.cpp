@@ -82,7 +82,7 @@ void TWebServer::HandleConnection(TIdPeerThread& thread) {
   try {
     TIdTCPServerConnection& connection = *thread.Connection();
     const std::string request = TOstrel::ReadRequest(
-        connection, connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs));
+        connection, TDeadline::At(connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs)));
     const std::string method = text::UpperAscii(TOstrel::GetRequestField(request, "method"));
     const std::string url = TOstrel::GetRequestField(request, "url");
     const std::string target = TOstrel::MapUrlToFile(FWebRoot, url, kDefaultDocs, "|");

@@ -95,7 +95,7 @@ bool AwaitEnd(pid_t pid, int processFd, const TDeadline& deadline) {
 // child's end, not the pipe's, ends the relay: what waits then is the last read.
 bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& output) {
   TScopedFd process(OpenProcessFd(pid));
-  const TDeadline deadline(bounds.LimitMs);
+  const TDeadline deadline = TDeadline::In(bounds.LimitMs);
   pollfd waits[2] = {{pipe, POLLIN, 0}, {process.Get(), POLLIN, 0}};  // a negative descriptor is skipped
   for (;;) {
     int n = ::poll(waits, 2, deadline.Clip(process.Valid() ? -1 : kIdleWaitMs));

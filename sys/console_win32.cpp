@@ -59,7 +59,7 @@ bool AwaitEnd(HANDLE process, const TDeadline& deadline) {
 // child started may still hold the write end (and go on writing), so the
 // child's end, not the pipe's, ends the relay: what waits then is the last read.
 bool Relay(HANDLE pipe, HANDLE process, const console::TBounds& bounds, std::string& output) {
-  const TDeadline deadline(bounds.LimitMs);
+  const TDeadline deadline = TDeadline::In(bounds.LimitMs);
   for (;;) {
     TPipeState state = ReadWaiting(pipe, output);
     Keep(output, bounds.OutputCap);
