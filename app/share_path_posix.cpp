@@ -1,34 +1,24 @@
 // share_path_posix.cpp - resolving folder names from the command line on Linux.
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "app/share_path.h"
+#include "base/home_dir_posix.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string HomeOf(const std::string& user) {
-  if (user.empty()) {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != 0) return home;
-  }
-  const passwd* entry = user.empty() ? ::getpwuid(::getuid()) : ::getpwnam(user.c_str());
-  return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
-}
 
 // "~" and "~user" lead to a home directory as in a shell: a quoted name, or
 // one after "=", reaches the program unexpanded.
 std::string ExpandHome(const std::string& name) {
   if (name.empty() || name[0] != '~') return name;
   const std::size_t slash = name.find('/');
-  const std::string home = HomeOf(name.substr(1, slash == std::string::npos ? slash : slash - 1));
+  const std::string home = HomeDirOf(name.substr(1, slash == std::string::npos ? slash : slash - 1));
   if (home.empty()) return name;
   return home + (slash == std::string::npos ? "" : name.substr(slash));
 }

@@ -1,22 +1,7 @@
 // kelv_posix.cpp - the command line and the upload directory on Linux.
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
+#include "base/home_dir_posix.h"
 #include "config/file_io.h"
 #include "config/kelv_os.h"
-
-namespace {
-
-std::string HomeDir() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != 0) return home;
-  const passwd* user = ::getpwuid(::getuid());
-  return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
-}
-
-}  // namespace
 
 namespace kelvos {
 
@@ -35,6 +20,6 @@ std::vector<std::string> ProcessArguments() {
 }
 
 // Linux has no drive roots that a user may write to: the home directory stands in.
-std::string UploadDirPath() { return HomeDir() + "/Upload Directory"; }
+std::string UploadDirPath() { return HomeDirOf("") + "/Upload Directory"; }
 
 }  // namespace kelvos
