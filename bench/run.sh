@@ -11,6 +11,10 @@ OURS_BIN=${1:-$REPO/build/bench-linux/app/ostrel}
 WRK_SECONDS=${WRK_SECONDS:-6}
 WRK_ROUNDS=${WRK_ROUNDS:-3}
 IDLE_COUNT=${IDLE_COUNT:-10000}
+# Which measurements run (all of them unless told): a before/after comparison
+# of one figure need not wait for the others.
+BENCH_PARTS=${BENCH_PARTS:-static downloads php idle stop}
+part() { [[ " $BENCH_PARTS " == *" $1 "* ]]; }
 
 source "$HERE/lib/common.sh"
 source "$HERE/lib/servers.sh"
@@ -36,7 +40,9 @@ cat "$RES/machine.txt" >&2
 # are the best of WRK_ROUNDS rounds. Ours first: its php.ini is the one
 # lighttpd's php-cgi is given too.
 SERVERS=()
-for name in ours nginx lighttpd thr128 thrdef; do
+candidates=(ours lighttpd)
+part static || part downloads || part idle || part stop && candidates=(ours nginx lighttpd thr128 thrdef)
+for name in "${candidates[@]}"; do
   start_server "$name" && SERVERS+=("$name")
 done
 STATIC=() PHP=()
@@ -48,7 +54,7 @@ for name in ours lighttpd; do
   [ -n "${PID[$name]:-}" ] && check_php "$name" && PHP+=("$name")
 done
 
-for round in $(seq "$WRK_ROUNDS"); do
+part static && for round in $(seq "$WRK_ROUNDS"); do
   for id in k1 k16; do
     log "round $round: $id with ${STATIC[*]}"
     for name in "${STATIC[@]}"; do
@@ -56,33 +62,33 @@ for round in $(seq "$WRK_ROUNDS"); do
     done
   done
 done
-for name in "${STATIC[@]}"; do
+part static && for name in "${STATIC[@]}"; do
   for id in k1 k16; do wrk_record "$name" "$id"; cpu_record "$name" "$id" 1000; done
 done
 
-for round in $(seq "$WRK_ROUNDS"); do
+part downloads && for round in $(seq "$WRK_ROUNDS"); do
   log "round $round: 256 MiB downloads with ${STATIC[*]}"
   for id in dl1 dl4; do
     for name in "${STATIC[@]}"; do download_round "$name" "$id"; done
   done
 done
-for name in "${STATIC[@]}"; do
+part downloads && for name in "${STATIC[@]}"; do
   for id in dl1 dl4; do record "$id" "$name" "${DL_BEST[$name.$id]:-}"; done
 done
 
-for round in $(seq "$WRK_ROUNDS"); do
+part php && for round in $(seq "$WRK_ROUNDS"); do
   log "round $round: PHP page with ${PHP[*]}"
   for name in "${PHP[@]}"; do cpu_round "$name" php method.php 8 "$round" self; done
 done
-for name in "${PHP[@]}"; do
+part php && for name in "${PHP[@]}"; do
   wrk_record "$name" php
   cpu_record "$name" php 1000000
   log "$name: POST bodies"
   post_figures "$name"
 done
 
-for name in "${SERVERS[@]}"; do log "$name: $IDLE_COUNT idle connections"; idle_figures "$name"; done
-for name in "${SERVERS[@]}"; do log "$name: stop with 100 idle connections"; stop_figures "$name"; done
+part idle && for name in "${SERVERS[@]}"; do log "$name: $IDLE_COUNT idle connections"; idle_figures "$name"; done
+part stop && for name in "${SERVERS[@]}"; do log "$name: stop with 100 idle connections"; stop_figures "$name"; done
 
 {
   print_table
