@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 #include "http/ostrel.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "base/text.h"
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 #include "http/ostrel.h"
 #include "net/exceptions.h"
 #include "net/tcp_server.h"

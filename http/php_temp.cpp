@@ -1,7 +1,7 @@
 // php_temp.cpp - removing what ended interpreters left in php/temp.
 #include "http/php_temp.h"
 
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 #include "http/ostrel.h"
 #include "base/text.h"
 

@@ -5,7 +5,7 @@
 #include "base/constants.h"
 #include "base/text.h"
 #include "http/interpreter_path.h"
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 #include "http/ostrel.h"
 #include "http/php_temp.h"
 #include "net/mime_table.h"

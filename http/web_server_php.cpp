@@ -6,7 +6,7 @@
 #include "base/text.h"
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "net/tcp_server.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 
 namespace native_fs {
 

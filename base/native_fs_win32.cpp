@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "http/native_fs.h"
+#include "base/native_fs.h"
 
 namespace native_fs {
 
