@@ -6,7 +6,7 @@
 #include "app/share_command.h"
 #include "app/share_path.h"
 #include "config/kelv.h"
-#include "ui/dir_list.h"
+#include "config/dir_list.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "config/php_ini_quote.h"
 #include "config/php_ini_template.h"
 #include "config/start_mode.h"
-#include "config/text_lines.h"
+#include "config/dir_list_file.h"
 #include "config/upload_dir.h"
 #include "http/ostrel.h"
 

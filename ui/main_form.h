@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/dir_list.h"
+#include "config/dir_list.h"
 #include "ui/main_form_controls.h"
 #include "ui/popup_menu.h"
 #include "ui/tray_icon.h"

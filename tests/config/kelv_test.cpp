@@ -6,7 +6,7 @@
 
 #include "config/config_error.h"
 #include "config/kelv.h"
-#include "config/text_lines.h"
+#include "config/dir_list_file.h"
 #include "config/upload_dir.h"
 #include "http/ostrel.h"
 #include "support/temp_dir.h"

@@ -10,7 +10,7 @@
 #include "config/kelv.h"
 #include "config/php_ini_quote.h"
 #include "config/php_ini_template.h"
-#include "config/text_lines.h"
+#include "config/dir_list_file.h"
 #include "http/ostrel.h"
 #include "support/temp_dir.h"
 

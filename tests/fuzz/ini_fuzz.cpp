@@ -10,7 +10,7 @@
 
 #include "base/text.h"
 #include "config/ini_text.h"
-#include "config/text_lines.h"
+#include "config/dir_list_file.h"
 
 namespace {
 

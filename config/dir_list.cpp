@@ -1,9 +1,9 @@
 // dir_list.cpp - TDirList: the shared-directory list's add, delete, load and save.
-#include "ui/dir_list.h"
+#include "config/dir_list.h"
 
 #include "base/text.h"
 #include "config/kelv.h"
-#include "config/text_lines.h"
+#include "config/dir_list_file.h"
 
 std::string TDirList::DriveRootAsDrive(const std::string& path) {
   return path.size() <= 3 ? path.substr(0, 2) : path;

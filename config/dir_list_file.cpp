@@ -1,5 +1,5 @@
-// text_lines.cpp - the line rules of the shared-directory list file.
-#include "config/text_lines.h"
+// dir_list_file.cpp - the line rules of the shared-directory list file.
+#include "config/dir_list_file.h"
 
 #include "base/text.h"
 

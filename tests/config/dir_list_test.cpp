@@ -8,7 +8,7 @@
 
 #include "http/ostrel.h"
 #include "support/temp_dir.h"
-#include "ui/dir_list.h"
+#include "config/dir_list.h"
 
 namespace {
 

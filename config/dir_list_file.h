@@ -1,4 +1,4 @@
-// text_lines.h - cutting text into lines and joining them with CR LF, as the
+// dir_list_file.h - cutting text into lines and joining them with CR LF, as the
 // shared-directory list file is read and written.
 #pragma once
 #include <string>
