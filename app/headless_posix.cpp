@@ -9,9 +9,10 @@
 #include "app/headless.h"
 #include "app/share_command.h"
 #include "base/constants.h"
+#include "base/program_env.h"
 #include "config/kelv.h"
-#include "http/ostrel.h"
 #include "http/web_server.h"
+#include "net/local_ip.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void Try(Step step) {
 // is there instead and what to put there.
 void TellAboutInterpreter(const TInterpreterCheck& check) {
   if (check.Kind == TInterpreterKind::Cgi) return;
-  const std::string path = TOstrel::GetAppDir() + "/php/php-cgi";
+  const std::string path = GetAppDir() + "/php/php-cgi";
   const char* what = check.Kind == TInterpreterKind::Missing       ? "is missing"
                      : check.Kind == TInterpreterKind::CommandLine ? "is PHP's command-line program"
                                                                    : "did not answer -v as PHP's CGI program";
@@ -64,7 +65,7 @@ int RunHeadless(bool autoStart, const std::function<void(const std::string& addr
   Try([] { std::printf("Default upload directory: %s\n", TKelv::GetUploadDir().c_str()); });
   std::string address;
   Try([&] {
-    address = "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort);
+    address = "http://" + GetLocalIP() + ":" + std::to_string(kServerPort);
     std::printf("Tell this URL to your friends: %s\n", address.c_str());
   });
 

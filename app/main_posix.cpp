@@ -9,8 +9,8 @@
 #include "app/open_files.h"
 #include "app/run_mode.h"
 #include "app/share_command.h"
+#include "base/program_env.h"
 #include "config/kelv.h"
-#include "http/ostrel.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ void RunInteractive() {
     return;
   }
   RunHeadless(TKelv::GetStartMode() == 0,
-              [&lock](const std::string& address) { lock.Publish(address, TOstrel::GetAppDir()); });
+              [&lock](const std::string& address) { lock.Publish(address, GetAppDir()); });
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     if (mode == TRunMode::Interactive)
       RunInteractive();
     else
-      RunServiceCommand(mode, TOstrel::GetExePath());
+      RunServiceCommand(mode, GetExePath());
   } catch (...) {
     // Nothing in the entry reports a failure.
   }

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/run_mode.h"
+#include "base/program_env.h"
 #include "base/scoped_handle_win32.h"
 #include "base/text.h"
-#include "http/ostrel.h"
 #include "ui/application_window.h"
 #include "ui/main_form.h"
 #include "ui/win_handles.h"
@@ -20,7 +20,7 @@ namespace {
 // Launches the "-auto" copy and ends the service process at once: the service
 // serves nothing itself and reports no status.
 void WINAPI ServiceMain(DWORD, LPSTR*) {
-  ShellExecuteA(nullptr, "open", TOstrel::GetExePath().c_str(), "-auto", "", SW_SHOWNORMAL);
+  ShellExecuteA(nullptr, "open", GetExePath().c_str(), "-auto", "", SW_SHOWNORMAL);
   ExitProcess(0);
 }
 
@@ -81,7 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     else if (mode == TRunMode::Interactive)
       RunInteractive(instance);
     else
-      RunServiceCommand(mode, TOstrel::GetExePath());
+      RunServiceCommand(mode, GetExePath());
   } catch (...) {
     // Nothing in the entry reports a failure.
   }

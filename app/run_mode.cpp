@@ -2,7 +2,7 @@
 #include "app/run_mode.h"
 
 #include "base/text.h"
-#include "http/ostrel.h"
+#include "sys/service.h"
 
 TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& args) {
   if (startedAsService) return TRunMode::ServiceProcess;
@@ -26,14 +26,14 @@ TRunMode SelectLinuxRunMode(const std::vector<std::string>& args) {
 void RunServiceCommand(TRunMode mode, const std::string& exePath) {
   switch (mode) {
     case TRunMode::Install:
-      if (!TOstrel::ServiceExists(kServiceName)) TOstrel::InstallService(kServiceName, kServiceName, exePath);
+      if (!ServiceExists(kServiceName)) InstallService(kServiceName, kServiceName, exePath);
       break;
     case TRunMode::Uninstall:
-      if (TOstrel::ServiceExists(kServiceName)) TOstrel::UninstallService(kServiceName);
+      if (ServiceExists(kServiceName)) UninstallService(kServiceName);
       break;
     case TRunMode::InstallAndRun:
-      if (!TOstrel::ServiceExists(kServiceName)) TOstrel::InstallService(kServiceName, kServiceName, exePath);
-      if (TOstrel::ServiceExists(kServiceName)) TOstrel::RunService(kServiceName);
+      if (!ServiceExists(kServiceName)) InstallService(kServiceName, kServiceName, exePath);
+      if (ServiceExists(kServiceName)) RunService(kServiceName);
       break;
     default:
       break;

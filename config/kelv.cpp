@@ -5,25 +5,25 @@
 #include <initializer_list>
 
 #include "base/constants.h"
+#include "base/program_env.h"
 #include "base/text.h"
 #include "config/config_error.h"
+#include "config/dir_list_file.h"
 #include "config/file_io.h"
 #include "config/ini_file.h"
 #include "config/kelv_os.h"
 #include "config/php_ini_quote.h"
 #include "config/php_ini_template.h"
 #include "config/start_mode.h"
-#include "config/dir_list_file.h"
 #include "config/upload_dir.h"
-#include "http/ostrel.h"
 
 namespace {
 
 // A file beside the program: the application directory and the given parts,
 // each after one delimiter.
 std::string AppPath(std::initializer_list<const char*> parts) {
-  std::string path = TOstrel::GetAppDir();
-  for (const char* part : parts) path += TOstrel::PathDelim() + std::string(part);
+  std::string path = GetAppDir();
+  for (const char* part : parts) path += PathDelim() + std::string(part);
   return path;
 }
 
@@ -71,10 +71,10 @@ void TKelv::WritePhpIni() {
   // The window must start whatever happens here: every failure is absorbed and
   // leaves the file as far as it got.
   try {
-    const std::string dir = TOstrel::GetAppDir() + TOstrel::PathDelim();
+    const std::string dir = GetAppDir() + PathDelim();
     const auto inPhp = [&dir](std::initializer_list<const char*> parts) {
       std::string path = dir + "php";
-      for (const char* part : parts) path += TOstrel::PathDelim() + std::string(part);
+      for (const char* part : parts) path += PathDelim() + std::string(part);
       return PhpIniPathValue(path);
     };
     // The user's own settings live in php/conf.d, which the interpreter reads
@@ -84,7 +84,7 @@ void TKelv::WritePhpIni() {
     const std::string path = AppPath({"php", "php.ini"});
     if (fileio::StoreBytes(path, PhpIniTemplate()).Failed()) return;
     TIniFile ini(path);
-    ini.WriteValue("PHP", "default_charset", TOstrel::GetCharset());
+    ini.WriteValue("PHP", "default_charset", GetCharset());
     ini.WriteValue("PHP", "upload_tmp_dir", inPhp({"temp"}));
     ini.WriteValue("Session", "session.save_path", inPhp({"temp"}));
     ini.WriteValue("PHP", "extension_dir", inPhp({"extensions"}));

@@ -3,119 +3,133 @@
 
 #include <limits>
 #include <string_view>
-#include <utility>
 
+#include "base/program_env.h"
 #include "base/text.h"
 #include "http/cgi_env_headers.h"
-#include "http/ostrel.h"
 
 namespace cgi_env {
 namespace {
 
-// Names in the order they are first set; setting a name again keeps its place.
-class TVariables {
- public:
-  TVariables() { FEntries.reserve(64); }
-  void Set(std::string_view name, std::string value) {
-    for (auto& entry : FEntries)
-      if (entry.first == name) {
-        entry.second = std::move(value);
-        return;
-      }
-    FEntries.emplace_back(name, std::move(value));
-  }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    lines.reserve(FEntries.size() + 24);  // room for the other headers and what the platform adds
-    for (const auto& [name, value] : FEntries) {
-      std::string& line = lines.emplace_back();
-      line.reserve(name.size() + 1 + value.size());
-      line.append(name).append(1, '=').append(value);
-    }
-    return lines;
-  }
-
- private:
-  std::vector<std::pair<std::string_view, std::string>> FEntries;  // names are literals
+// What the rows' values are made of.
+struct TSources {
+  const TRequest& Request;
+  const TCgiValues& Values;
+  bool Post;
+  std::string AllHttp, AllRaw;
+  std::string ServerName, ServerPort;
 };
 
-// One header as ALL_RAW and ALL_HTTP show it.
-struct THeaderLine {
+using TValueOf = std::string (*)(const TSources&);
+
+// One variable: its name, whether only a POST has it, and its value.
+struct TRow {
+  std::string_view Name;
+  bool PostOnly;
+  TValueOf Value;
+};
+
+std::string Empty(const TSources&) { return ""; }
+std::string Url(const TSources& s) { return s.Request.Url(); }
+std::string RemoteAddr(const TSources& s) { return s.Values.RemoteAddr; }
+std::string ScriptFile(const TSources& s) { return s.Values.ScriptFile; }
+
+// The table in the order the interpreter gets it; a name is set once, where it
+// first appears (CONTENT_LENGTH and CONTENT_TYPE take a POST's body values in
+// their place). After it: what applications expect of a web server beyond the
+// table. With cgi.fix_pathinfo = 0 in the written php.ini, php-cgi takes
+// PHP_SELF from PATH_INFO (the page's URL path) instead of appending PATH_INFO.
+const TRow kTable[] = {
+    {"APPL_MD_PATH", false, [](const TSources&) -> std::string { return "/LM/W3SVC/1/ROOT"; }},
+    {"APPL_PHYSICAL_PATH", false, [](const TSources& s) { return s.Values.WebRoot + PathDelim(); }},
+    {"AUTH_PASSWORD", false, Empty},
+    {"AUTH_TYPE", false, Empty},
+    {"AUTH_USER", false, Empty},
+    {"CERT_COOKIE", false, Empty},
+    {"CERT_FLAGS", false, Empty},
+    {"CERT_ISSUER", false, Empty},
+    {"CERT_KEYSIZE", false, Empty},
+    {"CERT_SECRETKEYSIZE", false, Empty},
+    {"CERT_SERIALNUMBER", false, Empty},
+    {"CERT_SERVER_ISSUER", false, Empty},
+    {"CERT_SERVER_SUBJECT", false, Empty},
+    {"CERT_SUBJECT", false, Empty},
+    {"CONTENT_LENGTH", false, [](const TSources& s) { return s.Post ? s.Request.Header("Content-Length") : "0"; }},
+    {"CONTENT_TYPE", false, [](const TSources& s) { return s.Post ? s.Request.Header("Content-Type") : ""; }},
+    {"GATEWAY_INTERFACE", false, [](const TSources&) -> std::string { return "CGI/1.1"; }},
+    {"HTTPS", false, [](const TSources&) -> std::string { return "off"; }},
+    {"HTTPS_KEYSIZE", false, Empty},
+    {"HTTPS_SECRETKEYSIZE", false, Empty},
+    {"HTTPS_SERVER_ISSUER", false, Empty},
+    {"HTTPS_SERVER_SUBJECT", false, Empty},
+    {"INSTANCE_ID", false, [](const TSources&) -> std::string { return "1"; }},
+    {"INSTANCE_META_PATH", false, [](const TSources&) -> std::string { return "/LM/W3SVC/1"; }},
+    {"LOCAL_ADDR", false, [](const TSources& s) { return s.Values.LocalAddr; }},
+    {"LOGON_USER", false, Empty},
+    {"PATH_INFO", false, Url},
+    {"PATH_TRANSLATED", false, ScriptFile},
+    {"QUERY_STRING", false, [](const TSources& s) { return s.Request.Query(); }},
+    {"REMOTE_ADDR", false, RemoteAddr},
+    {"REMOTE_HOST", false, RemoteAddr},
+    {"REMOTE_USER", false, Empty},
+    {"REQUEST_METHOD", false, [](const TSources& s) { return s.Request.Method(); }},
+    {"SCRIPT_NAME", false, Url},
+    {"SERVER_NAME", false, [](const TSources& s) { return s.ServerName; }},
+    {"SERVER_PORT", false, [](const TSources& s) { return s.ServerPort; }},
+    {"SERVER_PORT_SECURE", false, [](const TSources&) -> std::string { return "0"; }},
+    {"SERVER_PROTOCOL", false, [](const TSources&) -> std::string { return "HTTP/1.1"; }},
+    {"SERVER_SOFTWARE", false, [](const TSources&) -> std::string { return "Ovrin"; }},
+    {"URL", false, Url},
+    {"HTTP_ACCEPT", false, [](const TSources& s) { return s.Request.Header("Accept"); }},
+    {"HTTP_ACCEPT_LANGUAGE", false, [](const TSources& s) { return s.Request.Header("Accept-Language"); }},
+    {"HTTP_CONNECTION", false, [](const TSources& s) { return s.Request.Header("Connection"); }},
+    {"HTTP_HOST", false, [](const TSources& s) { return s.Request.Header("Host"); }},
+    {"HTTP_USER_AGENT", false, [](const TSources& s) { return s.Request.Header("User-Agent"); }},
+    {"HTTP_ACCEPT_ENCODING", false, [](const TSources& s) { return s.Request.Header("Accept-Encoding"); }},
+    // A POST gets the cookie as a GET does (a form POST must keep its
+    // session), in the GET row's place.
+    {"HTTP_COOKIE", false, [](const TSources& s) { return s.Request.Header("Cookie"); }},
+    {"HTTP_CONTENT_LENGTH", true, [](const TSources& s) { return s.Request.Header("Content-Length"); }},
+    {"HTTP_CONTENT_TYPE", true, [](const TSources& s) { return s.Request.Header("Content-Type"); }},
+    {"HTTP_CACHE_CONTROL", true, [](const TSources&) -> std::string { return "no-cache"; }},
+    {"ALL_HTTP", false, [](const TSources& s) { return s.AllHttp; }},
+    {"ALL_RAW", false, [](const TSources& s) { return s.AllRaw; }},
+    {"DOCUMENT_ROOT", false, [](const TSources& s) { return s.Values.WebRoot; }},
+    {"REQUEST_URI", false, [](const TSources& s) { return s.Request.Target(); }},
+    {"SCRIPT_FILENAME", false, ScriptFile},
+    {"SERVER_ADDR", false, [](const TSources& s) { return s.Values.ServerAddr; }},
+    // php-cgi refuses to run without it when a user's own settings turn
+    // cgi.force_redirect back on.
+    {"REDIRECT_STATUS", false, [](const TSources&) -> std::string { return "200"; }},
+};
+
+// A line of ALL_HTTP and ALL_RAW: the header it shows; a fixed value, when it has one.
+struct TAllLine {
   std::string_view Raw;       // "Accept"
   std::string_view Variable;  // "HTTP_ACCEPT"
-  std::string Value;
+  const char* Fixed = nullptr;
 };
 
-const char* const kEmptyRows[] = {
-    "AUTH_PASSWORD", "AUTH_TYPE", "AUTH_USER", "CERT_COOKIE", "CERT_FLAGS", "CERT_ISSUER",
-    "CERT_KEYSIZE", "CERT_SECRETKEYSIZE", "CERT_SERIALNUMBER", "CERT_SERVER_ISSUER",
-    "CERT_SERVER_SUBJECT", "CERT_SUBJECT"};
-
-const char* const kAllNames[] = {
-    "APPL_MD_PATH", "APPL_PHYSICAL_PATH", "AUTH_PASSWORD", "AUTH_TYPE", "AUTH_USER", "CERT_COOKIE",
-    "CERT_FLAGS", "CERT_ISSUER", "CERT_KEYSIZE", "CERT_SECRETKEYSIZE", "CERT_SERIALNUMBER",
-    "CERT_SERVER_ISSUER", "CERT_SERVER_SUBJECT", "CERT_SUBJECT", "CONTENT_LENGTH", "CONTENT_TYPE",
-    "GATEWAY_INTERFACE", "HTTPS", "HTTPS_KEYSIZE", "HTTPS_SECRETKEYSIZE", "HTTPS_SERVER_ISSUER",
-    "HTTPS_SERVER_SUBJECT", "INSTANCE_ID", "INSTANCE_META_PATH", "LOCAL_ADDR", "LOGON_USER",
-    "PATH_INFO", "PATH_TRANSLATED", "QUERY_STRING", "REMOTE_ADDR", "REMOTE_HOST", "REMOTE_USER",
-    "REQUEST_METHOD", "SCRIPT_NAME", "SERVER_NAME", "SERVER_PORT", "SERVER_PORT_SECURE",
-    "SERVER_PROTOCOL", "SERVER_SOFTWARE", "URL", "HTTP_ACCEPT", "HTTP_ACCEPT_LANGUAGE",
-    "HTTP_CONNECTION", "HTTP_HOST", "HTTP_USER_AGENT", "HTTP_ACCEPT_ENCODING", "HTTP_COOKIE",
-    "HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL", "ALL_HTTP", "ALL_RAW",
-    "DOCUMENT_ROOT", "REQUEST_URI", "SCRIPT_FILENAME", "SERVER_ADDR", "REDIRECT_STATUS"};
-
-void SetServerRows(TVariables& env, const std::string& request, const TCgiValues& values) {
-  env.Set("APPL_MD_PATH", "/LM/W3SVC/1/ROOT");
-  env.Set("APPL_PHYSICAL_PATH", values.WebRoot + TOstrel::PathDelim());
-  for (const char* name : kEmptyRows) env.Set(name, "");
-  env.Set("CONTENT_LENGTH", "0");
-  env.Set("CONTENT_TYPE", "");
-  env.Set("GATEWAY_INTERFACE", "CGI/1.1");
-  env.Set("HTTPS", "off");
-  for (const char* name : {"HTTPS_KEYSIZE", "HTTPS_SECRETKEYSIZE", "HTTPS_SERVER_ISSUER", "HTTPS_SERVER_SUBJECT"})
-    env.Set(name, "");
-  env.Set("INSTANCE_ID", "1");
-  env.Set("INSTANCE_META_PATH", "/LM/W3SVC/1");
-  env.Set("LOCAL_ADDR", values.LocalAddr);
-  env.Set("LOGON_USER", "");
-  const std::string url = TOstrel::GetRequestField(request, "url");
-  env.Set("PATH_INFO", url);
-  env.Set("PATH_TRANSLATED", values.ScriptFile);
-  env.Set("QUERY_STRING", TOstrel::GetRequestField(request, "query"));
-  env.Set("REMOTE_ADDR", values.RemoteAddr);
-  env.Set("REMOTE_HOST", values.RemoteAddr);
-  env.Set("REMOTE_USER", "");
-  env.Set("REQUEST_METHOD", TOstrel::GetRequestField(request, "method"));
-  env.Set("SCRIPT_NAME", url);
-  auto [serverName, serverPort] = text::Cut(TOstrel::GetRequestField(request, "Host"), ":");
-  env.Set("SERVER_NAME", serverName);
-  env.Set("SERVER_PORT", text::Trim(serverPort).empty() ? "80" : serverPort);
-  env.Set("SERVER_PORT_SECURE", "0");
-  env.Set("SERVER_PROTOCOL", "HTTP/1.1");
-  env.Set("SERVER_SOFTWARE", "Ovrin");
-  env.Set("URL", url);
-}
-
-THeaderLine Header(const std::string& request, const char* raw, const char* variable) {
-  return {raw, variable, TOstrel::GetRequestField(request, raw)};
-}
-
-// The request target as sent: path and query, still percent-encoded.
-std::string RequestTarget(const std::string& request) {
-  return text::Cut(text::Trim(text::Cut(request, " ").second), " ").first;
-}
-
-// What applications expect of a web server beyond the table. With
-// cgi.fix_pathinfo = 0 in the written php.ini, php-cgi takes PHP_SELF from
-// PATH_INFO (the page's URL path) instead of appending PATH_INFO to it.
-void SetServerExtras(TVariables& env, const std::string& request, const TCgiValues& values) {
-  env.Set("DOCUMENT_ROOT", values.WebRoot);
-  env.Set("REQUEST_URI", RequestTarget(request));
-  env.Set("SCRIPT_FILENAME", values.ScriptFile);
-  env.Set("SERVER_ADDR", values.ServerAddr);
-  // php-cgi refuses to run without it when a user's own settings turn
-  // cgi.force_redirect back on.
-  env.Set("REDIRECT_STATUS", "200");
+// The lines of the method's table (a POST's hold no Cookie line); a method
+// that is neither has the lines both share.
+std::vector<TAllLine> AllLinesFor(const TRequest& request) {
+  std::vector<TAllLine> lines = {{"Accept", "HTTP_ACCEPT"},
+                                 {"Accept-Language", "HTTP_ACCEPT_LANGUAGE"},
+                                 {"Connection", "HTTP_CONNECTION"},
+                                 {"Host", "HTTP_HOST"},
+                                 {"User-Agent", "HTTP_USER_AGENT"}};
+  const TAllLine encoding{"Accept-Encoding", "HTTP_ACCEPT_ENCODING"};
+  if (request.MethodIs("GET")) {
+    lines.insert(lines.end(), {{"Cookie", "HTTP_COOKIE"}, encoding});
+  } else if (request.MethodIs("POST")) {
+    lines.insert(lines.end(), {{"Content-Length", "HTTP_CONTENT_LENGTH"},
+                               {"Content-Type", "HTTP_CONTENT_TYPE"},
+                               encoding,
+                               {"Cache-Control", "HTTP_CACHE_CONTROL", "no-cache"}});
+  } else {
+    lines.push_back(encoding);
+  }
+  return lines;
 }
 
 // The child reads each value up to a NUL; on Windows a NUL inside a value
@@ -129,62 +143,35 @@ void EndAtNul(std::vector<std::string>& entries) {
 
 }  // namespace
 
-std::vector<std::string> Build(const std::string& request, const TCgiValues& values) {
-  TVariables env;
-  SetServerRows(env, request, values);
-  std::vector<THeaderLine> lines = {
-      Header(request, "Accept", "HTTP_ACCEPT"),
-      Header(request, "Accept-Language", "HTTP_ACCEPT_LANGUAGE"),
-      Header(request, "Connection", "HTTP_CONNECTION"),
-      Header(request, "Host", "HTTP_HOST"),
-      Header(request, "User-Agent", "HTTP_USER_AGENT"),
-  };
-  const THeaderLine encoding = Header(request, "Accept-Encoding", "HTTP_ACCEPT_ENCODING");
-  for (const auto& line : lines) env.Set(line.Variable, line.Value);
-  env.Set(encoding.Variable, encoding.Value);
-
-  // A POST gets the cookie as a GET does (a form POST must keep its session),
-  // in the GET row's place; its ALL_HTTP and ALL_RAW keep the POST table's lines.
-  THeaderLine cookie = Header(request, "Cookie", "HTTP_COOKIE");
-  env.Set(cookie.Variable, cookie.Value);
-  const std::string method = text::UpperAscii(TOstrel::GetRequestField(request, "method"));
-  if (method == "GET") {
-    lines.push_back(std::move(cookie));
-    lines.push_back(encoding);
-  } else if (method == "POST") {
-    THeaderLine length = Header(request, "Content-Length", "HTTP_CONTENT_LENGTH");
-    THeaderLine type = Header(request, "Content-Type", "HTTP_CONTENT_TYPE");
-    env.Set("CONTENT_LENGTH", length.Value);
-    env.Set("CONTENT_TYPE", type.Value);
-    env.Set(length.Variable, length.Value);
-    env.Set(type.Variable, type.Value);
-    env.Set("HTTP_CACHE_CONTROL", "no-cache");
-    lines.push_back(length);
-    lines.push_back(type);
-    lines.push_back(encoding);
-    lines.push_back({"Cache-Control", "HTTP_CACHE_CONTROL", "no-cache"});
-  } else {
-    lines.push_back(encoding);
+std::vector<std::string> Build(const TRequest& request, const TCgiValues& values) {
+  TSources sources{request, values, request.MethodIs("POST"), {}, {}, {}, {}};
+  for (const TAllLine& line : AllLinesFor(request)) {
+    const std::string& value = line.Fixed != nullptr ? std::string(line.Fixed) : request.Header(line.Raw);
+    sources.AllHttp.append(line.Variable).append(":").append(value).append("\r\n");
+    sources.AllRaw.append(line.Raw).append(": ").append(value).append("\r\n");
   }
+  auto [serverName, serverPort] = text::Cut(request.Header("Host"), ":");
+  sources.ServerName = std::move(serverName);
+  sources.ServerPort = text::Trim(serverPort).empty() ? "80" : std::move(serverPort);
 
-  std::string allHttp, allRaw;
-  for (const auto& line : lines) {
-    allHttp.append(line.Variable).append(":").append(line.Value).append("\r\n");
-    allRaw.append(line.Raw).append(": ").append(line.Value).append("\r\n");
+  std::vector<std::string> entries;
+  entries.reserve(std::size(kTable) + 24);  // room for the other headers and what the platform adds
+  for (const TRow& row : kTable) {
+    if (row.PostOnly && !sources.Post) continue;
+    const std::string value = row.Value(sources);
+    std::string& entry = entries.emplace_back();
+    entry.reserve(row.Name.size() + 1 + value.size());
+    entry.append(row.Name).append(1, '=').append(value);
   }
-  env.Set("ALL_HTTP", std::move(allHttp));
-  env.Set("ALL_RAW", std::move(allRaw));
-  SetServerExtras(env, request, values);
-  std::vector<std::string> entries = env.Lines();
-  AppendOtherHeaders(request, method == "POST", entries);
+  AppendOtherHeaders(request.Headers(), sources.Post, entries);
   EndAtNul(entries);
   return entries;
 }
 
 bool IsCgiName(const std::string& name) {
   if (name.size() > 5 && text::SameTextAscii(name.substr(0, 5), "HTTP_")) return true;
-  for (const char* known : kAllNames)
-    if (text::SameTextAscii(name, known)) return true;
+  for (const TRow& row : kTable)
+    if (text::SameTextAscii(name, std::string(row.Name))) return true;
   return false;
 }
 

@@ -1,14 +1,16 @@
 // cgi_env.h - the interpreter's CGI environment for one request: the variables
-// in the order the gateway hands them over, built from the request head alone.
-// Pure text work, safe on any thread.
+// in the order the gateway hands them over, built from the request and what
+// the server knows of the connection. Pure text work, safe on any thread.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "http/request.h"
+
 namespace cgi_env {
 
-// What the request head does not say.
+// What the request does not say.
 struct TCgiValues {
   std::string WebRoot;     // the site root, without a trailing separator
   std::string ScriptFile;  // the page's full path
@@ -23,7 +25,7 @@ struct TCgiValues {
 // DOCUMENT_ROOT, REQUEST_URI, SCRIPT_FILENAME, SERVER_ADDR, REDIRECT_STATUS and
 // the request's other headers (cgi_env_headers.h). A value ends at its first
 // NUL, as the child reads it.
-std::vector<std::string> Build(const std::string& request, const TCgiValues& values);
+std::vector<std::string> Build(const TRequest& request, const TCgiValues& values);
 
 // Every name Build may give, whatever the method, and every HTTP_ name: an
 // inherited environment must not bring in one that the request did not set.

@@ -36,25 +36,17 @@ std::string VariableFor(const std::string& upperName, bool post) {
 
 }  // namespace
 
-void AppendOtherHeaders(const std::string& request, bool post, std::vector<std::string>& entries) {
+void AppendOtherHeaders(const std::vector<THeaderLine>& headers, bool post, std::vector<std::string>& entries) {
   // Each variable's entry, so that a head of thousands of headers costs no
   // more than reading it.
   std::unordered_map<std::string, std::size_t> added;
-  std::size_t pos = request.find("\r\n");  // the request line is no header
-  while (pos != std::string::npos && pos + 2 < request.size()) {
-    pos += 2;
-    std::size_t end = request.find("\r\n", pos);
-    if (end == std::string::npos) end = request.size();
-    const std::string_view line = std::string_view(request).substr(pos, end - pos);
-    pos = end;
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos || !IsTokenName(line.substr(0, colon))) continue;
-    const std::string variable = VariableFor(text::UpperAscii(std::string(line.substr(0, colon))), post);
+  for (const THeaderLine& header : headers) {
+    if (!IsTokenName(header.Name)) continue;
+    const std::string variable = VariableFor(text::UpperAscii(header.Name), post);
     if (variable.empty()) continue;
-    const std::string value = text::Trim(std::string(line.substr(colon + 1)));
     const auto [seen, fresh] = added.emplace(variable, entries.size());
-    if (fresh) entries.push_back(variable + "=" + value);
-    else entries[seen->second].append(", ").append(value);
+    if (fresh) entries.push_back(variable + "=" + header.Value);
+    else entries[seen->second].append(", ").append(header.Value);
   }
 }
 

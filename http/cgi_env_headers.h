@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "http/request.h"
+
 namespace cgi_env {
 
-// Appends "HTTP_<NAME>=value" for each header of the request head that the
+// Appends "HTTP_<NAME>=value" for each of the request's header lines that the
 // table does not already carry (post: the method's table is the POST one), in
 // the order the headers first appear: the name upper-cased with "-" turned
 // into "_", repeated headers joined by ", ". Never Proxy (HTTP_PROXY would
@@ -15,6 +17,6 @@ namespace cgi_env {
 // Proxy-Authorization (credentials stay with the server), Content-Length or
 // Content-Type (CONTENT_LENGTH and CONTENT_TYPE carry them); a name of other
 // bytes than letters, digits and "-" is dropped, so "X_A" cannot pass for "X-A".
-void AppendOtherHeaders(const std::string& request, bool post, std::vector<std::string>& entries);
+void AppendOtherHeaders(const std::vector<THeaderLine>& headers, bool post, std::vector<std::string>& entries);
 
 }  // namespace cgi_env

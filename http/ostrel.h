@@ -1,36 +1,36 @@
-// ostrel.h - TOstrel: the program's stateless text, path and environment
-// operations, all class-level, with the system operations it inherits from
-// TOstrelSystem (sys/ostrel_system.h). Any thread may call the text and path
-// functions.
+// ostrel.h - TOstrel: the request-text and path functions of the HTTP server,
+// all class-level and without state; any thread may call them.
 //
 // Where each group is defined:
-//   ostrel_request.cpp           request reading and fields
-//   ostrel_path.cpp              path mapping (PathDelim: ostrel_env_*.cpp)
-//   ostrel_env.cpp               GetAppDir, OverrideAppDir
-//   ostrel_env_{posix,win32}.cpp PathDelim, GetExePath, GetLocalIP, GetCharset
+//   ostrel_request.cpp  reading the request head and the field lookups on text
+//   ostrel_path.cpp     mapping a URL path to a file under the site root
 #pragma once
 #include <string>
 
 #include "base/deadline.h"
-#include "sys/ostrel_system.h"
+#include "http/request.h"
 
 class TIdPeerThread;
 class TIdTCPConnection;
 
-class TOstrel : public TOstrelSystem {
+class TOstrel {
  public:
   TOstrel() = delete;
 
   // ---- Request reading and fields ----
-  // The request line and header lines up to and including the empty line.
-  // Raises when the connection closes first, the head passes kMaxRequestHead,
-  // or (EIdReadTimeout) the empty line has not come by the deadline.
-  static std::string ReadRequest(TIdPeerThread& thread);
-  static std::string ReadRequest(TIdTCPConnection& connection, TDeadline deadline = TDeadline::None());
+  // The request line and header lines up to and including the empty line,
+  // taken apart. Raises when the connection closes first, the head passes
+  // kMaxRequestHead, or (EIdReadTimeout) the empty line has not come by the
+  // deadline.
+  static TRequest ReadRequest(TIdPeerThread& thread);
+  static TRequest ReadRequest(TIdTCPConnection& connection, TDeadline deadline = TDeadline::None());
   static constexpr std::size_t kMaxRequestHead = 64 * 1024;
 
-  // "method", "url" (decoded path), "query" (raw), or a header's value.
+  // "method", "url" (decoded path), "query" (raw), or a header's value, of a
+  // request head given as text (TRequest::Field).
   static std::string GetRequestField(const std::string& request, const std::string& name);
+  // The value of the first line of text named name (trimmed, any ASCII case);
+  // "" when none. The interpreter's header block is read so.
   static std::string GetHeaderValue(const std::string& text, const std::string& name);
 
   // ---- Path mapping ----
@@ -47,13 +47,4 @@ class TOstrel : public TOstrelSystem {
   static std::string ToUrlPath(const std::string& path);
   // The platform's own path form: ToWinPath on Windows, "/" separators elsewhere.
   static std::string ToNativePath(const std::string& path);
-  static char PathDelim();  // '\\' on Windows, '/' elsewhere
-
-  // ---- Environment ----
-  static std::string GetAppDir();
-  static std::string GetExePath();
-  static std::string GetLocalIP();
-  static std::string GetCharset();
-  // Tests lay out their own application directories; "" restores the real one.
-  static void OverrideAppDir(const std::string& dir);
 };

@@ -1,8 +1,9 @@
 // ostrel_path.cpp - mapping a URL path to a file under the site root.
 #include <algorithm>
 
-#include "base/text.h"
 #include "base/native_fs.h"
+#include "base/program_env.h"
+#include "base/text.h"
 #include "http/ostrel.h"
 
 namespace {

@@ -1,14 +1,12 @@
-// ostrel_request.cpp - reading the request head and taking fields out of it.
+// ostrel_request.cpp - reading the request head, and the field lookups on
+// text that the specification names.
 #include <cstring>
-#include <string_view>
 
-#include "base/text.h"
-#include "base/native_fs.h"
 #include "http/ostrel.h"
 #include "net/exceptions.h"
 #include "net/tcp_server.h"
 
-std::string TOstrel::ReadRequest(TIdPeerThread& thread) { return ReadRequest(*thread.Connection()); }
+TRequest TOstrel::ReadRequest(TIdPeerThread& thread) { return ReadRequest(*thread.Connection()); }
 
 namespace {
 
@@ -22,7 +20,7 @@ void AwaitByte(TIdTCPConnection& connection, const TDeadline& deadline) {
 
 }  // namespace
 
-std::string TOstrel::ReadRequest(TIdTCPConnection& connection, TDeadline deadline) {
+TRequest TOstrel::ReadRequest(TIdTCPConnection& connection, TDeadline deadline) {
   std::string head;
   while (head.size() < 4 || std::memcmp(head.data() + head.size() - 4, "\r\n\r\n", 4) != 0) {
     // A head that never ends must not eat the server's memory.
@@ -30,73 +28,15 @@ std::string TOstrel::ReadRequest(TIdTCPConnection& connection, TDeadline deadlin
     AwaitByte(connection, deadline);
     head.push_back(static_cast<char>(connection.ReadByte()));
   }
-  return head;
+  return TRequest(std::move(head));
 }
-
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecode(const std::string& raw) {
-  std::string out;
-  out.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    char c = raw[i];
-    if (c == '+') {
-      out.push_back(' ');
-    } else if (c == '%') {
-      std::string pair = raw.substr(i + 1, 2);
-      i += pair.size();
-      if (pair.size() == 2 && HexDigit(pair[0]) >= 0 && HexDigit(pair[1]) >= 0) {
-        int value = HexDigit(pair[0]) * 16 + HexDigit(pair[1]);
-        if (value != 0) out.push_back(static_cast<char>(value));
-      }
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
-std::string DecodeUrlPath(const std::string& rawPath) {
-  std::string decoded = PercentDecode(rawPath);
-  std::string ansi = native_fs::Utf8ToAnsi(decoded);
-  if (!ansi.empty() && ansi != decoded) decoded = ansi;
-  return TOstrel::ToUrlPath(decoded);
-}
-
-}  // namespace
 
 std::string TOstrel::GetRequestField(const std::string& request, const std::string& name) {
-  if (text::SameTextAscii(name, "method")) return text::Cut(request, " ").first;
-  bool url = text::SameTextAscii(name, "url");
-  if (url || text::SameTextAscii(name, "query")) {
-    std::string rest = text::Trim(text::Cut(request, " ").second);
-    std::string target = text::Cut(rest, " ").first;
-    auto [path, query] = text::Cut(target, "?");
-    return url ? DecodeUrlPath(path) : query;
-  }
-  return GetHeaderValue(request, name);
+  return TRequest(request).Field(name);
 }
 
 std::string TOstrel::GetHeaderValue(const std::string& textBlock, const std::string& name) {
-  const std::string wanted = text::UpperAscii(name);
-  std::size_t pos = 0;
-  while (pos <= textBlock.size()) {
-    std::size_t end = textBlock.find("\r\n", pos);
-    if (end == std::string::npos) end = textBlock.size();
-    // The colon is looked for within the line only: a head of many lines
-    // without one must not cost a scan to its end for each of them.
-    const std::string_view line = std::string_view(textBlock).substr(pos, end - pos);
-    const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && text::UpperAscii(text::Trim(std::string(line.substr(0, colon)))) == wanted)
-      return text::Trim(std::string(line.substr(colon + 1)));
-    pos = end + 2;
-  }
+  for (const THeaderLine& line : HeaderLinesOf(textBlock))
+    if (line.Is(name)) return line.Value;
   return "";
 }

@@ -2,7 +2,7 @@
 #include "http/php_temp.h"
 
 #include "base/native_fs.h"
-#include "http/ostrel.h"
+#include "base/program_env.h"
 #include "base/text.h"
 
 namespace php_temp {
@@ -20,7 +20,7 @@ bool IsInterpreterTempName(const std::string& name) {
 
 void RemoveLeftovers(const std::string& dir) {
   for (const std::string& name : native_fs::FileNamesIn(dir))
-    if (IsInterpreterTempName(name)) native_fs::RemoveFile(dir + TOstrel::PathDelim() + name);
+    if (IsInterpreterTempName(name)) native_fs::RemoveFile(dir + PathDelim() + name);
 }
 
 }  // namespace php_temp

@@ -3,13 +3,16 @@
 #include "http/web_server.h"
 
 #include "base/constants.h"
+#include "base/native_fs.h"
+#include "base/program_env.h"
 #include "base/text.h"
 #include "http/interpreter_path.h"
-#include "base/native_fs.h"
 #include "http/ostrel.h"
 #include "http/php_temp.h"
+#include "net/local_ip.h"
 #include "net/mime_table.h"
 #include "net/tcp_server.h"
+#include "sys/port_owner.h"
 
 namespace {
 constexpr int kBindAttempts = 3;
@@ -34,14 +37,14 @@ TWebServer::~TWebServer() {
 
 void TWebServer::Start(int port) {
   Stop();
-  const std::string appDir = TOstrel::GetAppDir();
-  FWebRoot = appDir + TOstrel::PathDelim() + "www";
-  FSharedDirList = TOstrel::CombinePath(FWebRoot + TOstrel::PathDelim() + kSharedDirsFile, "");
+  const std::string appDir = GetAppDir();
+  FWebRoot = appDir + PathDelim() + "www";
+  FSharedDirList = TOstrel::CombinePath(FWebRoot + PathDelim() + kSharedDirsFile, "");
   FInterpreter = CheckInterpreter(FindInterpreter(appDir));
   FPhpExe = FInterpreter.Kind == TInterpreterKind::Cgi ? FInterpreter.Path : std::string();
-  php_temp::RemoveLeftovers(appDir + TOstrel::PathDelim() + "php" + TOstrel::PathDelim() + "temp");
+  php_temp::RemoveLeftovers(appDir + PathDelim() + "php" + PathDelim() + "temp");
   try {
-    FLocalIP = TOstrel::GetLocalIP();
+    FLocalIP = GetLocalIP();
   } catch (...) {
     FLocalIP.clear();  // no address: the pages see an empty LOCAL_ADDR
   }
@@ -54,7 +57,7 @@ void TWebServer::Start(int port) {
       // The outcome is Active; the port is freed below and tried again.
     }
     if (FServer->Active()) break;
-    TOstrel::FreePort(port);
+    FreePort(port);
   }
   FActive = FServer->Active();
 }
@@ -81,17 +84,14 @@ bool TWebServer::Stop() {
 void TWebServer::HandleConnection(TIdPeerThread& thread) {
   try {
     TIdTCPServerConnection& connection = *thread.Connection();
-    const std::string request = TOstrel::ReadRequest(
+    const TRequest request = TOstrel::ReadRequest(
         connection, TDeadline::At(connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs)));
-    const std::string method = text::UpperAscii(TOstrel::GetRequestField(request, "method"));
-    const std::string url = TOstrel::GetRequestField(request, "url");
-    const std::string target = TOstrel::MapUrlToFile(FWebRoot, url, kDefaultDocs, "|");
-    const std::string ext = text::UpperAscii(MimeExtensionOf(target));
-    const bool isPhp = ext == ".PHP";
-    const bool refused = (method != "GET" && method != "POST") || target.empty() ||
-                         (isPhp && !native_fs::FileExists(FPhpExe)) || (!isPhp && method == "POST") ||
-                         native_fs::SamePath(target, FSharedDirList);
-    if (refused) thread.Connection()->CloseConnection();
+    const bool get = request.MethodIs("GET"), post = request.MethodIs("POST");
+    const std::string target = TOstrel::MapUrlToFile(FWebRoot, request.Url(), kDefaultDocs, "|");
+    const bool isPhp = text::UpperAscii(MimeExtensionOf(target)) == ".PHP";
+    const bool refused = (!get && !post) || target.empty() || (isPhp && !native_fs::FileExists(FPhpExe)) ||
+                         (!isPhp && post) || native_fs::SamePath(target, FSharedDirList);
+    if (refused) connection.CloseConnection();
     else if (target.back() == '/') SendRedirect(thread, target);
     else if (isPhp) RunPhp(thread, request, target);
     else SendFile(thread, target);

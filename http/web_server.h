@@ -15,6 +15,7 @@
 #include <string>
 
 #include "http/interpreter_check.h"
+#include "http/request.h"
 
 class TIdMimeTable;
 class TIdPeerThread;
@@ -47,7 +48,7 @@ class TWebServer {
  private:
   void SendFile(TIdPeerThread& thread, const std::string& fileName);
   void SendRedirect(TIdPeerThread& thread, const std::string& location);
-  void RunPhp(TIdPeerThread& thread, const std::string& request, const std::string& scriptFile);
+  void RunPhp(TIdPeerThread& thread, const TRequest& request, const std::string& scriptFile);
 
   std::mutex FBusy;  // serializes building the interpreter's environment and starting it
   std::unique_ptr<TIdMimeTable> FMimeTable;

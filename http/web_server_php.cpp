@@ -3,11 +3,10 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "base/text.h"
+#include "base/native_fs.h"
+#include "base/program_env.h"
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
-#include "base/native_fs.h"
-#include "http/ostrel.h"
 #include "http/web_server.h"
 #include "net/tcp_server.h"
 
@@ -15,18 +14,18 @@ namespace {
 
 // The directory part of path with its trailing separator; "" when it has none.
 std::string DirectoryOf(const std::string& path) {
-  std::size_t cut = path.find_last_of(TOstrel::PathDelim());
+  std::size_t cut = path.find_last_of(PathDelim());
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 std::string WithoutTrailingDelim(std::string dir) {
-  if (!dir.empty() && dir.back() == TOstrel::PathDelim()) dir.pop_back();
+  if (!dir.empty() && dir.back() == PathDelim()) dir.pop_back();
   return dir;
 }
 
 }  // namespace
 
-void TWebServer::RunPhp(TIdPeerThread& thread, const std::string& request, const std::string& scriptFile) {
+void TWebServer::RunPhp(TIdPeerThread& thread, const TRequest& request, const std::string& scriptFile) {
   TIdTCPConnection& connection = *thread.Connection();
   const std::string pageDir = DirectoryOf(scriptFile);
   // A php.ini beside the page would take the place of the server's own.
@@ -34,8 +33,7 @@ void TWebServer::RunPhp(TIdPeerThread& thread, const std::string& request, const
 
   // A body of unknown length cannot be forwarded: the request fails unanswered.
   std::int64_t bodyCount = 0;
-  if (text::UpperAscii(TOstrel::GetRequestField(request, "method")) == "POST" &&
-      !cgi_env::ParseContentLength(TOstrel::GetRequestField(request, "Content-Length"), bodyCount))
+  if (request.MethodIs("POST") && !cgi_env::ParseContentLength(request.Header("Content-Length"), bodyCount))
     throw std::invalid_argument("Content-Length is not a length");
   if (connection.SocketHandler() == nullptr) throw std::runtime_error("connection closed");
   // An interpreter per client that only announces a body would let a few

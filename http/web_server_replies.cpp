@@ -1,8 +1,8 @@
 // web_server_replies.cpp - TWebServer's file and redirect replies.
 #include <string>
 
+#include "base/program_env.h"
 #include "base/text.h"
-#include "http/ostrel.h"
 #include "http/web_server.h"
 #include "net/file_reader.h"
 #include "net/mime_table.h"
@@ -18,7 +18,7 @@ void TWebServer::SendFile(TIdPeerThread& thread, const std::string& fileName) {
   std::string type = FMimeTable->ContentTypeFor(fileName);
   const std::string upper = text::UpperAscii(type);
   if (upper.find("TEXT") != std::string::npos || upper.find("HTML") != std::string::npos)
-    type += "; charset=" + TOstrel::GetCharset();
+    type += "; charset=" + GetCharset();
   connection.WriteText("HTTP/1.1 200 OK\r\nServer: Ovrin\r\nConnection: close\r\nContent-Type: " + type +
                        "\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n",
                        true);

@@ -1,9 +1,14 @@
-// console.h - running a console command hidden and capturing what it writes;
-// TOstrel::RunConsoleCommand is this with the real system directory.
+// console.h - running a console command hidden and capturing what it writes.
 #pragma once
 #include <cstddef>
 #include <string>
 #include <vector>
+
+// Where the system's programs live, without a trailing delimiter.
+std::string GetSystemDir();
+
+// console::Run with the real system directory.
+std::string RunConsoleCommand(const std::string& commandLine, bool throughInterpreter);
 
 namespace console {
 

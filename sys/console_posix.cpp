@@ -16,7 +16,6 @@
 #include "base/deadline.h"
 #include "base/scoped_fd_posix.h"
 #include "base/text.h"
-#include "sys/ostrel_system.h"
 #include "sys/console.h"
 
 extern char** environ;
@@ -191,8 +190,8 @@ bool RunBounded(const std::string& program, const std::vector<std::string>& argu
 
 }  // namespace console
 
-std::string TOstrelSystem::GetSystemDir() { return "/bin"; }
+std::string GetSystemDir() { return "/bin"; }
 
-std::string TOstrelSystem::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
+std::string RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
   return console::Run(commandLine, throughInterpreter, GetSystemDir());
 }

@@ -7,7 +7,6 @@
 
 #include "base/deadline.h"
 #include "base/scoped_handle_win32.h"
-#include "sys/ostrel_system.h"
 #include "sys/console.h"
 
 namespace {
@@ -148,12 +147,12 @@ bool RunBounded(const std::string& program, const std::vector<std::string>& argu
 
 }  // namespace console
 
-std::string TOstrelSystem::GetSystemDir() {
+std::string GetSystemDir() {
   char dir[260] = {};
   GetSystemDirectoryA(dir, sizeof dir);
   return dir;
 }
 
-std::string TOstrelSystem::RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
+std::string RunConsoleCommand(const std::string& commandLine, bool throughInterpreter) {
   return console::Run(commandLine, throughInterpreter, GetSystemDir());
 }

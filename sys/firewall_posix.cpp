@@ -1,4 +1,4 @@
 // firewall_posix.cpp - no firewall entry on Linux: the step is a silent no-op.
-#include "sys/ostrel_system.h"
+#include "sys/firewall.h"
 
-void TOstrelSystem::AddFirewallException(const std::string&, const std::string&) {}
+void AddFirewallException(const std::string&, const std::string&) {}

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sys/ostrel_system.h"
+#include "sys/firewall.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ void PutBoolean(IDispatch& object, const wchar_t* member, bool value) {
 
 // Adds the entry on every call without looking for an existing one; every object
 // made here is released (in reverse order) also when a step fails.
-void TOstrelSystem::AddFirewallException(const std::string& name, const std::string& imagePath) {
+void AddFirewallException(const std::string& name, const std::string& imagePath) {
   constexpr long kScopeAll = 0;       // NET_FW_SCOPE_ALL
   constexpr long kIpVersionAny = 2;   // NET_FW_IP_VERSION_ANY
   DispatchPtr manager = CreateObject(L"HNetCfg.FwMgr");

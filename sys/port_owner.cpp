@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "base/text.h"
-#include "sys/ostrel_system.h"
 
 namespace port_owner {
 namespace {
@@ -115,7 +114,7 @@ std::uint64_t SocketInode(const std::string& linkTarget) {
 
 }  // namespace port_owner
 
-void TOstrelSystem::FreePort(int port) {
+void FreePort(int port) {
   int pid = FindPortOwner(port);
   if (pid != 0) KillProcess(pid);
 }

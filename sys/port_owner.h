@@ -1,10 +1,20 @@
-// port_owner.h - the pure readers behind FindPortOwner: the netstat listing
-// (Windows) and the kernel's TCP socket tables (Linux), kept apart from running
-// anything so both builds can test them.
+// port_owner.h - freeing the server's port: the process that listens on it,
+// found and ended, and the pure readers of the listings behind the lookup (the
+// netstat listing on Windows, the kernel's TCP socket tables on Linux), kept
+// apart from running anything so both builds can test them. Main thread.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The first listening entry for the port decides: its process id, or 0 when
+// that id is 0 or unknown; 0 when nothing listens.
+int FindPortOwner(int port);
+// Ends the process and waits (at most 2 s) until it has let go of what it
+// held, so that a bind right after it finds the port free.
+void KillProcess(int processId);
+// FindPortOwner, then KillProcess when it found one.
+void FreePort(int port);
 
 namespace port_owner {
 

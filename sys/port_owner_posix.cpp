@@ -9,7 +9,6 @@
 #include <memory>
 #include <sstream>
 
-#include "sys/ostrel_system.h"
 #include "sys/port_owner.h"
 
 namespace {
@@ -60,7 +59,7 @@ int SocketHolder(std::uint64_t inode) {
 
 // The first listening entry, IPv4 table first, decides, as the first
 // listening line of netstat does on Windows.
-int TOstrelSystem::FindPortOwner(int port) {
+int FindPortOwner(int port) {
   std::vector<std::uint64_t> inodes = port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp"), port);
   if (inodes.empty()) inodes = port_owner::ListeningInodes(ReadProcFile("/proc/net/tcp6"), port);
   return inodes.empty() ? 0 : SocketHolder(inodes.front());

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "sys/ostrel_system.h"
+#include "sys/port_owner.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ void WaitUntilEnded(int processId) {
 
 }  // namespace
 
-void TOstrelSystem::KillProcess(int processId) {
+void KillProcess(int processId) {
   // kill() takes 0 and negative ids for process groups; -1 would reach every
   // process this user may signal.
   if (processId <= 0 || ::kill(processId, SIGKILL) != 0) return;

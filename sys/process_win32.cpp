@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "base/scoped_handle_win32.h"
-#include "sys/ostrel_system.h"
+#include "sys/port_owner.h"
 
 namespace {
 // Termination completes asynchronously and the caller binds again right
@@ -10,7 +10,7 @@ namespace {
 constexpr DWORD kEndWaitMs = 2000;
 }  // namespace
 
-void TOstrelSystem::KillProcess(int processId) {
+void KillProcess(int processId) {
   constexpr DWORD kAllAccess = 0x1F0FFF;
   TScopedHandle process(OpenProcess(kAllAccess, TRUE, static_cast<DWORD>(processId)));
   if (!process.Valid()) return;

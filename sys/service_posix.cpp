@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/ostrel_system.h"
+#include "sys/service.h"
 
 extern char** environ;
 
@@ -94,15 +94,15 @@ bool WriteUnit(const std::string& path, const std::string& displayName, const st
 
 }  // namespace
 
-bool TOstrelSystem::ServiceExists(const std::string& name) {
+bool ServiceExists(const std::string& name) {
   struct stat info;
   return !UnsafeName(name) && ::stat(UnitPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // Writes the unit and enables it for system start (the link systemctl enable
 // would make); the unit is taken back when it cannot be enabled.
-bool TOstrelSystem::InstallService(const std::string& name, const std::string& displayName,
-                             const std::string& binaryPath) {
+bool InstallService(const std::string& name, const std::string& displayName,
+                    const std::string& binaryPath) {
   if (UnsafeName(name) || displayName.find_first_of("\r\n") != std::string::npos ||
       binaryPath.find_first_of("\r\n") != std::string::npos || binaryPath.empty())
     return false;
@@ -123,7 +123,7 @@ bool TOstrelSystem::InstallService(const std::string& name, const std::string& d
 }
 
 // Removes the unit even when the stop request fails (a unit that is not running).
-bool TOstrelSystem::UninstallService(const std::string& name) {
+bool UninstallService(const std::string& name) {
   if (!ServiceExists(name)) return false;
   Systemctl({"stop", UnitName(name)});
   ::unlink(WantsLink(name).c_str());
@@ -132,7 +132,7 @@ bool TOstrelSystem::UninstallService(const std::string& name) {
   return removed;
 }
 
-bool TOstrelSystem::RunService(const std::string& name) {
+bool RunService(const std::string& name) {
   if (!ServiceExists(name)) return false;
   return Systemctl({"start", UnitName(name)});
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-#include "sys/ostrel_system.h"
+#include "sys/service.h"
 
 namespace {
 
@@ -24,15 +24,15 @@ ScHandle OpenNamedService(const ScHandle& manager, const std::string& name) {
 
 }  // namespace
 
-bool TOstrelSystem::ServiceExists(const std::string& name) {
+bool ServiceExists(const std::string& name) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   return OpenNamedService(manager, name) != nullptr;
 }
 
 // The binary path goes to the manager exactly as given, without quotes.
-bool TOstrelSystem::InstallService(const std::string& name, const std::string& displayName,
-                             const std::string& binaryPath) {
+bool InstallService(const std::string& name, const std::string& displayName,
+                    const std::string& binaryPath) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   ScHandle service(CreateServiceA(manager.get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
@@ -43,7 +43,7 @@ bool TOstrelSystem::InstallService(const std::string& name, const std::string& d
 }
 
 // Deletes even when the stop request fails (a service that is not running).
-bool TOstrelSystem::UninstallService(const std::string& name) {
+bool UninstallService(const std::string& name) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   ScHandle service = OpenNamedService(manager, name);
@@ -53,7 +53,7 @@ bool TOstrelSystem::UninstallService(const std::string& name) {
   return DeleteService(service.get()) != FALSE;
 }
 
-bool TOstrelSystem::RunService(const std::string& name) {
+bool RunService(const std::string& name) {
   ScHandle manager = OpenManager();
   if (!manager) return false;
   ScHandle service = OpenNamedService(manager, name);

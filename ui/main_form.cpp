@@ -7,9 +7,10 @@
 #include <exception>
 
 #include "base/constants.h"
+#include "base/program_env.h"
 #include "config/kelv.h"
-#include "http/ostrel.h"
 #include "http/web_server.h"
+#include "sys/firewall.h"
 #include "ui/application_window.h"
 #include "ui/error_box.h"
 #include "ui/icon_resources.h"
@@ -161,7 +162,7 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::FormCreateSteps() {
   try {
-    TOstrel::AddFirewallException(Title(), TOstrel::GetExePath());
+    AddFirewallException(Title(), GetExePath());
   } catch (...) {
   }
   TKelv::WritePhpIni();

@@ -4,8 +4,8 @@
 #include <shellapi.h>
 
 #include "base/constants.h"
-#include "http/ostrel.h"
 #include "http/web_server.h"
+#include "net/local_ip.h"
 #include "ui/application_window.h"
 #include "ui/folder_browser.h"
 #include "ui/main_form.h"
@@ -16,7 +16,7 @@ constexpr UINT kBrowseFlags = 81;  // file-system folders only, an edit box, the
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 }  // namespace
 
-std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort); }
+std::string TfrmMain::ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_string(kServerPort); }
 
 void TfrmMain::LoadDirList() {
   FDirs.Load();

@@ -6,10 +6,11 @@
 
 #include <stdexcept>
 
-#include "http/ostrel.h"
+#include "base/program_env.h"
+#include "sys/firewall.h"
 
 TEST(Firewall, WithoutComTheStepFailsAsAnError) {
-  EXPECT_THROW(TOstrel::AddFirewallException("Ostrel File Sharing Server", TOstrel::GetExePath()),
+  EXPECT_THROW(AddFirewallException("Ostrel File Sharing Server", GetExePath()),
                std::runtime_error);
 }
 
@@ -20,7 +21,7 @@ TEST(Firewall, AddingTwiceReachesTheFirewallEachTime) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   for (int i = 0; i < 2; ++i) {
     try {
-      TOstrel::AddFirewallException("Ostrel File Sharing Server", TOstrel::GetExePath());
+      AddFirewallException("Ostrel File Sharing Server", GetExePath());
     } catch (const std::runtime_error& e) {
       EXPECT_STREQ("IDispatch::Invoke failed (0x80070005)", e.what()) << "attempt " << i + 1;
     }

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "app/run_mode.h"
-#include "http/ostrel.h"
 #include "support/temp_dir.h"
+#include "sys/service.h"
 
 namespace fs = std::filesystem;
 
@@ -51,9 +51,9 @@ class ServiceUnit : public ::testing::Test {
 }  // namespace
 
 TEST_F(ServiceUnit, InstallWritesAnEnabledUnitThatRunsTheProgramWithAuto) {
-  EXPECT_FALSE(TOstrel::ServiceExists("OSTREL_KELV_2008"));
-  ASSERT_TRUE(TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
-  EXPECT_TRUE(TOstrel::ServiceExists("OSTREL_KELV_2008"));
+  EXPECT_FALSE(ServiceExists("OSTREL_KELV_2008"));
+  ASSERT_TRUE(InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
+  EXPECT_TRUE(ServiceExists("OSTREL_KELV_2008"));
   std::string unit = Read("units/ostrel_kelv_2008.service");
   EXPECT_NE(std::string::npos, unit.find("Description=OSTREL_KELV_2008\n"));
   EXPECT_NE(std::string::npos, unit.find("ExecStart=\"/opt/ostrel/ostrel\" -auto\n"));
@@ -63,48 +63,48 @@ TEST_F(ServiceUnit, InstallWritesAnEnabledUnitThatRunsTheProgramWithAuto) {
 }
 
 TEST_F(ServiceUnit, PathsWithBlanksAndSpecifiersSurviveTheUnitSyntax) {
-  ASSERT_TRUE(TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/My Apps/100%/\"o\"$x"));
+  ASSERT_TRUE(InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/My Apps/100%/\"o\"$x"));
   EXPECT_NE(std::string::npos,
             Read("units/ostrel_kelv_2008.service").find("ExecStart=\"/opt/My Apps/100%%/\\\"o\\\"$$x\" -auto\n"));
 }
 
 TEST_F(ServiceUnit, NamesAndPathsThatWouldBreakOutAreRefused) {
-  EXPECT_FALSE(TOstrel::InstallService("OSTREL", "OSTREL", "/bin/x\nExecStartPre=/bin/evil"));
-  EXPECT_FALSE(TOstrel::InstallService("../evil", "x", "/bin/x"));
-  EXPECT_FALSE(TOstrel::InstallService("OSTREL", "a\n[Service]", "/bin/x"));
-  EXPECT_FALSE(TOstrel::ServiceExists("../units/ostrel"));
+  EXPECT_FALSE(InstallService("OSTREL", "OSTREL", "/bin/x\nExecStartPre=/bin/evil"));
+  EXPECT_FALSE(InstallService("../evil", "x", "/bin/x"));
+  EXPECT_FALSE(InstallService("OSTREL", "a\n[Service]", "/bin/x"));
+  EXPECT_FALSE(ServiceExists("../units/ostrel"));
   EXPECT_TRUE(fs::is_empty(FDir.At("units")));
 }
 
 TEST_F(ServiceUnit, RunStartsTheUnitAndReportsSystemctlsOutcome) {
-  EXPECT_FALSE(TOstrel::RunService("OSTREL_KELV_2008"));  // not installed: systemctl not asked
+  EXPECT_FALSE(RunService("OSTREL_KELV_2008"));  // not installed: systemctl not asked
   EXPECT_EQ("", Calls());
-  TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel");
-  EXPECT_TRUE(TOstrel::RunService("OSTREL_KELV_2008"));
+  InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel");
+  EXPECT_TRUE(RunService("OSTREL_KELV_2008"));
   EXPECT_NE(std::string::npos, Calls().find("start ostrel_kelv_2008.service\n"));
   SetSystemctlExit(1);
-  EXPECT_FALSE(TOstrel::RunService("OSTREL_KELV_2008"));
+  EXPECT_FALSE(RunService("OSTREL_KELV_2008"));
 }
 
 TEST_F(ServiceUnit, UninstallRemovesTheUnitEvenWhenTheStopFails) {
-  TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel");
+  InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel");
   SetSystemctlExit(5);
-  EXPECT_TRUE(TOstrel::UninstallService("OSTREL_KELV_2008"));
+  EXPECT_TRUE(UninstallService("OSTREL_KELV_2008"));
   EXPECT_NE(std::string::npos, Calls().find("stop ostrel_kelv_2008.service\n"));
   EXPECT_FALSE(fs::exists(Unit()));
   EXPECT_FALSE(fs::exists(fs::symlink_status(WantsLink())));
-  EXPECT_FALSE(TOstrel::ServiceExists("OSTREL_KELV_2008"));
-  EXPECT_FALSE(TOstrel::UninstallService("OSTREL_KELV_2008"));
+  EXPECT_FALSE(ServiceExists("OSTREL_KELV_2008"));
+  EXPECT_FALSE(UninstallService("OSTREL_KELV_2008"));
 }
 
 TEST_F(ServiceUnit, FailuresAreFalseResults) {
   setenv("OSTREL_SYSTEMD_DIR", FDir.At("missing").c_str(), 1);
-  EXPECT_FALSE(TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
-  EXPECT_FALSE(TOstrel::ServiceExists("OSTREL_KELV_2008"));
+  EXPECT_FALSE(InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
+  EXPECT_FALSE(ServiceExists("OSTREL_KELV_2008"));
   setenv("OSTREL_SYSTEMD_DIR", FDir.At("units").c_str(), 1);
   setenv("OSTREL_SYSTEMCTL", FDir.At("no-such-systemctl").c_str(), 1);
-  EXPECT_TRUE(TOstrel::InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
-  EXPECT_FALSE(TOstrel::RunService("OSTREL_KELV_2008"));
+  EXPECT_TRUE(InstallService("OSTREL_KELV_2008", "OSTREL_KELV_2008", "/opt/ostrel/ostrel"));
+  EXPECT_FALSE(RunService("OSTREL_KELV_2008"));
 }
 
 TEST_F(ServiceUnit, CommandsInstallOnceRunAfterInstallingAndUninstallOnlyWhatExists) {

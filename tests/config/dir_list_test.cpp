@@ -6,9 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "http/ostrel.h"
-#include "support/temp_dir.h"
+#include "base/program_env.h"
 #include "config/dir_list.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -17,9 +17,9 @@ class DirListFile : public ::testing::Test {
  protected:
   DirListFile() {
     FDir.MakeDir("www");
-    TOstrel::OverrideAppDir(FDir.Path());
+    OverrideAppDir(FDir.Path());
   }
-  ~DirListFile() override { TOstrel::OverrideAppDir(""); }
+  ~DirListFile() override { OverrideAppDir(""); }
 
   std::string ListPath() const { return FDir.At("www/dirs.ini"); }
   std::string FileText() const {

@@ -4,11 +4,11 @@
 
 #include <cstdlib>
 
+#include "base/program_env.h"
 #include "config/config_error.h"
-#include "config/kelv.h"
 #include "config/dir_list_file.h"
+#include "config/kelv.h"
 #include "config/upload_dir.h"
-#include "http/ostrel.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -117,8 +117,8 @@ TEST(KelvSharedDirs, HandWrittenLineEndsLoadAsCrLf) {
 TEST(KelvSharedDirs, WithoutTheSiteDirectoryTheSaveRaisesAndCreatesNothing) {
   TTempAppDir app("kelv");
   ExpectMessage([] { TKelv::SaveSharedDirs("C:\\x"); },
-                "Cannot create file \"" + TOstrel::GetAppDir() + TOstrel::PathDelim() + "www" +
-                    TOstrel::PathDelim() + "dirs.ini\". ");
+                "Cannot create file \"" + GetAppDir() + PathDelim() + "www" +
+                    PathDelim() + "dirs.ini\". ");
   EXPECT_FALSE(Exists(app.At("www")));
 }
 

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/program_env.h"
 #include "config/kelv.h"
-#include "http/ostrel.h"
 #include "support/temp_dir.h"
 
 #ifndef _WIN32
@@ -67,12 +67,12 @@ void LinkExtensions(const std::string& appDir) {
 void CheckPage(const std::string& appName) {
   TTempDir parent("phpcgi");
   const std::string appDir = parent.MakeDir(appName);
-  TOstrel::OverrideAppDir(appDir);
+  OverrideAppDir(appDir);
   for (const char* dir : {"php/temp", "www"}) parent.MakeDir(appName + "/" + dir);
   LinkExtensions(appDir);
   Spill(parent.At(appName + "/www/page.php"), kPage);
   TKelv::WritePhpIni();
-  TOstrel::OverrideAppDir("");
+  OverrideAppDir("");
   Spill(parent.At(appName + "/php/conf.d/mine.ini"), "memory_limit = 64M\n");
 
   const std::string out = RunPage(appDir);
@@ -87,7 +87,7 @@ void CheckPage(const std::string& appName) {
   EXPECT_NE(out.find("upload_tmp_dir='" + php + "/temp'\n"), std::string::npos);
   EXPECT_NE(out.find("session.save_path='" + php + "/temp'\n"), std::string::npos);
   EXPECT_NE(out.find("extension_dir='" + php + "/extensions'\n"), std::string::npos);
-  EXPECT_NE(out.find("default_charset='" + TOstrel::GetCharset() + "'\n"), std::string::npos);
+  EXPECT_NE(out.find("default_charset='" + GetCharset() + "'\n"), std::string::npos);
   EXPECT_NE(out.find("memory_limit='64M'\n"), std::string::npos) << "the user's own setting";
   EXPECT_NE(out.find("file_uploads='1'\n"), std::string::npos);
   EXPECT_NE(out.find("max_execution_time='0'\n"), std::string::npos);

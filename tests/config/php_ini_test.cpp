@@ -5,13 +5,13 @@
 #include <regex>
 #include <sstream>
 
+#include "base/program_env.h"
+#include "config/dir_list_file.h"
 #include "config/ini_file.h"
 #include "config/ini_text.h"
 #include "config/kelv.h"
 #include "config/php_ini_quote.h"
 #include "config/php_ini_template.h"
-#include "config/dir_list_file.h"
-#include "http/ostrel.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -44,8 +44,8 @@ int EntriesOf(const std::vector<std::string>& lines, const std::string& key) {
 }
 
 std::string InPhp(const std::string& relative) {
-  std::string path = TOstrel::GetAppDir() + TOstrel::PathDelim() + "php" + TOstrel::PathDelim();
-  for (char c : relative) path += c == '/' ? TOstrel::PathDelim() : c;
+  std::string path = GetAppDir() + PathDelim() + "php" + PathDelim();
+  for (char c : relative) path += c == '/' ? PathDelim() : c;
   return path;
 }
 
@@ -123,7 +123,7 @@ TEST(WritePhpIni, SetsEachKeyOnceAndKeepsTheRestOfTheTemplate) {
   EXPECT_EQ(lines.front(), "[PHP]");
 
   TIniFile ini(app.At("php/php.ini"));
-  EXPECT_EQ(ini.ReadValue("PHP", "default_charset", ""), TOstrel::GetCharset());
+  EXPECT_EQ(ini.ReadValue("PHP", "default_charset", ""), GetCharset());
   EXPECT_EQ(ini.ReadValue("PHP", "upload_tmp_dir", ""), InPhp("temp"));
   EXPECT_EQ(ini.ReadValue("Session", "session.save_path", ""), InPhp("temp"));
   EXPECT_EQ(ini.ReadValue("PHP", "extension_dir", ""), InPhp("extensions"));
@@ -174,10 +174,10 @@ TEST(WritePhpIni, PathsThatTheInterpreterWouldMisreadAreQuoted) {
 
   TTempDir parent("phpini");
   const std::string appDir = parent.MakeDir("Share (x86)");
-  TOstrel::OverrideAppDir(appDir);
+  OverrideAppDir(appDir);
   parent.MakeDir("Share (x86)/php");
   TKelv::WritePhpIni();
-  TIniFile ini(appDir + TOstrel::PathDelim() + "php" + TOstrel::PathDelim() + "php.ini");
+  TIniFile ini(appDir + PathDelim() + "php" + PathDelim() + "php.ini");
   EXPECT_EQ(ini.ReadValue("PHP", "upload_tmp_dir", ""), InPhp("temp"));
-  TOstrel::OverrideAppDir("");
+  OverrideAppDir("");
 }

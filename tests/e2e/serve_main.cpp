@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "http/ostrel.h"
+#include "base/program_env.h"
 #include "http/web_server.h"
 
 int main(int argc, char** argv) {
   int port = argc > 1 ? std::atoi(argv[1]) : 60001;
-  const std::filesystem::path stopFile = std::filesystem::path(TOstrel::GetAppDir()) / "stop";
+  const std::filesystem::path stopFile = std::filesystem::path(GetAppDir()) / "stop";
   TWebServer server;
   server.Start(port);
   std::printf("Status: %s\n", server.Active() ? "started" : "stopped");

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       pair.ClientEndSend();
     });
     try {
-      head = TOstrel::ReadRequest(pair.Server);
+      head = TOstrel::ReadRequest(pair.Server).Head();
       read = true;
     } catch (const EIdException&) {
       // Closed before the empty line, or a head over the limit: both refused.

@@ -1,30 +1,43 @@
 // cgi_env_tests.cpp - the interpreter's variable table built from request heads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
-#include "gateway/cgi_table.h"
+#include "base/program_env.h"
 #include "http/cgi_env.h"
-#include "http/ostrel.h"
 
 namespace {
 
 const cgi_env::TCgiValues kValues{"ROOT", "ROOT/page.php", "10.0.0.7", "192.168.1.20", "127.0.0.5"};
 
+using TEntries = std::vector<std::pair<std::string, std::string>>;
+
 struct TBuilt {
+  TEntries Entries;
   std::vector<std::string> Names;
   std::map<std::string, std::string> Values;
 };
 
 TBuilt BuildFor(const std::string& request) {
   TBuilt built;
-  for (const std::string& entry : cgi_env::Build(request, kValues)) {
+  for (const std::string& entry : cgi_env::Build(TRequest(request), kValues)) {
     std::size_t eq = entry.find('=');
+    built.Entries.emplace_back(entry.substr(0, eq), entry.substr(eq + 1));
     built.Names.push_back(entry.substr(0, eq));
     built.Values[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
   return built;
 }
+
+// The names of a GET's table: the POST rows go after HTTP_COOKIE.
+std::vector<std::string> WithPostRows(std::vector<std::string> names) {
+  auto cookie = std::find(names.begin(), names.end(), "HTTP_COOKIE");
+  names.insert(cookie + 1, {"HTTP_CONTENT_LENGTH", "HTTP_CONTENT_TYPE", "HTTP_CACHE_CONTROL"});
+  return names;
+}
+
+std::vector<std::string> GetTableNames() { return BuildFor("GET / HTTP/1.1\r\n\r\n").Names; }
 
 const char* const kGet =
     "GET /dir/p%20q.php?a=1&b=%41 HTTP/1.1\r\n"
@@ -38,38 +51,22 @@ const char* const kPost =
 }  // namespace
 
 TEST(CgiEnvTest, GetHasTheTableRowsInOrderWithTheCookie) {
-  TBuilt env = BuildFor(kGet);
-  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(false));
-  std::map<std::string, std::string> expected = {
-      {"APPL_MD_PATH", "/LM/W3SVC/1/ROOT"},
-      {"APPL_PHYSICAL_PATH", std::string("ROOT") + TOstrel::PathDelim()},
-      {"CERT_SUBJECT", ""},
-      {"CONTENT_LENGTH", "0"},
-      {"CONTENT_TYPE", ""},
-      {"GATEWAY_INTERFACE", "CGI/1.1"},
-      {"HTTPS", "off"},
-      {"INSTANCE_ID", "1"},
-      {"INSTANCE_META_PATH", "/LM/W3SVC/1"},
-      {"LOCAL_ADDR", "192.168.1.20"},
-      {"PATH_INFO", "/dir/p q.php"},
-      {"PATH_TRANSLATED", "ROOT/page.php"},
-      {"QUERY_STRING", "a=1&b=%41"},
-      {"REMOTE_ADDR", "10.0.0.7"},
-      {"REMOTE_HOST", "10.0.0.7"},
-      {"REQUEST_METHOD", "GET"},
-      {"SCRIPT_NAME", "/dir/p q.php"},
-      {"SERVER_NAME", "example.test"},
-      {"SERVER_PORT", "8080"},
-      {"SERVER_PORT_SECURE", "0"},
-      {"SERVER_PROTOCOL", "HTTP/1.1"},
-      {"SERVER_SOFTWARE", "Ovrin"},
-      {"URL", "/dir/p q.php"},
-      {"HTTP_ACCEPT", "text/html"},
-      {"HTTP_ACCEPT_LANGUAGE", ""},
-      {"HTTP_CONNECTION", "close"},
-      {"HTTP_HOST", "example.test:8080"},
-      {"HTTP_USER_AGENT", "tester"},
-      {"HTTP_ACCEPT_ENCODING", "gzip"},
+  const std::string root = std::string("ROOT") + PathDelim();
+  const TEntries expected = {
+      {"APPL_MD_PATH", "/LM/W3SVC/1/ROOT"}, {"APPL_PHYSICAL_PATH", root},
+      {"AUTH_PASSWORD", ""}, {"AUTH_TYPE", ""}, {"AUTH_USER", ""}, {"CERT_COOKIE", ""}, {"CERT_FLAGS", ""},
+      {"CERT_ISSUER", ""}, {"CERT_KEYSIZE", ""}, {"CERT_SECRETKEYSIZE", ""}, {"CERT_SERIALNUMBER", ""},
+      {"CERT_SERVER_ISSUER", ""}, {"CERT_SERVER_SUBJECT", ""}, {"CERT_SUBJECT", ""},
+      {"CONTENT_LENGTH", "0"}, {"CONTENT_TYPE", ""}, {"GATEWAY_INTERFACE", "CGI/1.1"}, {"HTTPS", "off"},
+      {"HTTPS_KEYSIZE", ""}, {"HTTPS_SECRETKEYSIZE", ""}, {"HTTPS_SERVER_ISSUER", ""}, {"HTTPS_SERVER_SUBJECT", ""},
+      {"INSTANCE_ID", "1"}, {"INSTANCE_META_PATH", "/LM/W3SVC/1"}, {"LOCAL_ADDR", "192.168.1.20"},
+      {"LOGON_USER", ""}, {"PATH_INFO", "/dir/p q.php"}, {"PATH_TRANSLATED", "ROOT/page.php"},
+      {"QUERY_STRING", "a=1&b=%41"}, {"REMOTE_ADDR", "10.0.0.7"}, {"REMOTE_HOST", "10.0.0.7"},
+      {"REMOTE_USER", ""}, {"REQUEST_METHOD", "GET"}, {"SCRIPT_NAME", "/dir/p q.php"},
+      {"SERVER_NAME", "example.test"}, {"SERVER_PORT", "8080"}, {"SERVER_PORT_SECURE", "0"},
+      {"SERVER_PROTOCOL", "HTTP/1.1"}, {"SERVER_SOFTWARE", "Ovrin"}, {"URL", "/dir/p q.php"},
+      {"HTTP_ACCEPT", "text/html"}, {"HTTP_ACCEPT_LANGUAGE", ""}, {"HTTP_CONNECTION", "close"},
+      {"HTTP_HOST", "example.test:8080"}, {"HTTP_USER_AGENT", "tester"}, {"HTTP_ACCEPT_ENCODING", "gzip"},
       {"HTTP_COOKIE", "id=7"},
       {"ALL_HTTP",
        "HTTP_ACCEPT:text/html\r\nHTTP_ACCEPT_LANGUAGE:\r\nHTTP_CONNECTION:close\r\n"
@@ -78,20 +75,17 @@ TEST(CgiEnvTest, GetHasTheTableRowsInOrderWithTheCookie) {
       {"ALL_RAW",
        "Accept: text/html\r\nAccept-Language: \r\nConnection: close\r\nHost: example.test:8080\r\n"
        "User-Agent: tester\r\nCookie: id=7\r\nAccept-Encoding: gzip\r\n"},
-      {"DOCUMENT_ROOT", "ROOT"},
-      {"REQUEST_URI", "/dir/p%20q.php?a=1&b=%41"},
-      {"SCRIPT_FILENAME", "ROOT/page.php"},
-      {"SERVER_ADDR", "127.0.0.5"},
-      {"REDIRECT_STATUS", "200"},
+      {"DOCUMENT_ROOT", "ROOT"}, {"REQUEST_URI", "/dir/p%20q.php?a=1&b=%41"}, {"SCRIPT_FILENAME", "ROOT/page.php"},
+      {"SERVER_ADDR", "127.0.0.5"}, {"REDIRECT_STATUS", "200"},
   };
-  for (const auto& [name, value] : expected) EXPECT_EQ(env.Values[name], value) << name;
+  EXPECT_EQ(BuildFor(kGet).Entries, expected);
 }
 
 // The cookie reaches a POST's page as a GET's, so a form keeps its session;
 // ALL_HTTP and ALL_RAW keep the POST table's lines.
 TEST(CgiEnvTest, PostSetsTheBodyRowsAndTheCookieButNoCookieLine) {
   TBuilt env = BuildFor(kPost);
-  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(true));
+  EXPECT_EQ(env.Names, WithPostRows(GetTableNames()));
   EXPECT_EQ(env.Values["HTTP_COOKIE"], "id=7");
   EXPECT_EQ(env.Values["CONTENT_LENGTH"], "10000");
   EXPECT_EQ(env.Values["CONTENT_TYPE"], "text/plain");
@@ -112,9 +106,9 @@ TEST(CgiEnvTest, PostSetsTheBodyRowsAndTheCookieButNoCookieLine) {
 TEST(CgiEnvTest, MethodKeepsItsCaseAndStillSelectsItsRows) {
   TBuilt env = BuildFor("post /f.php HTTP/1.1\r\nContent-Length: 3\r\n\r\n");
   EXPECT_EQ(env.Values["REQUEST_METHOD"], "post");
-  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(true));
+  EXPECT_EQ(env.Names, WithPostRows(GetTableNames()));
   env = BuildFor("get /f.php HTTP/1.1\r\n\r\n");
-  EXPECT_EQ(env.Names, CgiNamesBeforeOtherHeaders(false));
+  EXPECT_EQ(env.Names, GetTableNames());
 }
 
 // Every header the table leaves out follows as web servers give it, except
@@ -127,7 +121,7 @@ TEST(CgiEnvTest, OtherHeadersFollowAsHttpVariables) {
       "Bad Name: x\r\nContent-Type: text/plain\r\nContent-Length: 3\r\nCache-Control: max-age=0\r\n"
       "X-Dup: a\r\nx-dup:  b \r\nX-Nul: before" + std::string(1, '\0') + "after\r\nCookie: c=1\r\n\r\n";
   TBuilt env = BuildFor(head);
-  std::vector<std::string> names = CgiNamesBeforeOtherHeaders(false);
+  std::vector<std::string> names = GetTableNames();
   names.insert(names.end(), {"HTTP_REFERER", "HTTP_RANGE", "HTTP_IF_RANGE", "HTTP_X_REQUESTED_WITH",
                              "HTTP_CACHE_CONTROL", "HTTP_X_DUP", "HTTP_X_NUL"});
   EXPECT_EQ(env.Names, names);
@@ -143,7 +137,7 @@ TEST(CgiEnvTest, OtherHeadersFollowAsHttpVariables) {
 
   // A POST's table fixes Cache-Control and carries the body's length and type.
   env = BuildFor("POST /p.php HTTP/1.1\r\nContent-Length: 3\r\nCache-Control: max-age=0\r\nOrigin: http://h\r\n\r\n");
-  names = CgiNamesBeforeOtherHeaders(true);
+  names = WithPostRows(GetTableNames());
   names.push_back("HTTP_ORIGIN");
   EXPECT_EQ(env.Names, names);
   EXPECT_EQ(env.Values["HTTP_CACHE_CONTROL"], "no-cache");
@@ -180,9 +174,10 @@ TEST(CgiEnvTest, ContentLengthMustBeAPlainDecimalNumber) {
     EXPECT_FALSE(cgi_env::ParseContentLength(bad, n)) << bad;
 }
 
-TEST(CgiEnvTest, EveryTableNameIsKnownWhateverItsCase) {
-  for (const std::string& name : CgiTableNames(true)) EXPECT_TRUE(cgi_env::IsCgiName(name)) << name;
-  for (const std::string& name : CgiNamesBeforeOtherHeaders(false)) EXPECT_TRUE(cgi_env::IsCgiName(name)) << name;
+TEST(CgiEnvTest, EveryNameTheGatewaySetsIsKnownWhateverItsCase) {
+  // An inherited variable of any name the gateway may set must not reach a page.
+  for (const char* head : {kGet, kPost})
+    for (const std::string& name : BuildFor(head).Names) EXPECT_TRUE(cgi_env::IsCgiName(name)) << name;
   EXPECT_TRUE(cgi_env::IsCgiName("http_cookie"));
   EXPECT_TRUE(cgi_env::IsCgiName("HTTP_PROXY")) << "an inherited one would look like a request header";
   EXPECT_FALSE(cgi_env::IsCgiName("PATH"));

@@ -48,6 +48,7 @@ inline const char* const kGatewayPhpIni =
 
 // What env.php printed: its variables in order, and the input it read.
 struct TEnvDump {
+  std::vector<std::string> Entries;  // "NAME=value", in order
   std::vector<std::string> Names;
   std::map<std::string, std::string> Values;
   std::string Input;
@@ -65,6 +66,7 @@ inline TEnvDump ParseEnvDump(const std::string& reply) {
     std::size_t nul = reply.find('\0', at);
     if (nul == std::string::npos || nul > end) return dump;
     std::string entry = reply.substr(at, nul - at);
+    dump.Entries.push_back(entry);
     std::size_t eq = entry.find('=', 1);  // Windows keeps "=C:=..." entries
     dump.Names.push_back(entry.substr(0, eq));
     dump.Values[entry.substr(0, eq)] = eq == std::string::npos ? "" : entry.substr(eq + 1);

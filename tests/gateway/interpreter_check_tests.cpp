@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/program_env.h"
 #include "gateway/gateway_site.h"
 #include "gateway/test_host.h"
 #include "gateway/test_server.h"
 #include "http/interpreter_check.h"
-#include "http/ostrel.h"
 #include "http/web_server.h"
 #include "support/loopback_client.h"
 #include "support/server_harness.h"
@@ -106,11 +106,11 @@ class InterpreterChoiceTest : public ::testing::Test {
     App.Write("www/page.php", R"(<?php /* mode=status404 */ http_response_code(404); echo "missing";)");
     App.Write("www/a.txt", "static");
     App.Write("php/php.ini", kGatewayPhpIni);
-    TOstrel::OverrideAppDir(App.Path());
+    OverrideAppDir(App.Path());
   }
   void TearDown() override {
     Server.reset();
-    TOstrel::OverrideAppDir("");
+    OverrideAppDir("");
   }
 
   std::string Php(const std::string& name) { return App.At("php/" + name); }

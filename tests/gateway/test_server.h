@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "http/ostrel.h"
+#include "base/program_env.h"
 #include "http/web_server.h"
 #include "support/loopback_client.h"
 #include "support/server_harness.h"
@@ -16,7 +16,7 @@ inline const char* const kExeSuffix = "";
 #endif
 
 inline std::filesystem::path EchoProgramPath() {
-  return std::filesystem::path(TOstrel::GetExePath()).parent_path() / (std::string("cgi_echo") + kExeSuffix);
+  return std::filesystem::path(GetExePath()).parent_path() / (std::string("cgi_echo") + kExeSuffix);
 }
 
 // Another run may still hold the port for a moment; never free it by force.

@@ -26,7 +26,7 @@ class TReadServer : public TTestServer {
   explicit TReadServer(TRead& r)
       : TTestServer([&r](TIdPeerThread& t) {
           std::string head;
-          const TCaught error = CaughtFrom([&] { head = TOstrel::ReadRequest(t); });
+          const TCaught error = CaughtFrom([&] { head = TOstrel::ReadRequest(t).Head(); });
           std::size_t queued = t.Connection()->InputQueue().Size();
           r.Update([&] {
             r.Head = head;

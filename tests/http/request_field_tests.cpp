@@ -4,6 +4,7 @@
 #include <string>
 
 #include "http/ostrel.h"
+#include "http/request.h"
 #include "support/cpu_time.h"
 
 namespace {
@@ -111,6 +112,26 @@ TEST(RequestField, HeaderIsFoundByItsExactNameOnly) {
 TEST(RequestField, HeaderNameInTheRequestLineIsNotTaken) {
   EXPECT_EQ("real", TOstrel::GetRequestField("GET /Host:fake HTTP/1.1\r\nHost: real\r\n\r\n", "host"));
   EXPECT_EQ("", TOstrel::GetRequestField("GET /Host:fake HTTP/1.1\r\n\r\n", "Host"));
+}
+
+// The value the dispatch and the gateway read: the request line's parts, and
+// the header lines in their order with their names as sent.
+TEST(RequestField, TheRequestValueKeepsTheLinesPartsAndTheHeadersInOrder) {
+  const TRequest request("post /a%20b?x=1 HTTP/1.0\r\nHost: h\r\n Spaced : v \r\nNo colon\r\nHost: second\r\n\r\n");
+  EXPECT_EQ(request.Method(), "post");
+  EXPECT_TRUE(request.MethodIs("POST"));
+  EXPECT_FALSE(request.MethodIs("GET"));
+  EXPECT_EQ(request.Target(), "/a%20b?x=1");
+  EXPECT_EQ(request.Path(), "/a%20b");
+  EXPECT_EQ(request.Url(), "/a b");
+  EXPECT_EQ(request.Query(), "x=1");
+  EXPECT_EQ(request.Version(), "HTTP/1.0");
+  ASSERT_EQ(request.Headers().size(), 3u);
+  EXPECT_EQ(request.Headers()[1].Name, " Spaced ");
+  EXPECT_EQ(request.Headers()[1].Value, "v");
+  EXPECT_EQ(request.Headers()[2].Value, "second");
+  EXPECT_EQ(request.Header("HOST"), "h");
+  EXPECT_EQ(TRequest("GET /no-version\r\n\r\n").Version(), "");
 }
 
 TEST(RequestField, HeaderValueOfAnInterpreterHeaderBlock) {

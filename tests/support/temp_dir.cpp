@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "http/ostrel.h"
+#include "base/program_env.h"
 
 namespace fs = std::filesystem;
 
@@ -14,7 +14,7 @@ namespace {
 
 std::string Native(std::string path) {
   for (char& c : path)
-    if (c == '/' || c == '\\') c = TOstrel::PathDelim();
+    if (c == '/' || c == '\\') c = PathDelim();
   return path;
 }
 
@@ -37,7 +37,7 @@ TTempDir::~TTempDir() {
   fs::remove_all(FPath, ignored);
 }
 
-std::string TTempDir::At(const std::string& relative) const { return FPath + TOstrel::PathDelim() + Native(relative); }
+std::string TTempDir::At(const std::string& relative) const { return FPath + PathDelim() + Native(relative); }
 
 std::string TTempDir::MakeDir(const std::string& relative) const {
   std::string path = At(relative);
@@ -52,9 +52,9 @@ std::string TTempDir::Write(const std::string& relative, const std::string& cont
   return path;
 }
 
-TTempAppDir::TTempAppDir(const std::string& tag) : TTempDir(tag) { TOstrel::OverrideAppDir(Path()); }
+TTempAppDir::TTempAppDir(const std::string& tag) : TTempDir(tag) { OverrideAppDir(Path()); }
 
-TTempAppDir::~TTempAppDir() { TOstrel::OverrideAppDir(""); }
+TTempAppDir::~TTempAppDir() { OverrideAppDir(""); }
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -24,7 +24,7 @@ class TTempDir {
   std::string FPath;
 };
 
-// A temporary directory that TOstrel::GetAppDir reports while it lives.
+// A temporary directory that GetAppDir reports while it lives.
 class TTempAppDir : public TTempDir {
  public:
   explicit TTempAppDir(const std::string& tag);

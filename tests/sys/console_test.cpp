@@ -4,7 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "http/ostrel.h"
+#include "base/program_env.h"
 #include "support/cpu_time.h"
 #include "support/temp_dir.h"
 #include "sys/console.h"
@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 std::string ChildPath() {
-  std::string exe = TOstrel::GetExePath();
-  return exe.substr(0, exe.rfind(TOstrel::PathDelim()) + 1) + "console_child";
+  std::string exe = GetExePath();
+  return exe.substr(0, exe.rfind(PathDelim()) + 1) + "console_child";
 }
 
 // A command line running the test child with the given steps.
@@ -33,29 +33,29 @@ double SecondsSince(Clock::time_point start) {
 }
 
 TEST(RunConsoleCommand, CapturesStandardOutputAndErrorInOrder) {
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child("out:one err:two out:three err:four"), false), "onetwothreefour");
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child("\"out:a  b\" err:c"), false), "a  bc");
+  EXPECT_EQ(RunConsoleCommand(Child("out:one err:two out:three err:four"), false), "onetwothreefour");
+  EXPECT_EQ(RunConsoleCommand(Child("\"out:a  b\" err:c"), false), "a  bc");
   // The exit code does not matter: what was written is returned.
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child("out:partial exit:3"), false), "partial");
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child(""), false), "");
+  EXPECT_EQ(RunConsoleCommand(Child("out:partial exit:3"), false), "partial");
+  EXPECT_EQ(RunConsoleCommand(Child(""), false), "");
 }
 
 TEST(RunConsoleCommand, LongOutputArrivesCompleteAndInOrder) {
   std::string expected;
   for (int n = 0; n < 20000; ++n) expected += std::to_string(n) + "\n";  // more than a pipe holds
-  std::string got = TOstrel::RunConsoleCommand(Child("lines:20000"), false);
+  std::string got = RunConsoleCommand(Child("lines:20000"), false);
   ASSERT_EQ(got.size(), expected.size());
   EXPECT_TRUE(got == expected);
 }
 
 TEST(RunConsoleCommand, NothingStartableGivesEmptyOutput) {
-  EXPECT_EQ(TOstrel::RunConsoleCommand("no_such_program_ostrel_8d1f", false), "");
-  EXPECT_EQ(TOstrel::RunConsoleCommand("", false), "");
+  EXPECT_EQ(RunConsoleCommand("no_such_program_ostrel_8d1f", false), "");
+  EXPECT_EQ(RunConsoleCommand("", false), "");
 }
 
 TEST(RunConsoleCommand, ThroughTheInterpreter) {
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child("out:a err:b"), true), "ab");
-  EXPECT_EQ(TOstrel::RunConsoleCommand("echo hello", true).substr(0, 5), "hello");
+  EXPECT_EQ(RunConsoleCommand(Child("out:a err:b"), true), "ab");
+  EXPECT_EQ(RunConsoleCommand("echo hello", true).substr(0, 5), "hello");
 }
 
 TEST(RunConsoleCommand, MissingInterpreterStartsNothing) {
@@ -65,14 +65,14 @@ TEST(RunConsoleCommand, MissingInterpreterStartsNothing) {
   EXPECT_EQ(console::Run(command, true, emptySystemDir.Path()), "");
   EXPECT_FALSE(fs::exists(marker));
   // The same command with the real interpreter does leave the marker.
-  console::Run(command, true, TOstrel::GetSystemDir());
+  console::Run(command, true, GetSystemDir());
   EXPECT_TRUE(fs::exists(marker));
 }
 
 TEST(RunConsoleCommand, WaitingForTheChildKeepsNoCoreBusy) {
   double cpuBefore = ProcessCpuSeconds();
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child("out:a sleep:1500 out:b"), false), "ab");
+  EXPECT_EQ(RunConsoleCommand(Child("out:a sleep:1500 out:b"), false), "ab");
   EXPECT_GE(SecondsSince(start), 1.4);
   // Waiting uses about 0.01 s; polling without pause used 0.2 s and more even
   // on a loaded machine.
@@ -84,7 +84,7 @@ TEST(RunConsoleCommand, ProgramsLeftRunningByTheCommandAreNotWaitedFor) {
   // The child's own child keeps the output pipe open for 30 s after the child
   // ends: far longer than a run that does not wait for it takes, however
   // loaded the machine.
-  EXPECT_EQ(TOstrel::RunConsoleCommand(Child("out:a spawn:30000 out:b"), false), "ab");
+  EXPECT_EQ(RunConsoleCommand(Child("out:a spawn:30000 out:b"), false), "ab");
   EXPECT_LT(SecondsSince(start), 15.0);
 }
 

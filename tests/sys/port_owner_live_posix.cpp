@@ -13,7 +13,7 @@
 #include <chrono>
 #include <thread>
 
-#include "http/ostrel.h"
+#include "sys/port_owner.h"
 
 namespace {
 
@@ -101,11 +101,11 @@ TEST_P(PortOwnerLive, FindsTheListenerAndFreePortEndsIt) {
   TListenerChild child(GetParam());
   ASSERT_GT(child.Pid(), 0);
   ASSERT_NE(child.Port(), 0) << "the child found no free port";
-  EXPECT_EQ(TOstrel::FindPortOwner(child.Port()), child.Pid());
+  EXPECT_EQ(FindPortOwner(child.Port()), child.Pid());
 
-  TOstrel::FreePort(child.Port());
+  FreePort(child.Port());
   EXPECT_TRUE(child.WaitKilled());
-  EXPECT_EQ(TOstrel::FindPortOwner(child.Port()), 0);
+  EXPECT_EQ(FindPortOwner(child.Port()), 0);
   int s = ::socket(GetParam(), SOCK_STREAM, 0);
   EXPECT_TRUE(BindLoopback(s, GetParam(), child.Port()));
   ::close(s);
@@ -124,7 +124,7 @@ TEST(PortOwner, AFreePortHasNoOwner) {
     if (BindLoopback(s, AF_INET, p)) port = p;
   ::close(s);
   ASSERT_NE(port, 0);
-  EXPECT_EQ(TOstrel::FindPortOwner(port), 0);
+  EXPECT_EQ(FindPortOwner(port), 0);
 }
 
 TEST(KillProcess, IdsThatNameProcessGroupsAreRefused) {
@@ -133,7 +133,7 @@ TEST(KillProcess, IdsThatNameProcessGroupsAreRefused) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     ::setpgid(0, 0);
-    TOstrel::KillProcess(0);
+    KillProcess(0);
     ::_exit(7);
   }
   int status = 0;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "http/ostrel.h"
+#include "base/program_env.h"
+#include "sys/console.h"
+#include "sys/port_owner.h"
 
 namespace {
 
@@ -53,18 +55,18 @@ TEST(PortOwnerLive, FindsThisProcessListeningAndNoOwnerOfAFreePort) {
   TListener listener;
   ASSERT_NE(listener.Port(), 0);
   ASSERT_NE(freePort, 0);
-  std::string listing = TOstrel::RunConsoleCommand("netstat -a -n -o", false);
+  std::string listing = RunConsoleCommand("netstat -a -n -o", false);
   if (listing.find("PID") == std::string::npos || listing.find("LISTENING") == std::string::npos)
     GTEST_SKIP() << "this netstat prints no process ids or no listening sockets (Wine's netstat ignores -o and "
                     "lists no listening sockets); the listing reader is covered by the NetstatListing tests";
-  EXPECT_EQ(TOstrel::FindPortOwner(listener.Port()), static_cast<int>(GetCurrentProcessId()));
+  EXPECT_EQ(FindPortOwner(listener.Port()), static_cast<int>(GetCurrentProcessId()));
   if (freePort != listener.Port()) {
-    EXPECT_EQ(TOstrel::FindPortOwner(freePort), 0);
+    EXPECT_EQ(FindPortOwner(freePort), 0);
   }
 }
 
 TEST(KillProcess, EndsAProcessById) {
-  std::string exe = TOstrel::GetExePath();
+  std::string exe = GetExePath();
   std::string child = exe.substr(0, exe.rfind('\\') + 1) + "console_child.exe";
   std::string commandLine = "\"" + child + "\" sleep:20000";
   STARTUPINFOA si{};
@@ -72,7 +74,7 @@ TEST(KillProcess, EndsAProcessById) {
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                              nullptr, &si, &pi));
-  TOstrel::KillProcess(static_cast<int>(pi.dwProcessId));
+  KillProcess(static_cast<int>(pi.dwProcessId));
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 5000), WAIT_OBJECT_0);
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);

@@ -1,0 +1,133 @@
+// request.cpp - taking a request head apart once: its request line, its
+// decoded URL path and its header lines.
+#include "http/request.h"
+
+#include <algorithm>
+
+#include "base/native_fs.h"
+#include "base/text.h"
+#include "http/ostrel.h"
+
+namespace {
+
+// Blanks and control bytes, as text::Trim removes them.
+std::string_view TrimView(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "+" becomes a blank; "%" takes the next two characters (one at the end) and
+// gives their byte when they are hexadecimal digits of 1 to 255, else nothing.
+std::string PercentDecode(const std::string& raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    char c = raw[i];
+    if (c == '+') {
+      out.push_back(' ');
+    } else if (c == '%') {
+      std::string pair = raw.substr(i + 1, 2);
+      i += pair.size();
+      if (pair.size() == 2 && HexDigit(pair[0]) >= 0 && HexDigit(pair[1]) >= 0) {
+        int value = HexDigit(pair[0]) * 16 + HexDigit(pair[1]);
+        if (value != 0) out.push_back(static_cast<char>(value));
+      }
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string DecodeUrlPath(const std::string& rawPath) {
+  std::string decoded = PercentDecode(rawPath);
+  std::string ansi = native_fs::Utf8ToAnsi(decoded);
+  if (!ansi.empty() && ansi != decoded) decoded = ansi;
+  return TOstrel::ToUrlPath(decoded);
+}
+
+// The blank-separated word at index (0-based); "" when the line has fewer.
+std::string WordOf(std::string_view line, std::size_t index) {
+  std::size_t at = 0;
+  for (;;) {
+    at = line.find_first_not_of(' ', at);
+    if (at == std::string_view::npos) return "";
+    std::size_t end = std::min(line.find(' ', at), line.size());
+    if (index-- == 0) return std::string(line.substr(at, end - at));
+    at = end;
+  }
+}
+
+}  // namespace
+
+bool THeaderLine::Is(std::string_view name) const { return SameTextAscii(TrimView(Name), name); }
+
+std::vector<THeaderLine> HeaderLinesOf(std::string_view text) {
+  std::vector<THeaderLine> lines;
+  for (std::size_t pos = 0; pos <= text.size();) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    // The colon is looked for within the line only: a head of many lines
+    // without one must not cost a scan to its end for each of them.
+    const std::string_view line = text.substr(pos, end - pos);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos)
+      lines.push_back({std::string(line.substr(0, colon)), std::string(TrimView(line.substr(colon + 1)))});
+    pos = end + 2;
+  }
+  return lines;
+}
+
+TRequest::TRequest(std::string head) : FHead(std::move(head)) {
+  const std::string_view all = FHead;
+  const std::size_t lineEnd = all.find("\r\n");
+  FLine = all.substr(0, lineEnd);
+  auto [method, rest] = text::Cut(FHead, " ");
+  FMethod = std::move(method);
+  auto [target, afterTarget] = text::Cut(text::Trim(rest), " ");
+  FTarget = std::move(target);
+  auto [path, query] = text::Cut(FTarget, "?");
+  FPath = std::move(path);
+  FQuery = std::move(query);
+  FUrl = DecodeUrlPath(FPath);
+  FVersion = WordOf(FLine, 2);
+
+  std::vector<THeaderLine> line = HeaderLinesOf(FLine);
+  if (!line.empty()) FLineAsHeader = std::move(line.front());
+  if (lineEnd != std::string_view::npos) FHeaders = HeaderLinesOf(all.substr(lineEnd + 2));
+}
+
+bool TRequest::MethodIs(std::string_view upper) const { return SameTextAscii(FMethod, upper); }
+
+const std::string& TRequest::Header(std::string_view name) const {
+  static const std::string kNone;
+  if (FLineAsHeader && FLineAsHeader->Is(name)) return FLineAsHeader->Value;
+  for (const THeaderLine& header : FHeaders)
+    if (header.Is(name)) return header.Value;
+  return kNone;
+}
+
+std::string TRequest::Field(std::string_view name) const {
+  if (SameTextAscii(name, "method")) return FMethod;
+  if (SameTextAscii(name, "url")) return FUrl;
+  if (SameTextAscii(name, "query")) return FQuery;
+  return Header(name);
+}
