@@ -1,19 +1,74 @@
-// native_fs.h - the file-system and code-page rules that differ between Windows
-// and Linux, one source file per platform.
+// native_fs.h - the one seam to the platform's file system, with the code-page
+// rule its names follow: what is at a path, whole-file reads and writes,
+// directories, removal, a file opened for sending, and the path rules (the
+// canonical form, inside a root, the same name). One source file per platform;
+// paths are 8-bit text in the platform's own form. Any thread.
 #pragma once
+#include <chrono>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace native_fs {
 
-bool FileExists(const std::string& path);       // a file, not a directory
+// ---- What is at a path ----
+// File: a plain file (on Linux not a device, pipe or socket, which are None).
 enum class TPathKind { None, File, Directory };
 TPathKind KindOf(const std::string& path);
-// Named so that the Windows headers' DeleteFile macro cannot rewrite it.
-bool RemoveFile(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
 // The names of the files (not folders) directly in dir; none when it cannot be read.
 std::vector<std::string> FileNamesIn(const std::string& dir);
+// When the file was last written; false when nothing is there.
+bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at);
 
+// ---- Reading, writing, making and removing, with the system's error ----
+// The outcome of one operation: code 0 is success.
+struct TOsError {
+  int code = 0;         // the system's error code (see MakeDirectory for Linux)
+  std::string text;     // the system's description, without a closing full stop
+  bool opened = false;  // the file had been opened or created when it failed
+  bool missing = false;  // no plain file was there to open
+  bool Failed() const { return code != 0; }
+};
+
+// Reads the whole file into content.
+TOsError LoadBytes(const std::string& path, std::string& content);
+// Creates the file, or empties an existing one, and writes content. A file that
+// cannot be created is left as it was.
+TOsError StoreBytes(const std::string& path, const std::string& content);
+// Creates one directory level. The code is a Windows error code on both
+// platforms (Linux maps errno onto the code of the same cause: EEXIST -> 183),
+// because the input/output error texts are keyed on those codes.
+TOsError MakeDirectory(const std::string& path);
+// Named so that the Windows headers' DeleteFile macro cannot rewrite it.
+bool RemoveFile(const std::string& path);
+
+// A plain file opened for reading, closed with its owner.
+class TReadFile {
+ public:
+  TReadFile();
+  ~TReadFile();
+  TReadFile(const TReadFile&) = delete;
+  TReadFile& operator=(const TReadFile&) = delete;
+
+  // Opens path; others may go on reading the file but not write it meanwhile
+  // (where the platform has such modes). missing: no plain file is there.
+  TOsError Open(const std::string& path);
+  std::int64_t Size() const;  // as it was at Open
+  int Read(void* buffer, int count);  // bytes read; 0 at the end; -1 on failure
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> F;
+};
+
+// The size of the file, opened with no sharing restriction (Windows) or only
+// looked at (Linux).
+TOsError SizeOf(const std::string& path, std::int64_t& size);
+
+// ---- Path rules ----
 // The canonical form of fileName combined with dir: "." and ".." resolved, never
 // above the root; "" when the combination fails.
 std::string Combine(const std::string& fileName, const std::string& dir);

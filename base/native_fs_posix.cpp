@@ -1,14 +1,48 @@
-// native_fs_posix.cpp - Linux paths: "/" separators, names compared exactly, UTF-8 text.
+// native_fs_posix.cpp - the file system on Linux: "/" separators, names
+// compared exactly, UTF-8 text, errno's texts.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "base/native_fs.h"
+#include "base/scoped_fd_posix.h"
 
 namespace native_fs {
+namespace {
+
+TOsError Failure(int code, bool opened) {
+  if (code == 0) code = EIO;
+  return {code, std::generic_category().message(code), opened, false};
+}
+
+// errno as the Windows code of the same cause, for the input/output error texts.
+int WindowsCodeOf(int error) {
+  switch (error) {
+    case EEXIST: return 183;        // ERROR_ALREADY_EXISTS
+    case ENOENT:
+    case ENOTDIR: return 3;         // ERROR_PATH_NOT_FOUND
+    case EACCES:
+    case EPERM:
+    case EROFS: return 5;           // ERROR_ACCESS_DENIED
+    case EMFILE:
+    case ENFILE: return 4;          // ERROR_TOO_MANY_OPEN_FILES
+    case ENOSPC:
+    case EDQUOT: return 112;        // ERROR_DISK_FULL
+    case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
+    case EIO: return 1117;          // ERROR_IO_DEVICE
+    default: return error;
+  }
+}
+
+}  // namespace
+
+// ---- What is at a path ----
 
 TPathKind KindOf(const std::string& path) {
   struct stat st;
@@ -19,7 +53,7 @@ TPathKind KindOf(const std::string& path) {
 
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
 std::vector<std::string> FileNamesIn(const std::string& dir) {
   std::vector<std::string> names;
@@ -29,6 +63,98 @@ std::vector<std::string> FileNamesIn(const std::string& dir) {
     if (KindOf(dir + "/" + entry->d_name) == TPathKind::File) names.emplace_back(entry->d_name);
   return names;
 }
+
+bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  const auto since1970 = std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec);
+  at = std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
+  return true;
+}
+
+// ---- Reading, writing, making and removing ----
+
+TOsError LoadBytes(const std::string& path, std::string& content) {
+  TScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) return Failure(errno, false);
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Failure(errno, true);
+    if (got == 0) return {};
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+TOsError StoreBytes(const std::string& path, const std::string& content) {
+  TScopedFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!file.Valid()) return Failure(errno, false);
+  std::size_t done = 0;
+  while (done < content.size()) {
+    ssize_t put = ::write(file.Get(), content.data() + done, content.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return Failure(put < 0 ? errno : ENOSPC, true);
+    done += static_cast<std::size_t>(put);
+  }
+  if (file.Close() != 0) return Failure(errno, true);
+  return {};
+}
+
+TOsError MakeDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return {};
+  int error = errno;
+  return {WindowsCodeOf(error), std::generic_category().message(error), false, false};
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+struct TReadFile::TImpl {
+  TScopedFd Fd;
+  std::int64_t Size = 0;
+};
+
+TReadFile::TReadFile() : F(std::make_unique<TImpl>()) {}
+TReadFile::~TReadFile() = default;
+
+TOsError TReadFile::Open(const std::string& path) {
+  // Linux has no sharing modes to honour.
+  TScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) {
+    TOsError error = Failure(errno, false);
+    error.missing = errno == ENOENT || errno == ENOTDIR;
+    return error;
+  }
+  struct stat st;
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    TOsError error = Failure(ENOENT, true);
+    error.missing = true;
+    return error;
+  }
+  F->Size = st.st_size;
+  F->Fd = std::move(fd);
+  return {};
+}
+
+std::int64_t TReadFile::Size() const { return F->Size; }
+
+int TReadFile::Read(void* buffer, int count) {
+  for (;;) {
+    ssize_t r = ::read(F->Fd.Get(), buffer, static_cast<size_t>(count));
+    if (r >= 0) return static_cast<int>(r);
+    if (errno != EINTR) return -1;
+  }
+}
+
+TOsError SizeOf(const std::string& path, std::int64_t& size) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return Failure(errno, false);
+  size = st.st_size;
+  return {};
+}
+
+// ---- Path rules ----
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
   // A relative name with no folder stays relative, and is refused below.

@@ -1,12 +1,37 @@
-// native_fs_win32.cpp - Windows paths: PathCombineA, case-insensitive names, the ANSI code page.
+// native_fs_win32.cpp - the file system on Windows: the Win32 file functions,
+// PathCombineA, names without regard to case, the ANSI code page, and
+// GetLastError with its text in every failure.
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/native_fs.h"
+#include "base/scoped_handle_win32.h"
+#include "base/system_text_win32.h"
 
 namespace native_fs {
+namespace {
+
+TOsError Failure(DWORD code, bool opened) {
+  if (code == 0) code = ERROR_GEN_FAILURE;  // a failure must never read as success
+  return {static_cast<int>(code), SystemErrorText(code), opened, false};
+}
+
+TScopedHandle OpenForReading(const std::string& path, DWORD share) {
+  return TScopedHandle(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+std::int64_t SizeOf(const TScopedHandle& file) {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(file.Get(), &size) ? size.QuadPart : 0;
+}
+
+}  // namespace
+
+// ---- What is at a path ----
 
 TPathKind KindOf(const std::string& path) {
   DWORD a = GetFileAttributesA(path.c_str());
@@ -16,7 +41,7 @@ TPathKind KindOf(const std::string& path) {
 
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
 std::vector<std::string> FileNamesIn(const std::string& dir) {
   std::vector<std::string> names;
@@ -31,6 +56,93 @@ std::vector<std::string> FileNamesIn(const std::string& dir) {
   } while (FindNextFileA(search.get(), &found));
   return names;
 }
+
+bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  // 100 ns units since 1601; the system clock counts from 1970.
+  const ULONGLONG ticks =
+      (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  constexpr ULONGLONG kFrom1601To1970 = 116444736000000000ULL;
+  const auto since1970 = std::chrono::microseconds((static_cast<long long>(ticks) - static_cast<long long>(kFrom1601To1970)) / 10);
+  at = std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(since1970));
+  return true;
+}
+
+// ---- Reading, writing, making and removing ----
+
+TOsError LoadBytes(const std::string& path, std::string& content) {
+  TScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return Failure(GetLastError(), false);
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return Failure(GetLastError(), true);
+    if (got == 0) return {};
+    content.append(buffer, got);
+  }
+}
+
+TOsError StoreBytes(const std::string& path, const std::string& content) {
+  TScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return Failure(GetLastError(), false);
+  std::size_t done = 0;
+  while (done < content.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
+    DWORD put = 0;
+    if (!WriteFile(file.Get(), content.data() + done, chunk, &put, nullptr) || put == 0)
+      return Failure(GetLastError(), true);
+    done += put;
+  }
+  return {};
+}
+
+TOsError MakeDirectory(const std::string& path) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return {};
+  return Failure(GetLastError(), false);
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+struct TReadFile::TImpl {
+  TScopedHandle Handle;
+  std::int64_t Size = 0;
+};
+
+TReadFile::TReadFile() : F(std::make_unique<TImpl>()) {}
+TReadFile::~TReadFile() = default;
+
+TOsError TReadFile::Open(const std::string& path) {
+  if (!FileExists(path)) {
+    TOsError error = Failure(ERROR_FILE_NOT_FOUND, false);
+    error.missing = true;
+    return error;
+  }
+  F->Handle = OpenForReading(path, FILE_SHARE_READ);
+  if (!F->Handle.Valid()) return Failure(GetLastError(), false);
+  F->Size = SizeOf(F->Handle);
+  return {};
+}
+
+std::int64_t TReadFile::Size() const { return F->Size; }
+
+int TReadFile::Read(void* buffer, int count) {
+  DWORD read = 0;
+  if (!ReadFile(F->Handle.Get(), buffer, static_cast<DWORD>(count), &read, nullptr)) return -1;
+  return static_cast<int>(read);
+}
+
+TOsError SizeOf(const std::string& path, std::int64_t& size) {
+  TScopedHandle file = OpenForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!file.Valid()) return Failure(GetLastError(), false);
+  size = SizeOf(file);
+  return {};
+}
+
+// ---- Path rules ----
 
 std::string Combine(const std::string& fileName, const std::string& dir) {
   char out[MAX_PATH] = {};

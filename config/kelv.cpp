@@ -5,11 +5,11 @@
 #include <initializer_list>
 
 #include "base/constants.h"
+#include "base/native_fs.h"
 #include "base/program_env.h"
 #include "base/text.h"
 #include "config/config_error.h"
 #include "config/dir_list_file.h"
-#include "config/file_io.h"
 #include "config/ini_file.h"
 #include "config/kelv_os.h"
 #include "config/php_ini_quote.h"
@@ -37,7 +37,7 @@ std::string ReadAutoRun() { return text::Trim(Settings().ReadValue("Kelv", "Auto
 
 void TKelv::SaveSharedDirs(const std::string& text) {
   const std::string path = DirsFile();
-  const fileio::TOsError error = fileio::StoreBytes(path, textlines::Join(textlines::Cut(text)));
+  const native_fs::TOsError error = native_fs::StoreBytes(path, textlines::Join(textlines::Cut(text)));
   if (!error.Failed()) return;
   if (!error.opened) throw EConfigError("Cannot create file \"" + path + "\". " + error.text);
   throw EConfigError("Unable to write to " + path);
@@ -45,9 +45,9 @@ void TKelv::SaveSharedDirs(const std::string& text) {
 
 std::string TKelv::LoadSharedDirs() {
   const std::string path = DirsFile();
-  if (!fileio::IsFile(path)) return "";
+  if (!native_fs::FileExists(path)) return "";
   std::string bytes;
-  if (const fileio::TOsError error = fileio::LoadBytes(path, bytes); error.Failed())
+  if (const native_fs::TOsError error = native_fs::LoadBytes(path, bytes); error.Failed())
     throw EConfigError("Cannot open file \"" + path + "\". " + error.text);
   return textlines::Join(textlines::Cut(bytes));
 }
@@ -80,9 +80,9 @@ void TKelv::WritePhpIni() {
     // The user's own settings live in php/conf.d, which the interpreter reads
     // after php.ini (PHP_INI_SCAN_DIR): made when missing, never written into.
     const std::string confDir = AppPath({"php", "conf.d"});
-    if (!fileio::IsDirectory(confDir)) fileio::MakeDirectory(confDir);
+    if (!native_fs::DirectoryExists(confDir)) native_fs::MakeDirectory(confDir);
     const std::string path = AppPath({"php", "php.ini"});
-    if (fileio::StoreBytes(path, PhpIniTemplate()).Failed()) return;
+    if (native_fs::StoreBytes(path, PhpIniTemplate()).Failed()) return;
     TIniFile ini(path);
     ini.WriteValue("PHP", "default_charset", GetCharset());
     ini.WriteValue("PHP", "upload_tmp_dir", inPhp({"temp"}));

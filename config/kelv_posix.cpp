@@ -1,6 +1,6 @@
 // kelv_posix.cpp - the command line and the upload directory on Linux.
 #include "base/home_dir_posix.h"
-#include "config/file_io.h"
+#include "base/native_fs.h"
 #include "config/kelv_os.h"
 
 namespace kelvos {
@@ -8,7 +8,7 @@ namespace kelvos {
 std::vector<std::string> ProcessArguments() {
   std::string raw;
   std::vector<std::string> arguments;
-  if (fileio::LoadBytes("/proc/self/cmdline", raw).Failed()) return arguments;
+  if (native_fs::LoadBytes("/proc/self/cmdline", raw).Failed()) return arguments;
   std::size_t start = 0;
   while (start < raw.size()) {
     std::size_t end = raw.find('\0', start);

@@ -1,8 +1,8 @@
 // upload_dir.cpp - the upload directory's path and creation.
 #include "config/upload_dir.h"
 
+#include "base/native_fs.h"
 #include "config/config_error.h"
-#include "config/file_io.h"
 
 namespace uploaddir {
 
@@ -19,8 +19,8 @@ std::string DriveOf(const std::string& path) {
 std::string ForProgram(const std::string& programPath) { return DriveOf(programPath) + "\\Upload Directory"; }
 
 void Ensure(const std::string& path) {
-  if (fileio::IsDirectory(path)) return;
-  if (const fileio::TOsError error = fileio::MakeDirectory(path); error.Failed()) throw EInOutError(error.code);
+  if (native_fs::DirectoryExists(path)) return;
+  if (const native_fs::TOsError error = native_fs::MakeDirectory(path); error.Failed()) throw EInOutError(error.code);
 }
 
 }  // namespace uploaddir
