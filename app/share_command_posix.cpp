@@ -5,8 +5,8 @@
 
 #include "app/share_command.h"
 #include "app/share_path.h"
+#include "config/dir_list_file.h"
 #include "config/kelv.h"
-#include "config/dir_list.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ using TPaths = std::vector<std::string>;
 
 void Complain(const std::string& text) { std::fprintf(stderr, "ostrel: %s\n", text.c_str()); }
 
-TPaths LoadList() { return TDirList::ParseLines(TKelv::LoadSharedDirs()); }
+TPaths LoadList() { return dirlistfile::Folders(TKelv::LoadSharedDirs()); }
 
 // Takes out every entry that names the folder, by its text or through its key:
 // a hand-written "/srv/music/" or a link to the folder is the same folder.
@@ -77,7 +77,7 @@ bool ChangeSharedDirs(bool share, const std::vector<std::string>& folders) {
       Complain("nothing was changed");
       return false;
     }
-    TKelv::SaveSharedDirs(TDirList::Join(items));
+    TKelv::SaveSharedDirs(dirlistfile::Join(items));
   } catch (const std::exception& e) {
     Complain(e.what());
     return false;

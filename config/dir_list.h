@@ -1,6 +1,6 @@
 // dir_list.h - TDirList: the shared-directory list behind the window's list
-// view, kept apart from the window so that its rules can be tested anywhere.
-// Main thread only, like the window that owns it.
+// view and the Linux program's list switches, in the format of its file
+// (dir_list_file.h). Main thread only.
 #pragma once
 #include <cstddef>
 #include <limits>
@@ -11,7 +11,7 @@ class TDirList {
  public:
   static constexpr std::size_t npos = std::numeric_limits<std::size_t>::max();
 
-  // Fills the list from the list file (TKelv); lines of blanks are skipped.
+  // Fills the list from the list file (TKelv): the folders it names.
   void Load();
   // Writes the list to the list file; raises when the file cannot be written.
   void Save() const;
@@ -28,10 +28,6 @@ class TDirList {
 
   // "C:\" (a drive root, three characters or fewer) becomes "C:".
   static std::string DriveRootAsDrive(const std::string& path);
-  // The non-blank lines of a list file's text, each kept untrimmed.
-  static std::vector<std::string> ParseLines(const std::string& text);
-  // The paths joined by CR LF, with none after the last; "" for none.
-  static std::string Join(const std::vector<std::string>& paths);
 
  private:
   std::vector<std::string> FItems;

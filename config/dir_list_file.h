@@ -1,16 +1,20 @@
-// dir_list_file.h - cutting text into lines and joining them with CR LF, as the
-// shared-directory list file is read and written.
+// dir_list_file.h - the format of the shared-directory list file
+// (www/dirs.ini), kept here alone: one folder a line, each line ended by
+// CR LF. Read back, a line ends at CR LF, a lone CR or a lone LF, a NUL ends
+// the text, and a line of blanks names no folder.
 #pragma once
 #include <string>
 #include <vector>
 
-namespace textlines {
+namespace dirlistfile {
 
-// Breaks at CR LF, lone CR and lone LF; a break at the very end adds no empty
-// line; a NUL ends the text.
+// The lines of text; a break at the very end adds no empty line.
 std::vector<std::string> Cut(const std::string& text);
 
 // Every line followed by CR LF, the last one too.
 std::string Join(const std::vector<std::string>& lines);
 
-}  // namespace textlines
+// The folders that text names: its lines that are not blank, kept untrimmed.
+std::vector<std::string> Folders(const std::string& text);
+
+}  // namespace dirlistfile

@@ -37,7 +37,7 @@ std::string ReadAutoRun() { return text::Trim(Settings().ReadValue("Kelv", "Auto
 
 void TKelv::SaveSharedDirs(const std::string& text) {
   const std::string path = DirsFile();
-  const native_fs::TOsError error = native_fs::StoreBytes(path, textlines::Join(textlines::Cut(text)));
+  const native_fs::TOsError error = native_fs::StoreBytes(path, dirlistfile::Join(dirlistfile::Cut(text)));
   if (!error.Failed()) return;
   if (!error.opened) throw EConfigError("Cannot create file \"" + path + "\". " + error.text);
   throw EConfigError("Unable to write to " + path);
@@ -49,7 +49,7 @@ std::string TKelv::LoadSharedDirs() {
   std::string bytes;
   if (const native_fs::TOsError error = native_fs::LoadBytes(path, bytes); error.Failed())
     throw EConfigError("Cannot open file \"" + path + "\". " + error.text);
-  return textlines::Join(textlines::Cut(bytes));
+  return dirlistfile::Join(dirlistfile::Cut(bytes));
 }
 
 void TKelv::SetAutoRun(const std::string& value) { Settings().WriteValue("Kelv", "AutoRun", value); }

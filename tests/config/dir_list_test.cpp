@@ -8,6 +8,7 @@
 
 #include "base/program_env.h"
 #include "config/dir_list.h"
+#include "config/dir_list_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -126,17 +127,24 @@ TEST_F(DirListFile, UnwritableListRaisesAfterTheListChanged) {
   EXPECT_EQ((Items{"C:\\Data"}), list.Items());
 }
 
-TEST(DirListText, LinesBreakAtEveryKindOfLineEnd) {
-  EXPECT_EQ((Items{"a", "b", "c", "d"}), TDirList::ParseLines("a\r\nb\rc\nd"));
-  EXPECT_EQ((Items{"a", "b"}), TDirList::ParseLines("a\n\rb\r\n"));  // LF CR: an empty line between
-  EXPECT_EQ((Items{"a"}), TDirList::ParseLines(std::string("a\r\n\0b\r\n", 7)));
-  EXPECT_TRUE(TDirList::ParseLines("").empty());
+TEST(DirListText, TheFoldersAreTheLinesThatAreNotBlank) {
+  EXPECT_EQ((Items{"a", "b", "c", "d"}), dirlistfile::Folders("a\r\nb\rc\nd"));
+  EXPECT_EQ((Items{"a", "b"}), dirlistfile::Folders("a\n\rb\r\n"));  // LF CR: an empty line between
+  EXPECT_EQ((Items{"a"}), dirlistfile::Folders(std::string("a\r\n\0b\r\n", 7)));
+  EXPECT_EQ((Items{" a "}), dirlistfile::Folders(" \t\r\n a \r\n"));
+  EXPECT_TRUE(dirlistfile::Folders("").empty());
 }
 
-TEST(DirListText, JoinPutsLineBreaksBetweenOnly) {
-  EXPECT_EQ("", TDirList::Join({}));
-  EXPECT_EQ("C:", TDirList::Join({"C:"}));
-  EXPECT_EQ("C:\\A\r\nD:", TDirList::Join({"C:\\A", "D:"}));
+TEST(DirListText, CutsAtEveryBreakKindAndStopsAtNul) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(dirlistfile::Cut(""), V{});
+  EXPECT_EQ(dirlistfile::Cut("\r\n"), V{""});
+  EXPECT_EQ(dirlistfile::Cut("a\n\rb"), (V{"a", "", "b"}));
+  EXPECT_EQ(dirlistfile::Cut("a\r\rb\r\n"), (V{"a", "", "b"}));
+  EXPECT_EQ(dirlistfile::Cut(std::string("a\0b\nc", 5)), V{"a"});
+  EXPECT_EQ(dirlistfile::Join({"a", ""}), "a\r\n\r\n");
+  EXPECT_EQ(dirlistfile::Join({"C:\\A", "D:"}), "C:\\A\r\nD:\r\n");
+  EXPECT_EQ(dirlistfile::Join({}), "");
 }
 
 TEST(DirListText, OnlyPathsOfThreeCharactersOrFewerAreCutToTheDrive) {

@@ -6,7 +6,6 @@
 
 #include "base/program_env.h"
 #include "config/config_error.h"
-#include "config/dir_list_file.h"
 #include "config/kelv.h"
 #include "config/upload_dir.h"
 #include "support/temp_dir.h"
@@ -126,17 +125,6 @@ TEST(KelvSharedDirs, ADirectoryInPlaceOfTheListLoadsAsNoList) {
   TTempAppDir app("kelv");
   app.MakeDir("www/dirs.ini");
   EXPECT_EQ(TKelv::LoadSharedDirs(), "");
-}
-
-TEST(TextLines, CutsAtEveryBreakKindAndStopsAtNul) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(textlines::Cut(""), V{});
-  EXPECT_EQ(textlines::Cut("\r\n"), V{""});
-  EXPECT_EQ(textlines::Cut("a\n\rb"), (V{"a", "", "b"}));
-  EXPECT_EQ(textlines::Cut("a\r\rb\r\n"), (V{"a", "", "b"}));
-  EXPECT_EQ(textlines::Cut(std::string("a\0b\nc", 5)), V{"a"});
-  EXPECT_EQ(textlines::Join({"a", ""}), "a\r\n\r\n");
-  EXPECT_EQ(textlines::Join({}), "");
 }
 
 TEST(UploadDir, TheDriveOfTheProgramFile) {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "base/program_env.h"
-#include "config/dir_list_file.h"
+#include "base/text.h"
 #include "config/ini_file.h"
 #include "config/ini_text.h"
 #include "config/kelv.h"
@@ -27,7 +27,7 @@ const char* const kWrittenKeys[] = {"default_charset",   "upload_tmp_dir",      
                                     "extension_dir",     "mime_magic.magicfile", "zend_extension_ts",
                                     "zend_extension_manager.optimizer_ts"};
 
-std::vector<std::string> Lines(const std::string& text) { return textlines::Cut(text); }
+std::vector<std::string> Lines(const std::string& text) { return text::SplitLines(text); }
 
 std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& line) {
   for (std::size_t i = 0; i < lines.size(); ++i)

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/text.h"
-#include "config/ini_text.h"
 #include "config/dir_list_file.h"
+#include "config/ini_text.h"
 
 namespace {
 
@@ -46,10 +46,10 @@ void CheckIni(const std::string& text, const std::string& section, const std::st
 }
 
 void CheckLines(const std::string& text) {
-  const auto lines = textlines::Cut(text);
+  const auto lines = dirlistfile::Cut(text);
   for (const std::string& line : lines)
     if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) std::abort();
-  if (textlines::Cut(textlines::Join(lines)) != lines) std::abort();
+  if (dirlistfile::Cut(dirlistfile::Join(lines)) != lines) std::abort();
 }
 
 }  // namespace
