@@ -1,11 +1,11 @@
-// cgi_process_posix.cpp - the interpreter as a child process on Linux: vfork
-// and exec with close-on-exec pipes, one poll over the pipes and the
-// connection's socket, and a look at the child whenever it may have ended.
+// cgi_process_posix.cpp - the interpreter as a child process on Linux: started
+// as every child is (sys/child_process_posix.h) with its input and output on
+// pipes, one poll over the pipes and the connection's socket, and a look at
+// the child whenever it may have ended.
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
 #include <signal.h>
-#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,74 +17,22 @@
 
 #include "base/scoped_fd_posix.h"
 #include "http/cgi_process.h"
+#include "sys/child_process_posix.h"
 
 static_assert(kCgiInputBlock <= PIPE_BUF, "a block must reach a non-blocking pipe whole or not at all");
 
 namespace {
-
-// A server started without standard streams could get 0, 1 or 2 for a pipe
-// end, which the child's own dup2 calls would then overwrite.
-bool KeepAboveStdio(TScopedFd& fd) {
-  if (fd.Get() > STDERR_FILENO) return true;
-  fd = TScopedFd(::fcntl(fd.Get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
-  return fd.Valid();
-}
 
 bool MakePipe(TScopedFd& readEnd, TScopedFd& writeEnd) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
   readEnd = TScopedFd(fds[0]);
   writeEnd = TScopedFd(fds[1]);
-  return KeepAboveStdio(readEnd) && KeepAboveStdio(writeEnd);
+  return true;
 }
 
 // A fresh pipe end has no status flags to keep.
 bool SetNonBlocking(const TScopedFd& fd) { return ::fcntl(fd.Get(), F_SETFL, O_NONBLOCK) == 0; }
-
-// What the child needs, prepared before the fork: after vfork it may only
-// make system calls on these.
-struct TChildPlan {
-  const char* Program;
-  char* const* Argv;
-  char* const* Envp;
-  const char* Dir;
-  int Stdin;
-  int Stdout;
-};
-
-// vfork shares the parent's memory until exec, so a failed exec is reported
-// through this variable; the server ignores SIGPIPE and its threads may block
-// signals, so the page starts with the defaults.
-[[gnu::noinline]] pid_t SpawnChild(const TChildPlan& plan, volatile int& execError) {
-  pid_t pid = ::vfork();
-  if (pid != 0) return pid;
-  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(sig, SIG_DFL);
-  if (::dup2(plan.Stdin, STDIN_FILENO) >= 0 && ::dup2(plan.Stdout, STDOUT_FILENO) >= 0 &&
-      ::dup2(plan.Stdout, STDERR_FILENO) >= 0 && ::chdir(plan.Dir) == 0) {
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execve(plan.Program, plan.Argv, plan.Envp);
-  }
-  execError = errno == 0 ? ENOEXEC : errno;
-  ::_exit(127);
-}
-
-// No signal handler may run in the child while it borrows the parent's memory.
-class TSignalsBlocked {
- public:
-  TSignalsBlocked() {
-    sigset_t all;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &FSaved);
-  }
-  ~TSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &FSaved, nullptr); }
-  TSignalsBlocked(const TSignalsBlocked&) = delete;
-  TSignalsBlocked& operator=(const TSignalsBlocked&) = delete;
-
- private:
-  sigset_t FSaved;
-};
 
 }  // namespace
 
@@ -114,26 +62,14 @@ bool TCgiProcess::Start(const std::string& program, const std::vector<std::strin
   if (!MakePipe(inRead, inWrite) || !MakePipe(outRead, outWrite)) return false;
   if (!SetNonBlocking(inWrite) || !SetNonBlocking(outRead)) return false;
 
-  std::vector<char*> argv = {const_cast<char*>(program.c_str()), nullptr};
-  std::vector<char*> envp;
-  envp.reserve(environment.size() + 1);
-  for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
-  envp.push_back(nullptr);
-  const TChildPlan plan{program.c_str(), argv.data(), envp.data(), dir.c_str(), inRead.Get(), outWrite.Get()};
-
-  volatile int execError = 0;
-  pid_t pid;
-  {
-    TSignalsBlocked blocked;
-    pid = SpawnChild(plan, execError);
-  }
+  TChildPlan plan;
+  plan.Argv = {program};
+  plan.Input = inRead.Get();
+  plan.Output = plan.Error = outWrite.Get();
+  plan.Environment = &environment;
+  plan.Dir = dir;
+  const pid_t pid = StartChild(plan);
   if (pid < 0) return false;
-  if (execError != 0) {
-    int status;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return false;
-  }
   F->Pid = pid;
   F->PipeWasEmptied = true;  // nothing can be there yet: the first look is the wait
   F->OutRead = std::move(outRead);

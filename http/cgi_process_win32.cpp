@@ -1,7 +1,8 @@
 // cgi_process_win32.cpp - the interpreter as a child process on Windows:
-// CreateProcessA with its standard handles on pipes. The server's ends are
-// overlapped named pipes, so that a read, a write and the process itself can
-// be waited on together instead of polled.
+// started as every child is (sys/child_process_win32.h) with its standard
+// handles on pipes. The server's ends are overlapped named pipes, so that a
+// read, a write and the process itself can be waited on together instead of
+// polled.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
 #include "net/stack.h"
+#include "sys/child_process_win32.h"
 
 namespace {
 
@@ -94,48 +96,6 @@ bool MakePipe(bool serverReads, TScopedHandle& serverEnd, TScopedHandle& childEn
   return false;
 }
 
-// "NAME=value" entries as one block, each ended by a NUL, the block by another.
-std::string EnvironmentBlock(const std::vector<std::string>& environment) {
-  std::string block;
-  for (const std::string& entry : environment) {
-    block += entry;
-    block += '\0';
-  }
-  if (block.empty()) block += '\0';
-  block += '\0';
-  return block;
-}
-
-// Names the only handles the child may inherit, whatever else in this process
-// is inheritable (a socket of a library, a handle of another part).
-class TInheritList {
- public:
-  TInheritList(HANDLE a, HANDLE b) : FHandles{a, b} {
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    FStorage.reset(new char[size]);
-    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FStorage.get());
-    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
-    FList = list;
-    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, FHandles, sizeof FHandles, nullptr,
-                                   nullptr)) {
-      DeleteProcThreadAttributeList(FList);
-      FList = nullptr;
-    }
-  }
-  ~TInheritList() {
-    if (FList != nullptr) DeleteProcThreadAttributeList(FList);
-  }
-  TInheritList(const TInheritList&) = delete;
-  TInheritList& operator=(const TInheritList&) = delete;
-  LPPROC_THREAD_ATTRIBUTE_LIST List() const { return FList; }
-
- private:
-  HANDLE FHandles[2];
-  std::unique_ptr<char[]> FStorage;
-  LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
-};
-
 // Whether the client has closed its end or the connection failed: the socket
 // reads as readable with nothing to read, or reports a hang-up or an error.
 // Bytes it sent after its body are left where they are.
@@ -145,10 +105,6 @@ bool PeerLeft(socket_t socket) {
   if ((poll.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
   char byte;
   return ::recv(static_cast<SOCKET>(socket), &byte, 1, MSG_PEEK) <= 0;
-}
-
-bool Inheritable(const TScopedHandle& handle, bool inherit) {
-  return SetHandleInformation(handle.Get(), HANDLE_FLAG_INHERIT, inherit ? HANDLE_FLAG_INHERIT : 0) != 0;
 }
 
 }  // namespace
@@ -199,38 +155,18 @@ bool TCgiProcess::Start(const std::string& program, const std::vector<std::strin
   if (!MakePipe(false, F->Input.Pipe, childIn) || !MakePipe(true, F->Output.Pipe, childOut)) return false;
   if (!F->Input.Event.Valid() || !F->Output.Event.Valid()) return false;
 
-  STARTUPINFOEXA extended{};
-  STARTUPINFOA& startup = extended.StartupInfo;
-  GetStartupInfoA(&startup);
-  startup.cb = sizeof startup;
-  startup.lpReserved2 = nullptr;  // the server's C runtime data is not the child's
-  startup.cbReserved2 = 0;
-  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdInput = childIn.Get();
-  startup.hStdOutput = childOut.Get();
-  startup.hStdError = childOut.Get();
-
-  std::string commandLine = program;
-  std::string block = EnvironmentBlock(environment);
-  PROCESS_INFORMATION info{};
-  // Inheritable only for this call, which the gateway lock serializes: no other
-  // run's child can pick these ends up.
-  if (!Inheritable(childIn, true) || !Inheritable(childOut, true)) return false;
-  TInheritList inherit(childIn.Get(), childOut.Get());
-  DWORD flags = CREATE_NO_WINDOW;
-  if (inherit.List() != nullptr) {
-    startup.cb = sizeof extended;
-    extended.lpAttributeList = inherit.List();
-    flags |= EXTENDED_STARTUPINFO_PRESENT;
-  }
-  BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, block.data(), dir.c_str(),
-                                &startup, &info);
+  TChildPlan plan;
+  plan.CommandLine = program;
+  plan.Input = childIn.Get();
+  plan.Output = plan.Error = childOut.Get();
+  plan.Environment = &environment;
+  plan.Dir = dir;
+  TChild child;
+  const bool started = StartChild(plan, child);
   childIn.Close();  // only the child holds them now: its end shows as a broken pipe
   childOut.Close();
   if (!started) return false;
-  TScopedHandle thread(info.hThread);  // never waited on: only the process is
-  F->Process = TScopedHandle(info.hProcess);
+  F->Process = std::move(child.Process);
   return true;
 }
 

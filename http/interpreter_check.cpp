@@ -36,8 +36,6 @@ TInterpreterCheck CheckInterpreter(const std::string& path) {
   if (path.empty()) return check;
   check.Path = path;
   std::string output;
-  // Start runs while no page is being started, so the -v run inherits no
-  // handle but its own standard ones.
   const bool ended = console::RunBounded(path, {"-v"}, {kVersionQueryLimitMs, kVersionOutputCap}, output);
   check.Kind = ended ? KindOfVersionOutput(output) : TInterpreterKind::NotCgi;
   return check;

@@ -1,9 +1,8 @@
-// console_posix.cpp - console commands on Linux: spawned with one pipe for
+// console_posix.cpp - console commands on Linux: started with one pipe for
 // standard output and standard error, through "sh -c" when asked.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -16,9 +15,8 @@
 #include "base/deadline.h"
 #include "base/scoped_fd_posix.h"
 #include "base/text.h"
+#include "sys/child_process_posix.h"
 #include "sys/console.h"
-
-extern char** environ;
 
 namespace {
 
@@ -48,14 +46,21 @@ TPipeState ReadWaiting(int fd, std::string& output) {
   return got < 0 && errno == EAGAIN ? TPipeState::Empty : TPipeState::Closed;
 }
 
-// True once the child has ended (and is reaped).
-bool Reaped(pid_t pid, int flags) {
-  int status;
+// True once the child has ended, which then stays unreaped until Reap: its id,
+// and so its process group's, cannot go to another process meanwhile. wait:
+// block until then.
+bool HasEnded(pid_t pid, bool wait) {
+  siginfo_t info{};
   for (;;) {
-    pid_t r = ::waitpid(pid, &status, flags);
-    if (r == pid) return true;
-    if (r == 0) return false;
-    if (errno != EINTR) return true;  // ECHILD: reaped elsewhere
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT | (wait ? 0 : WNOHANG)) == 0)
+      return info.si_pid == pid;
+    if (errno != EINTR) return true;  // ECHILD: nothing of it is left to wait for
+  }
+}
+
+void Reap(pid_t pid) {
+  int status;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
 }
 
@@ -77,10 +82,9 @@ void Keep(std::string& output, std::size_t cap) {
 // Waits for the child to end, ending it at the deadline. True when it ended by
 // itself.
 bool AwaitEnd(pid_t pid, int processFd, const TDeadline& deadline) {
-  while (!Reaped(pid, deadline.Limited() ? WNOHANG : 0)) {
+  while (!HasEnded(pid, !deadline.Limited())) {
     if (deadline.Passed()) {
       ::kill(pid, SIGKILL);
-      Reaped(pid, 0);
       return false;
     }
     pollfd wait{processFd, POLLIN, 0};  // without a process descriptor only a pause
@@ -102,7 +106,7 @@ bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& out
     const TPipeState state = ReadWaiting(pipe, output);
     Keep(output, bounds.OutputCap);
     if (state == TPipeState::Closed) break;
-    if (Reaped(pid, WNOHANG)) {
+    if (HasEnded(pid, false)) {
       ReadWaiting(pipe, output);
       Keep(output, bounds.OutputCap);
       return true;
@@ -112,61 +116,35 @@ bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& out
   return AwaitEnd(pid, process.Get(), deadline);
 }
 
-// Starts args[0] (looked up in PATH when it holds no "/") with output as its
-// standard output and standard error, and standard input this process's or,
-// when emptyInput, /dev/null. output must lie above 2: a dup2 onto itself
-// would keep close-on-exec.
-pid_t Spawn(const std::vector<std::string>& args, int output, bool emptyInput) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  if (emptyInput) posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
-  posix_spawnattr_init(&attributes);
-  // The command starts with ordinary signal handling, whatever this server
-  // blocks or ignores (SIGPIPE, the stop signals).
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Starts args with one pipe for its output and relays it within bounds.
-bool Capture(const std::vector<std::string>& args, bool emptyInput, const console::TBounds& bounds,
+// Starts args with one pipe for its standard output and error, and its input
+// this process's own or, when emptyInput, none; relays the output within
+// bounds. ownGroup: whatever the child started ends with it when the run does.
+bool Capture(const std::vector<std::string>& args, bool emptyInput, bool ownGroup, const console::TBounds& bounds,
              std::string& output) {
-  if (args.empty()) return false;
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+  if (args.empty() || ::pipe2(ends, O_CLOEXEC) != 0) return false;
   TScopedFd readEnd(ends[0]), writeEnd(ends[1]);
-  // dup2 onto itself would keep close-on-exec: keep the write end off 1 and 2.
-  if (writeEnd.Get() <= STDERR_FILENO) writeEnd.Reset(::fcntl(writeEnd.Get(), F_DUPFD_CLOEXEC, 3));
-  if (writeEnd.Get() < 0) return false;
-
-  pid_t pid = Spawn(args, writeEnd.Get(), emptyInput);
+  TChildPlan plan;
+  plan.Argv = args;
+  plan.Input = emptyInput ? TChildPlan::kNull : TChildPlan::kOwn;
+  plan.Output = plan.Error = writeEnd.Get();
+  plan.OwnGroup = ownGroup;
+  const pid_t pid = StartChild(plan);
   if (pid <= 0) return false;
   // Once the child and whatever it started have let go, read() reports the end.
   writeEnd.Close();
   ::fcntl(readEnd.Get(), F_SETFL, ::fcntl(readEnd.Get(), F_GETFL) | O_NONBLOCK);
-  return Relay(readEnd.Get(), pid, bounds, output);
+  const bool ended = Relay(readEnd.Get(), pid, bounds, output);
+  if (ownGroup) ::kill(-pid, SIGKILL);  // the group is still the child's: it is not reaped yet
+  Reap(pid);
+  return ended;
 }
 
-// A console command runs as long as it takes and all its output is kept.
+// A console command runs as long as it takes and all its output is kept;
+// programs it leaves running are its own business.
 std::string CaptureAll(const std::vector<std::string>& args) {
   std::string output;
-  Capture(args, false, {-1, std::string::npos}, output);
+  Capture(args, false, false, {-1, std::string::npos}, output);
   return output;
 }
 
@@ -185,7 +163,7 @@ bool RunBounded(const std::string& program, const std::vector<std::string>& argu
                 std::string& output) {
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
-  return Capture(args, true, bounds, output);
+  return Capture(args, true, true, bounds, output);
 }
 
 }  // namespace console

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "base/deadline.h"
+#include "base/native_fs.h"
 #include "base/scoped_handle_win32.h"
+#include "sys/child_process_win32.h"
 #include "sys/console.h"
 
 namespace {
@@ -18,11 +20,6 @@ constexpr int kIdleWaitMs = 10;
 constexpr DWORD kTerminateWaitMs = 2000;
 
 enum class TPipeState { Data, Empty, Closed };
-
-bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 // Appends the bytes waiting in the pipe at this moment, no more, without
 // blocking. Closed: nothing waits and no process holds the write end any more.
@@ -75,55 +72,37 @@ bool Relay(HANDLE pipe, HANDLE process, const console::TBounds& bounds, std::str
   return AwaitEnd(process, deadline);
 }
 
-// Hidden, the output to the pipe; input the given handle, or this program's.
-STARTUPINFOA HiddenStartup(HANDLE input, HANDLE output) {
-  STARTUPINFOA own{};
-  GetStartupInfoA(&own);
-  STARTUPINFOA si = own;
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_HIDE;
-  si.hStdOutput = output;
-  si.hStdError = output;
-  // Without that flag the field is not a handle (it may hold a hot key).
-  if (input != nullptr) si.hStdInput = input;
-  else if ((own.dwFlags & STARTF_USESTDHANDLES) == 0) si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  // The C runtime's table of inherited descriptors would override the pipe in
-  // the child: it describes this program's parent, not this child.
-  si.cbReserved2 = 0;
-  si.lpReserved2 = nullptr;
-  return si;
-}
-
-// Starts commandLine with one pipe for its output and relays it within bounds.
-bool Capture(std::string commandLine, bool emptyInput, const console::TBounds& bounds, std::string& output) {
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+// Starts commandLine with one pipe for its standard output and error, and its
+// input this program's own or, when emptyInput, none; relays the output
+// within bounds. ownJob: whatever the child started ends with it when the run does.
+bool Capture(const std::string& commandLine, bool emptyInput, bool ownJob, const console::TBounds& bounds,
+             std::string& output) {
   TScopedHandle readEnd, writeEnd, input;
-  if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) return false;
-  // Only the write end is the child's business.
-  SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+  if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), nullptr, 0)) return false;
   if (emptyInput) {
-    input = TScopedHandle(
-        CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr));
+    input = TScopedHandle(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      0, nullptr));
     if (!input.Valid()) return false;
   }
-
-  STARTUPINFOA si = HiddenStartup(input.Get(), writeEnd.Get());
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &si, &pi))
-    return false;
-  TScopedHandle process(pi.hProcess), thread(pi.hThread);
+  TChildPlan plan;
+  plan.CommandLine = commandLine;
+  plan.Input = input.Get();
+  plan.Output = plan.Error = writeEnd.Get();
+  plan.OwnJob = ownJob;
+  TChild child;
+  if (!StartChild(plan, child)) return false;
   // Once the child and whatever it started have let go, the pipe reports its end.
   writeEnd.Close();
   input.Close();
-  return Relay(readEnd.Get(), process.Get(), bounds, output);
+  const bool ended = Relay(readEnd.Get(), child.Process.Get(), bounds, output);
+  child.Job.Close();  // ends what the child started, when it has a job
+  return ended;
 }
 
 // A console command runs as long as it takes and all its output is kept.
 std::string CaptureAll(const std::string& commandLine) {
   std::string output;
-  Capture(commandLine, false, {-1, std::string::npos}, output);
+  Capture(commandLine, false, false, {-1, std::string::npos}, output);
   return output;
 }
 
@@ -134,7 +113,7 @@ namespace console {
 std::string Run(const std::string& commandLine, bool throughInterpreter, const std::string& systemDir) {
   if (!throughInterpreter) return CaptureAll(commandLine);
   std::string interpreter = systemDir + "\\cmd.exe";
-  if (!FileExists(interpreter)) return std::string();
+  if (!native_fs::FileExists(interpreter)) return std::string();
   return CaptureAll(interpreter + " /c " + commandLine);
 }
 
@@ -142,7 +121,7 @@ bool RunBounded(const std::string& program, const std::vector<std::string>& argu
                 std::string& output) {
   std::string commandLine = "\"" + program + "\"";
   for (const std::string& argument : arguments) commandLine += " " + argument;
-  return Capture(commandLine, true, bounds, output);
+  return Capture(commandLine, true, true, bounds, output);
 }
 
 }  // namespace console

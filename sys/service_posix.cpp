@@ -4,8 +4,6 @@
 // Test seams: OSTREL_SYSTEMD_DIR names the unit directory (default
 // /etc/systemd/system) and OSTREL_SYSTEMCTL the systemctl program, so tests
 // never touch the real systemd.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,9 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "sys/child_process_posix.h"
 #include "sys/service.h"
-
-extern char** environ;
 
 namespace {
 
@@ -58,21 +55,14 @@ std::string QuoteForUnit(const std::string& path) {
   return quoted + "\"";
 }
 
-// Runs systemctl with its output discarded; true when it exits with 0.
+// Runs systemctl with its input and output on /dev/null; true when it exits with 0.
 bool Systemctl(std::vector<std::string> args) {
   args.insert(args.begin(), Setting("OSTREL_SYSTEMCTL", "systemctl"));
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
+  TChildPlan plan;
+  plan.Argv = std::move(args);
+  plan.Input = plan.Output = plan.Error = TChildPlan::kNull;
+  const pid_t pid = StartChild(plan);
+  if (pid <= 0) return false;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0)
     if (errno != EINTR) return false;

@@ -1,7 +1,8 @@
 // console_child.cpp - a console program for the command runner's tests. Each
 // argument is one step: "out:TEXT" and "err:TEXT" write and flush, "lines:N"
 // writes the lines 0 to N-1, "sleep:MS" pauses, "spawn:MS" starts a copy of
-// itself that sleeps that long holding the same output, "exit:CODE" ends.
+// itself that sleeps that long holding the same output ("spawnpid:MS" also
+// writes "pid:<its id>"), "exit:CODE" ends.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
+#include <windows.h>
 #else
 #include <spawn.h>
 extern char** environ;
@@ -24,14 +26,16 @@ void Write(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-void SpawnSleeper(const char* self, const std::string& ms) {
+// The sleeper's process id; 0 when it could not be started.
+long SpawnSleeper(const char* self, const std::string& ms) {
   std::string arg = "sleep:" + ms;
 #ifdef _WIN32
-  _spawnl(_P_NOWAIT, self, self, arg.c_str(), nullptr);
+  const intptr_t process = _spawnl(_P_NOWAIT, self, self, arg.c_str(), nullptr);
+  return process == -1 ? 0 : static_cast<long>(GetProcessId(reinterpret_cast<HANDLE>(process)));
 #else
   char* argv[] = {const_cast<char*>(self), arg.data(), nullptr};
   pid_t pid;
-  posix_spawn(&pid, self, nullptr, nullptr, argv, environ);
+  return posix_spawn(&pid, self, nullptr, nullptr, argv, environ) == 0 ? pid : 0;
 #endif
 }
 
@@ -53,6 +57,7 @@ int main(int argc, char** argv) {
       for (int n = 0, count = std::atoi(value.c_str()); n < count; ++n) Write(stdout, std::to_string(n) + "\n");
     else if (verb == "sleep") std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(value.c_str())));
     else if (verb == "spawn") SpawnSleeper(argv[0], value);
+    else if (verb == "spawnpid") Write(stdout, "pid:" + std::to_string(SpawnSleeper(argv[0], value)) + "\n");
     else if (verb == "exit") return std::atoi(value.c_str());
   }
   return 0;

@@ -2,7 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/scoped_handle_win32.h"
+#endif
 
 #include "base/program_env.h"
 #include "support/cpu_time.h"
@@ -100,6 +109,37 @@ TEST(RunBounded, EndsAtTheLimitAndKeepsOnlyTheFirstBytes) {
   EXPECT_EQ(out.size(), 1000u);
   EXPECT_EQ(out.substr(0, 8), "0\n1\n2\n3\n");
   EXPECT_LT(SecondsSince(start), 30.0);
+}
+
+// Whether the process with that id has ended, within timeoutMs.
+bool ProcessGone(long pid, int timeoutMs) {
+#ifdef _WIN32
+  TScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid)));
+  return !process.Valid() || WaitForSingleObject(process.Get(), static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+#else
+  for (int waited = 0;; waited += 20) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    // Gone, or a zombie that its new parent has yet to reap.
+    if (!std::getline(stat, line) || line.compare(line.rfind(')'), 3, ") Z") == 0) return true;
+    if (waited >= timeoutMs) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+#endif
+}
+
+// The interpreter check may meet a wrapper that starts the real program: what
+// the program started ends with the run, whether the program ended in time or
+// was ended at the limit.
+TEST(RunBounded, EndsWhatItsProgramStartedToo) {
+  for (const char* last : {"sleep:60000", "exit:0"}) {
+    std::string out;
+    console::RunBounded(ChildPath(), {"spawnpid:60000", last}, {1000, 4096}, out);
+    ASSERT_EQ(out.rfind("pid:", 0), 0u) << out;
+    const long pid = std::atol(out.c_str() + 4);
+    ASSERT_GT(pid, 0) << out;
+    EXPECT_TRUE(ProcessGone(pid, 5000)) << "the program's own child outlived the run ending in " << last;
+  }
 }
 
 }  // namespace
