@@ -1,7 +1,7 @@
 // cgi_process.h - one run of the PHP interpreter: started with an environment
 // block of its own in the page's directory, its standard input and output on
-// pipes (standard error joined to output), with non-blocking reads, writes and
-// an event wait for the relay. One connection thread owns and uses it; the
+// pipes (standard error joined to output), with non-blocking reads and writes
+// and the handles a wait for the relay watches. One connection thread owns and uses it; the
 // destructor ends the interpreter and releases every pipe end and handle.
 #pragma once
 #include <memory>
@@ -32,7 +32,8 @@ class TCgiProcess : public TCgiChild {
   int ReadOutput(char* buffer, int n) override;
   int WriteInput(const char* block, int n) override;
   bool Ended() override;
-  bool Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) override;
+  void PrepareWait(TIdWaitList& waits, bool wantInput, int& timeoutMs) override;
+  void Waited(bool quiet) override;
 
   // Ends an interpreter that has not ended: its input is closed and its output
   // read and dropped for up to kCgiEndGraceMs, so that a page cut off while it

@@ -1,7 +1,7 @@
 // cgi_process_posix.cpp - the interpreter as a child process on Linux: started
 // as every child is (sys/child_process_posix.h) with its input and output on
-// pipes, one poll over the pipes and the connection's socket, and a look at
-// the child whenever it may have ended.
+// pipes, whose ends join the relay's poll of the connection, and a look at the
+// child whenever it may have ended.
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
@@ -124,16 +124,9 @@ bool TCgiProcess::Ended() {
   return F->HasEnded;
 }
 
-bool TCgiProcess::Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) {
-  pollfd fds[3];
-  nfds_t count = 0;
-  if (!F->OutputClosed) fds[count++] = {F->OutRead.Get(), POLLIN, 0};
-  if (wantInput && !F->InputClosed) fds[count++] = {F->InWrite.Get(), POLLOUT, 0};
-  // Asked for no events, the socket still reports a hang-up: a stopping server
-  // shuts it down, which wakes this wait. A client's close shows as POLLRDHUP.
-  const nfds_t socketIndex = count;
-  const short socketEvents = watch == TSocketWatch::Data ? POLLIN : watch == TSocketWatch::HangUp ? POLLRDHUP : 0;
-  fds[count++] = {socket, socketEvents, 0};
+void TCgiProcess::PrepareWait(TIdWaitList& waits, bool wantInput, int& timeoutMs) {
+  if (!F->OutputClosed) waits.Add(F->OutRead.Get());
+  if (wantInput && !F->InputClosed) waits.Add(F->InWrite.Get(), true);
   // A child that closed its output ends a moment later: look again soon, then
   // less and less often.
   if (F->OutputClosed && !F->HasEnded) {
@@ -142,12 +135,12 @@ bool TCgiProcess::Wait(socket_t socket, TSocketWatch watch, bool wantInput, int 
     F->EndBackoffMs = std::min(F->EndBackoffMs * 2, slice);
   }
   F->PipeWasEmptied = false;
-  const int ready = ::poll(fds, count, timeoutMs);
-  // A quiet slice: the child may have ended while something else (a program
-  // it started) keeps its output open.
-  if (ready == 0) F->MayHaveEnded = true;
-  if (ready <= 0) return true;
-  return (fds[socketIndex].revents & (POLLERR | POLLHUP | POLLNVAL | POLLRDHUP)) == 0;
+}
+
+// A quiet wait: the child may have ended while something else (a program it
+// started) keeps its output open.
+void TCgiProcess::Waited(bool quiet) {
+  if (quiet) F->MayHaveEnded = true;
 }
 
 // Whether the child has ended, reaping it if so.

@@ -3,7 +3,6 @@
 // handles on pipes. The server's ends are overlapped named pipes, so that a
 // read, a write and the process itself can be waited on together instead of
 // polled.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <cstring>
@@ -13,15 +12,11 @@
 #include "base/scoped_handle_win32.h"
 #include "http/cgi_env.h"
 #include "http/cgi_process.h"
-#include "net/stack.h"
 #include "sys/child_process_win32.h"
 
 namespace {
 
 constexpr DWORD kPipeBuffer = 64 * 1024;
-// The socket cannot join a wait on handles: while the body is awaited it is
-// waited on in slices this long, with a look at the handles between them.
-constexpr int kSocketSliceMs = 5;
 // How long an ended interpreter's last output may take to arrive.
 constexpr DWORD kLastOutputMs = 100;
 
@@ -94,17 +89,6 @@ bool MakePipe(bool serverReads, TScopedHandle& serverEnd, TScopedHandle& childEn
     return true;
   }
   return false;
-}
-
-// Whether the client has closed its end or the connection failed: the socket
-// reads as readable with nothing to read, or reports a hang-up or an error.
-// Bytes it sent after its body are left where they are.
-bool PeerLeft(socket_t socket) {
-  WSAPOLLFD poll{static_cast<SOCKET>(socket), POLLRDNORM, 0};
-  if (WSAPoll(&poll, 1, 0) <= 0) return false;
-  if ((poll.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
-  char byte;
-  return ::recv(static_cast<SOCKET>(socket), &byte, 1, MSG_PEEK) <= 0;
 }
 
 }  // namespace
@@ -225,30 +209,13 @@ bool TCgiProcess::Ended() {
   return F->HasEnded;
 }
 
-bool TCgiProcess::Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) {
-  HANDLE handles[3];
-  DWORD count = 0;
-  if (F->Output.Pending) handles[count++] = F->Output.Event.Get();
-  if (wantInput && F->Input.Pending) handles[count++] = F->Input.Event.Get();
-  if (!F->HasEnded && F->Process.Valid()) handles[count++] = F->Process.Get();
-  // Looked at once per wait: the relay's waits are short enough for a client
-  // that left to be noticed well within a second.
-  if (watch == TSocketWatch::HangUp && PeerLeft(socket)) return false;
-  if (watch == TSocketWatch::Data) {
-    if (count > 0 && WaitForMultipleObjects(count, handles, FALSE, 0) != WAIT_TIMEOUT) return true;
-    // WSAPoll, not select: a connection reset by the peer shows as a hang-up
-    // here, where select (under Wine) never finds it readable.
-    WSAPOLLFD poll{static_cast<SOCKET>(socket), POLLRDNORM, 0};
-    int ready = WSAPoll(&poll, 1, timeoutMs < kSocketSliceMs ? timeoutMs : kSocketSliceMs);
-    return ready <= 0 || (poll.revents & POLLRDNORM) != 0 || (poll.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
-  }
-  if (count == 0) {
-    Sleep(static_cast<DWORD>(timeoutMs < 10 ? timeoutMs : 10));
-    return true;
-  }
-  WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(timeoutMs));
-  return true;
+void TCgiProcess::PrepareWait(TIdWaitList& waits, bool wantInput, int&) {
+  if (F->Output.Pending) waits.Add(F->Output.Event.Get());
+  if (wantInput && F->Input.Pending) waits.Add(F->Input.Event.Get());
+  if (!F->HasEnded && F->Process.Valid()) waits.Add(F->Process.Get());
 }
+
+void TCgiProcess::Waited(bool) {}
 
 // The input closes, so that a page cut off while it reads its body ends by
 // itself and removes its temporary files; its output is read and dropped

@@ -8,7 +8,6 @@
 
 #include "http/ostrel.h"
 #include "net/exceptions.h"
-#include "net/stack.h"
 #include "net/tcp_connection.h"
 
 namespace {
@@ -47,14 +46,12 @@ class TRelay {
       if (ended && FOutputDrained && BodyDone()) break;
       if (output) FWaitedSinceOutput = false;
       if (output || body) continue;
-      socket_t socket = FConnection.SocketHandler()->Endpoint().Handle();
       if (FHeld && FWaitedSinceOutput) {
-        TIdStack::Push(socket);
+        FConnection.Push();
         FHeld = false;
       }
       FWaitedSinceOutput = true;
-      if (!FChild.Wait(socket, Watch(), FWantInput, FHeld ? kCoalesceMs : kWaitSliceMs))
-        throw EIdConnClosedGracefully();
+      if (Wait() == TIdWoken::ClientGone) throw EIdConnClosedGracefully();
       if (Stalled()) throw EIdReadTimeout();
     }
     FinishHead();  // the closing that follows pushes what is held
@@ -63,11 +60,21 @@ class TRelay {
  private:
   bool BodyDone() const { return FBlockSize == 0; }
 
-  // Once the body is in, the socket is watched for the client leaving, so that
-  // a page that is busy or quiet does not outlive its client.
-  TCgiChild::TSocketWatch Watch() const {
-    if (BodyDone()) return TCgiChild::TSocketWatch::HangUp;
-    return FWantSocket ? TCgiChild::TSocketWatch::Data : TCgiChild::TSocketWatch::Errors;
+  // Once the body is in, the client is watched for its leaving, so that a
+  // page that is busy or quiet does not outlive its client.
+  TIdWatch Watch() const {
+    if (BodyDone()) return TIdWatch::HangUp;
+    return FWantSocket ? TIdWatch::Data : TIdWatch::Errors;
+  }
+
+  // Sleeps until the interpreter or the client has something for the relay.
+  TIdWoken Wait() {
+    TIdWaitList waits;
+    int timeoutMs = FHeld ? kCoalesceMs : kWaitSliceMs;
+    FChild.PrepareWait(waits, FWantInput, timeoutMs);
+    const TIdWoken woken = FConnection.WaitWith(Watch(), waits, timeoutMs);
+    FChild.Waited(woken == TIdWoken::Quiet);
+    return woken;
   }
 
   // Counts only the time spent waiting for the client: a page that is slow to

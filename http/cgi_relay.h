@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string>
 
-#include "net/port.h"
+#include "net/stack.h"
 
 class TIdTCPConnection;
 
-// The relay's view of a running interpreter; nothing here blocks except Wait.
+// The relay's view of a running interpreter; nothing here blocks. The relay
+// waits for it and for the client at once through the connection
+// (TIdTCPConnection::WaitWith), with the handles the interpreter names.
 class TCgiChild {
  public:
   virtual ~TCgiChild() = default;
@@ -19,14 +21,12 @@ class TCgiChild {
   // input: n taken, 0 not now (try after Wait), -1 the input is closed.
   virtual int WriteInput(const char* block, int n) = 0;
   virtual bool Ended() = 0;
-  // What a wait looks for on the connection's socket besides errors: body
-  // bytes, or the client's end of the connection (once the body is in).
-  enum class TSocketWatch { Errors, Data, HangUp };
-  // Sleeps until output may be waiting, the input may take a block (wantInput),
-  // the interpreter ends, the socket shows what watch asks or timeoutMs passes.
-  // False when the socket reported a hang-up or an error, or with HangUp when
-  // the client has closed its end.
-  virtual bool Wait(socket_t socket, TSocketWatch watch, bool wantInput, int timeoutMs) = 0;
+  // Before a wait: the handles that wake it when output may be waiting, the
+  // input may take a block (wantInput) or the interpreter ends. It may
+  // shorten timeoutMs: an interpreter that is ending is looked at soon.
+  virtual void PrepareWait(TIdWaitList& waits, bool wantInput, int& timeoutMs) = 0;
+  // After it: quiet when nothing woke it before its time.
+  virtual void Waited(bool quiet) = 0;
 };
 
 inline constexpr int kCgiInputBlock = 4096;

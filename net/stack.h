@@ -15,6 +15,36 @@ struct TIdAddress {
   int Port = 0;
 };
 
+// What a wait watches on a connection's socket besides its failing: nothing
+// more, bytes to read, or the client's closing of its end.
+enum class TIdWatch { Errors, Data, HangUp };
+// How a wait ended: something may be ready, nothing came in time, or the
+// client has gone (its end closed with HangUp watched, a reset, or the socket
+// dropped by a stopping server).
+enum class TIdWoken { Ready, Quiet, ClientGone };
+
+// The other handles a wait on a socket also wakes for, at most three.
+class TIdWaitList {
+ public:
+  static constexpr int kCapacity = 3;
+  // writing: on Linux the descriptor wakes the wait when it can take a write;
+  // Windows handles wake it when signalled.
+  void Add(wait_handle_t handle, bool writing = false) {
+    if (FCount < kCapacity) FItems[FCount++] = {handle, writing};
+  }
+  int Count() const { return FCount; }
+  wait_handle_t Handle(int i) const { return FItems[i].Handle; }
+  bool Writing(int i) const { return FItems[i].Writing; }
+
+ private:
+  struct TItem {
+    wait_handle_t Handle;
+    bool Writing;
+  };
+  TItem FItems[kCapacity] = {};
+  int FCount = 0;
+};
+
 class TIdStack {
  public:
   // Started by the first TIdComponent, stopped by the last (guarded by one global lock).
@@ -45,6 +75,10 @@ class TIdStack {
   static int Send(socket_t s, const void* buffer, int length, bool moreFollows = false);
   // Sends at once what earlier sends held back with moreFollows.
   static void Push(socket_t s);
+  // Sleeps until the socket shows what watch asks, one of others is ready, or
+  // timeoutMs passes; where the platform cannot wait on both at once, the
+  // socket is looked at in slices.
+  static TIdWoken WaitWith(socket_t s, TIdWatch watch, const TIdWaitList& others, int timeoutMs);
 
   // Ends the socket from any thread: a call blocked on it on another thread
   // returns. Returns true when the handle was released too; false when the

@@ -160,6 +160,23 @@ void TIdStack::Push(socket_t s) {
   ::setsockopt(s, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
 }
 
+TIdWoken TIdStack::WaitWith(socket_t s, TIdWatch watch, const TIdWaitList& others, int timeoutMs) {
+  pollfd fds[TIdWaitList::kCapacity + 1];
+  nfds_t count = 0;
+  for (int i = 0; i < others.Count(); ++i)
+    fds[count++] = {others.Handle(i), static_cast<short>(others.Writing(i) ? POLLOUT : POLLIN), 0};
+  // Asked for no events, the socket still reports a hang-up: a stopping server
+  // shuts it down, which wakes this wait. A client's close shows as POLLRDHUP.
+  const short events = watch == TIdWatch::Data ? POLLIN : watch == TIdWatch::HangUp ? POLLRDHUP : 0;
+  const nfds_t socket = count;
+  fds[count++] = {s, events, 0};
+  const int ready = ::poll(fds, count, timeoutMs);
+  if (ready == 0) return TIdWoken::Quiet;
+  if (ready < 0) return TIdWoken::Ready;  // interrupted: the caller looks again
+  return (fds[socket].revents & (POLLERR | POLLHUP | POLLNVAL | POLLRDHUP)) == 0 ? TIdWoken::Ready
+                                                                             : TIdWoken::ClientGone;
+}
+
 int TIdStack::Recv(socket_t s, void* buffer, int length) {
   for (;;) {
     ssize_t r = ::recv(s, buffer, static_cast<size_t>(length), 0);

@@ -101,6 +101,49 @@ int TIdStack::Send(socket_t s, const void* buffer, int length, bool /*moreFollow
 // Nothing is ever held back here.
 void TIdStack::Push(socket_t) {}
 
+namespace {
+
+// The socket cannot join a wait on handles: while bytes are awaited it is
+// waited on in slices this long, with a look at the handles between them.
+constexpr int kSocketSliceMs = 5;
+
+// Whether the client has closed its end or the connection failed: the socket
+// reads as readable with nothing to read, or reports a hang-up or an error.
+// Bytes it sent after its body are left where they are.
+bool ClientLeft(socket_t s) {
+  WSAPOLLFD poll{static_cast<SOCKET>(s), POLLRDNORM, 0};
+  if (WSAPoll(&poll, 1, 0) <= 0) return false;
+  if ((poll.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+  char byte;
+  return ::recv(static_cast<SOCKET>(s), &byte, 1, MSG_PEEK) <= 0;
+}
+
+}  // namespace
+
+TIdWoken TIdStack::WaitWith(socket_t s, TIdWatch watch, const TIdWaitList& others, int timeoutMs) {
+  HANDLE handles[TIdWaitList::kCapacity];
+  const DWORD count = static_cast<DWORD>(others.Count());
+  for (int i = 0; i < others.Count(); ++i) handles[i] = others.Handle(i);
+  // Looked at once per wait: the relay's waits are short enough for a client
+  // that left to be noticed well within a second.
+  if (watch == TIdWatch::HangUp && ClientLeft(s)) return TIdWoken::ClientGone;
+  if (watch == TIdWatch::Data) {
+    if (count > 0 && WaitForMultipleObjects(count, handles, FALSE, 0) != WAIT_TIMEOUT) return TIdWoken::Ready;
+    // WSAPoll, not select: a connection reset by the peer shows as a hang-up
+    // here, where select (under Wine) never finds it readable.
+    WSAPOLLFD poll{static_cast<SOCKET>(s), POLLRDNORM, 0};
+    const int ready = WSAPoll(&poll, 1, timeoutMs < kSocketSliceMs ? timeoutMs : kSocketSliceMs);
+    const bool gone = ready > 0 && (poll.revents & POLLRDNORM) == 0 && (poll.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    return gone ? TIdWoken::ClientGone : TIdWoken::Ready;
+  }
+  if (count == 0) {
+    Sleep(static_cast<DWORD>(timeoutMs < 10 ? timeoutMs : 10));
+    return TIdWoken::Ready;
+  }
+  WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(timeoutMs));
+  return TIdWoken::Ready;
+}
+
 bool TIdStack::Disconnect(socket_t s) {
   ::shutdown(s, SD_BOTH);
   ::closesocket(s);

@@ -164,6 +164,15 @@ std::int64_t TIdTCPConnection::WriteFileContents(TIdFileReader& file, bool close
   return size;
 }
 
+TIdWoken TIdTCPConnection::WaitWith(TIdWatch watch, const TIdWaitList& others, int timeoutMs) {
+  if (!IsConnected()) return TIdWoken::ClientGone;
+  return TIdStack::WaitWith(FIOHandler->Endpoint().Handle(), watch, others, timeoutMs);
+}
+
+void TIdTCPConnection::Push() {
+  if (IsConnected()) TIdStack::Push(FIOHandler->Endpoint().Handle());
+}
+
 void TIdTCPConnection::DropSocket() {
   std::lock_guard<std::mutex> lock(FHandlerLock);
   if (FIOHandler == nullptr) return;

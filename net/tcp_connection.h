@@ -13,6 +13,7 @@
 
 #include "net/component.h"
 #include "net/io_handler_socket.h"
+#include "net/stack.h"
 
 class TIdFileReader;
 class TIdTCPServer;
@@ -54,6 +55,15 @@ class TIdTCPConnection : public TIdComponent {
   bool IsConnected();
   void CloseConnection();
   void DropSocket();  // any thread
+
+  // For a relay that waits on the client and on other handles (a child's
+  // pipes) at once: sleeps until the socket shows what watch asks, one of
+  // others is ready, or timeoutMs passes. ClientGone when the client has
+  // left (with HangUp watched: closed its end, which a half-closed client
+  // counts as) or the connection is no longer open.
+  TIdWoken WaitWith(TIdWatch watch, const TIdWaitList& others, int timeoutMs);
+  // Sends at once what writes marked "more follows" held back.
+  void Push();
 
   // Returns bytes received, 0 on a close, -1 on a time-out.
   int FillInputQueue(bool raiseIfClosed, int timeoutMs, bool raiseOnTimeout);

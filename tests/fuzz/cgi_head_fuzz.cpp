@@ -21,14 +21,11 @@ constexpr std::size_t kMaxHeaderBlock = 64 * 1024;
 constexpr std::size_t kMaxRead = 16 * 1024;  // below what the relay asks for at a time
 
 // An interpreter whose output arrives in the given reads ("" = nothing waiting
-// yet), that takes no input, and has ended once the reads are given.
-template <class TWait>
-class TReadsChildOf;
-// Wait's parameters are taken from the interface: nothing here looks at them.
-template <class... TArgs>
-class TReadsChildOf<bool (TCgiChild::*)(TArgs...)> : public TCgiChild {
+// yet), that takes no input, and has ended once the reads are given. Its
+// waits end at once.
+class TReadsChild : public TCgiChild {
  public:
-  explicit TReadsChildOf(std::vector<std::string> reads) : FReads(std::move(reads)) {}
+  explicit TReadsChild(std::vector<std::string> reads) : FReads(std::move(reads)) {}
   int ReadOutput(char* buffer, int n) override {
     if (FNext == FReads.size()) return -1;
     const std::string& read = FReads[FNext++];
@@ -38,13 +35,13 @@ class TReadsChildOf<bool (TCgiChild::*)(TArgs...)> : public TCgiChild {
   }
   int WriteInput(const char*, int) override { return -1; }
   bool Ended() override { return FNext == FReads.size(); }
-  bool Wait(TArgs...) override { return true; }
+  void PrepareWait(TIdWaitList&, bool, int& timeoutMs) override { timeoutMs = 0; }
+  void Waited(bool) override {}
 
  private:
   std::vector<std::string> FReads;
   std::size_t FNext = 0;
 };
-using TReadsChild = TReadsChildOf<decltype(&TCgiChild::Wait)>;
 
 // The header block as the relay must take it: up to the first empty line, or
 // what had come when it passed the cap, or all of it.

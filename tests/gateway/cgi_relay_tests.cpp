@@ -45,12 +45,14 @@ class TScriptedChild : public TCgiChild {
     return n;
   }
   bool Ended() override { return FOutput.empty() && (FClosesInput || Input.size() >= FInputWanted); }
-  bool Wait(socket_t socket, TSocketWatch, bool, int) override {
-    UnsentAtWaits.emplace_back(FStepsGiven, UnsentBytes(socket));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return true;
+  // Each wait lasts a millisecond: the script has nothing to wake it.
+  void PrepareWait(TIdWaitList&, bool, int& timeoutMs) override {
+    UnsentAtWaits.emplace_back(FStepsGiven, UnsentBytes(Socket));
+    timeoutMs = 1;
   }
+  void Waited(bool) override {}
 
+  socket_t Socket = kInvalidSocket;  // the connection's, for what it holds unsent
   std::vector<int> Blocks;
   std::string Input;
   // Per wait: the output steps given so far, and what the socket held unsent.
@@ -68,6 +70,7 @@ class TScriptedChild : public TCgiChild {
 std::string Exchange(TScriptedChild& child, std::int64_t bodyCount, const std::string& body,
                      std::size_t pieceSize = 1000, int stallMs = kBodyStallMs) {
   TTestServer server([&](TIdPeerThread& thread) {
+    child.Socket = thread.Connection()->SocketHandler()->Endpoint().Handle();
     RelayCgi(*thread.Connection(), child, bodyCount, stallMs);
     thread.Connection()->CloseConnection();
   });
@@ -149,6 +152,7 @@ TEST(CgiRelayTest, OutputBeforeAPauseArrivesWithoutWaitingForMore) {
   steps.push_back("second");
   TScriptedChild child(steps, 0);
   TTestServer server([&](TIdPeerThread& thread) {
+    child.Socket = thread.Connection()->SocketHandler()->Endpoint().Handle();
     RelayCgi(*thread.Connection(), child, 0);
     thread.Connection()->CloseConnection();
   });
