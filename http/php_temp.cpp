@@ -6,21 +6,35 @@
 #include "base/text.h"
 
 namespace php_temp {
+namespace {
 
-bool IsInterpreterTempName(const std::string& name) {
-  std::string stem = name;
-  if (stem.size() > 4 && text::SameTextAscii(stem.substr(stem.size() - 4), ".tmp")) stem.resize(stem.size() - 4);
-  if (stem.size() < 4 || stem.size() > 24 || stem.compare(0, 3, "php") != 0) return false;
-  for (std::size_t i = 3; i < stem.size(); ++i) {
-    const char c = stem[i];
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-  }
+bool AllOf(const std::string& s, std::size_t from, std::size_t to, bool (*accepted)(char)) {
+  for (std::size_t i = from; i < to; ++i)
+    if (!accepted(s[i])) return false;
   return true;
 }
 
-void RemoveLeftovers(const std::string& dir) {
-  for (const std::string& name : native_fs::FileNamesIn(dir))
-    if (IsInterpreterTempName(name)) native_fs::RemoveFile(dir + PathDelim() + name);
+bool IsLetterOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+
+}  // namespace
+
+bool IsInterpreterTempName(const std::string& name) {
+  if (name.compare(0, 3, "php") != 0) return false;
+  if (name.size() == 9) return AllOf(name, 3, 9, IsLetterOrDigit);
+  const std::size_t stem = name.size() - 4;
+  return name.size() >= 8 && name.size() <= 11 && text::SameTextAscii(name.substr(stem), ".tmp") &&
+         AllOf(name, 3, stem, IsHexDigit);
+}
+
+void RemoveLeftovers(const std::string& dir, std::chrono::system_clock::time_point since) {
+  for (const std::string& name : native_fs::FileNamesIn(dir)) {
+    if (!IsInterpreterTempName(name)) continue;
+    const std::string path = dir + PathDelim() + name;
+    std::chrono::system_clock::time_point written;
+    if (native_fs::ModifiedAt(path, written) && written < since) native_fs::RemoveFile(path);
+  }
 }
 
 }  // namespace php_temp

@@ -32,17 +32,23 @@ TWebServer::TWebServer()
 TWebServer::~TWebServer() {
   Stop();
   FServer.reset();
+  if (FCheckThread.joinable()) FCheckThread.join();
   FMimeTable.reset();
 }
 
 void TWebServer::Start(int port) {
   Stop();
+  // A check of an earlier Start that still runs ends within its time limit.
+  if (FCheckThread.joinable()) FCheckThread.join();
   const std::string appDir = GetAppDir();
   FWebRoot = appDir + PathDelim() + "www";
   FSharedDirList = TOstrel::CombinePath(FWebRoot + PathDelim() + kSharedDirsFile, "");
-  FInterpreter = CheckInterpreter(FindInterpreter(appDir));
-  FPhpExe = FInterpreter.Kind == TInterpreterKind::Cgi ? FInterpreter.Path : std::string();
-  php_temp::RemoveLeftovers(appDir + PathDelim() + "php" + PathDelim() + "temp");
+  {
+    std::lock_guard<std::mutex> lock(FCheckLock);
+    FChecked = false;
+  }
+  FCheckThread = std::thread([this, interpreter = FindInterpreter(appDir)] { CheckInterpreterNow(interpreter); });
+  php_temp::RemoveLeftovers(appDir + PathDelim() + "php" + PathDelim() + "temp", ProgramStartTime());
   try {
     FLocalIP = GetLocalIP();
   } catch (...) {
@@ -60,6 +66,35 @@ void TWebServer::Start(int port) {
     FreePort(port);
   }
   FActive = FServer->Active();
+}
+
+void TWebServer::CheckInterpreterNow(const std::string& path) {
+  TInterpreterCheck check;
+  try {
+    check = CheckInterpreter(path);
+  } catch (...) {
+    check = {path, path.empty() ? TInterpreterKind::Missing : TInterpreterKind::NotCgi};
+  }
+  {
+    std::lock_guard<std::mutex> lock(FCheckLock);
+    FInterpreter = check;
+    FPhpExe = check.Kind == TInterpreterKind::Cgi ? check.Path : std::string();
+    FChecked = true;
+  }
+  FCheckDone.notify_all();
+  if (OnInterpreterChecked) OnInterpreterChecked();
+}
+
+TInterpreterCheck TWebServer::Interpreter() const {
+  std::unique_lock<std::mutex> lock(FCheckLock);
+  FCheckDone.wait(lock, [this] { return FChecked; });
+  return FInterpreter;
+}
+
+std::string TWebServer::PhpExe() const {
+  std::unique_lock<std::mutex> lock(FCheckLock);
+  FCheckDone.wait(lock, [this] { return FChecked; });
+  return FPhpExe;
 }
 
 bool TWebServer::Stop() {
@@ -89,11 +124,12 @@ void TWebServer::HandleConnection(TIdPeerThread& thread) {
     const bool get = request.MethodIs("GET"), post = request.MethodIs("POST");
     const std::string target = TOstrel::MapUrlToFile(FWebRoot, request.Url(), kDefaultDocs, "|");
     const bool isPhp = text::UpperAscii(MimeExtensionOf(target)) == ".PHP";
-    const bool refused = (!get && !post) || target.empty() || (isPhp && !native_fs::FileExists(FPhpExe)) ||
+    const std::string phpExe = isPhp ? PhpExe() : std::string();
+    const bool refused = (!get && !post) || target.empty() || (isPhp && !native_fs::FileExists(phpExe)) ||
                          (!isPhp && post) || native_fs::SamePath(target, FSharedDirList);
     if (refused) connection.CloseConnection();
     else if (target.back() == '/') SendRedirect(thread, target);
-    else if (isPhp) RunPhp(thread, request, target);
+    else if (isPhp) RunPhp(thread, request, target, phpExe);
     else SendFile(thread, target);
   } catch (...) {
     // A peer that went away, a file that vanished, a gateway failure: nothing

@@ -3,16 +3,20 @@
 // the interpreter, or a close without a reply) and closes the connection.
 //
 // Create, Start, Stop, Active and destruction belong to the main thread;
-// HandleConnection and the replies run on connection threads, any number at once.
+// HandleConnection and the replies run on connection threads, any number at
+// once; the interpreter is checked on a thread of its own.
 //
 // Where each group is defined:
 //   web_server.cpp          construction, Start, Stop and the dispatch (HandleConnection)
 //   web_server_replies.cpp  SendFile, SendRedirect
 //   web_server_php.cpp      RunPhp, the page run through the interpreter
 #pragma once
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "http/interpreter_check.h"
 #include "http/request.h"
@@ -29,13 +33,18 @@ class TWebServer {
   TWebServer& operator=(const TWebServer&) = delete;
 
   // Listens on every local address at port: up to three attempts, freeing the
-  // port after each failed one. Read Active() for the outcome.
+  // port after each failed one. Read Active() for the outcome. The
+  // interpreter's check (a run of up to 5 s) goes on meanwhile on a thread of
+  // its own, so that the caller, the window's thread, is not held by it; a
+  // page waits for its verdict.
   void Start(int port);
   bool Stop();
   bool Active() const { return FActive; }
-  // What the last Start found in the interpreter's place; pages run only
-  // through a CGI build.
-  const TInterpreterCheck& Interpreter() const { return FInterpreter; }
+  // What the last Start found in the interpreter's place, once its check is
+  // done (waits for it); pages run only through a CGI build. Any thread.
+  TInterpreterCheck Interpreter() const;
+  // Called on the check's thread when a Start's verdict is known; set before Start.
+  std::function<void()> OnInterpreterChecked;
 
   void HandleConnection(TIdPeerThread& thread);
 
@@ -46,9 +55,12 @@ class TWebServer {
   int RequestHeadTimeoutMs = kRequestHeadTimeoutMs;  // set before Start; tests make it short
 
  private:
+  void CheckInterpreterNow(const std::string& path);
+  std::string PhpExe() const;  // waits for the check's verdict
   void SendFile(TIdPeerThread& thread, const std::string& fileName);
   void SendRedirect(TIdPeerThread& thread, const std::string& location);
-  void RunPhp(TIdPeerThread& thread, const TRequest& request, const std::string& scriptFile);
+  void RunPhp(TIdPeerThread& thread, const TRequest& request, const std::string& scriptFile,
+              const std::string& phpExe);
 
   std::mutex FBusy;  // serializes building the interpreter's environment and starting it
   std::unique_ptr<TIdMimeTable> FMimeTable;
@@ -57,8 +69,13 @@ class TWebServer {
   // The shared folders' list holds their full paths, user names among them:
   // the pages read it from disk, and no visitor gets it. Written by Start only.
   std::string FSharedDirList;
-  std::string FPhpExe;   // "" when no interpreter was there at Start, or it was refused
-  TInterpreterCheck FInterpreter;  // written by Start only
+  // The interpreter's check, started by Start; joined before the next one.
+  std::thread FCheckThread;
+  mutable std::mutex FCheckLock;
+  mutable std::condition_variable FCheckDone;
+  bool FChecked = true;            // guarded by FCheckLock
+  TInterpreterCheck FInterpreter;  // guarded by FCheckLock
+  std::string FPhpExe;  // guarded by FCheckLock; "" when none was there at Start, or it was refused
   // The machine's address for the pages, looked up once per Start: a host-name
   // lookup on every page would cost more than relaying the page itself.
   std::string FLocalIP;

@@ -25,7 +25,8 @@ std::string WithoutTrailingDelim(std::string dir) {
 
 }  // namespace
 
-void TWebServer::RunPhp(TIdPeerThread& thread, const TRequest& request, const std::string& scriptFile) {
+void TWebServer::RunPhp(TIdPeerThread& thread, const TRequest& request, const std::string& scriptFile,
+                        const std::string& phpExe) {
   TIdTCPConnection& connection = *thread.Connection();
   const std::string pageDir = DirectoryOf(scriptFile);
   // A php.ini beside the page would take the place of the server's own.
@@ -46,14 +47,14 @@ void TWebServer::RunPhp(TIdPeerThread& thread, const TRequest& request, const st
   const TIdSocketHandle& endpoint = connection.SocketHandler()->Endpoint();
   const cgi_env::TCgiValues values{FWebRoot, scriptFile, endpoint.RemoteAddress(), FLocalIP, endpoint.LocalAddress()};
   const std::vector<std::string> environment =
-      InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(FPhpExe)));
+      InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(phpExe)));
 
   // The block is the child's own, so only the start itself is serialized.
   TCgiProcess process;
   bool started;
   {
     std::lock_guard<std::mutex> lock(FBusy);
-    started = process.Start(FPhpExe, environment, pageDir);
+    started = process.Start(phpExe, environment, pageDir);
   }
   if (started) {
     RelayCgi(connection, process, bodyCount);

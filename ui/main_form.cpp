@@ -138,6 +138,7 @@ void TfrmMain::HandleWindowMessage(UINT msg, LPARAM lParam) {
   if (FTaskbarCreatedMsg != 0 && msg == FTaskbarCreatedMsg) FTrayIcon.AddAgain();
   MinimizeToTrayRule();
   if (msg == TTrayIcon::kCallbackMessage) HandleTrayEvent(lParam);
+  if (msg == kInterpreterCheckedMessage) TellAboutInterpreter();
 }
 
 // Errors of a step are shown and creation goes on with what must exist:
@@ -189,6 +190,8 @@ void TfrmMain::FinishCreate() {
     FCloseSelfMsg = RegisterWindowMessageA("OSTREL_KELV_CLOSESELF");
   }
   FWebServer = std::make_unique<TWebServer>();
+  HWND window = Handle();
+  FWebServer->OnInterpreterChecked = [window] { PostMessageA(window, kInterpreterCheckedMessage, 0, 0); };
   bool autoStart = false;
   try {
     autoStart = TKelv::GetStartMode() == 0 && TKelv::GetAutoRun();
@@ -204,7 +207,6 @@ void TfrmMain::FinishCreate() {
     SetForegroundWindow(FApplication.Handle());
   }
   AddTrayIcon();
-  if (autoStart) TellAboutInterpreter();
 }
 
 // False keeps the window open.

@@ -69,6 +69,9 @@ class TfrmMain {
   void btnStartClick();
   void btnStopClick();
   void UpdateControls(bool started);
+  // Posted by the web server's check once its verdict is known, so that the
+  // window stays responsive while the check runs.
+  static constexpr UINT kInterpreterCheckedMessage = WM_USER + 2;
   void TellAboutInterpreter();
   static std::string ServerAddress();
 

@@ -54,7 +54,6 @@ void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.
 void TfrmMain::btnStartClick() {
   FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
-  TellAboutInterpreter();
   if (FWebServer->Active())
     ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
 }
@@ -70,7 +69,7 @@ void TfrmMain::btnStopClick() {
 // Pages run only through PHP's CGI program. A balloon, never a box, says what
 // is in its place: the copy that the service starts may have no desktop.
 void TfrmMain::TellAboutInterpreter() {
-  const TInterpreterCheck& check = FWebServer->Interpreter();
+  const TInterpreterCheck check = FWebServer->Interpreter();
   if (check.Kind == TInterpreterKind::Cgi) return;
   std::string what = "No PHP in the php folder.";
   if (check.Kind == TInterpreterKind::CommandLine)

@@ -336,18 +336,22 @@ TEST_P(GatewayTest, ClientsThatOnlyAnnounceABodyHoldNoInterpreter) {
   EXPECT_TRUE(WaitNoChildren());
 }
 
-// What a run ended hard left in php/temp goes at the next Start; sessions and
-// the error log stay.
+// What a run ended hard left in php/temp goes at the next Start; sessions, the
+// error log, a user's own files, and files of this run (written after the
+// program started) stay.
 TEST_P(GatewayTest, StartRemovesTheInterpretersLeftoversFromPhpTemp) {
   App.MakeDir("php/temp");
-  for (const char* name : {"phpAbC123", "php1A2.tmp", "sess_4f2a", "php_errors.log", "phpinfo.txt", "notes"})
-    App.Write(std::string("php/temp/") + name, "x");
+  for (const char* name : {"phpAbC123", "php1A2.tmp", "sess_4f2a", "php_errors.log", "phpinfo.txt", "notes", "phptest"}) {
+    const std::filesystem::path file = App.Write(std::string("php/temp/") + name, "x");
+    std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  App.Write("php/temp/phpNew123", "x");  // as a page of this run writes it
   Server->Start(Port);
   ASSERT_TRUE(Server->Active());
   std::set<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(App.At("php/temp")))
     left.insert(entry.path().filename().string());
-  EXPECT_EQ(left, (std::set<std::string>{"sess_4f2a", "php_errors.log", "phpinfo.txt", "notes"}));
+  EXPECT_EQ(left, (std::set<std::string>{"sess_4f2a", "php_errors.log", "phpinfo.txt", "notes", "phptest", "phpNew123"}));
 }
 
 // The interpreter of an upload whose client went away gets the end of its

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -190,6 +191,20 @@ TEST_F(InterpreterChoiceTest, CommandLineStandInIsRefused) {
   ExpectPagesRefused();
 }
 #endif
+
+// The check runs beside Start, not in it: the window's thread that starts the
+// server is not held for up to the check's time limit, and files are served at
+// once; a page waits for the verdict.
+TEST_F(InterpreterChoiceTest, StartDoesNotWaitForTheCheck) {
+  PlaceStandIn(Php(std::string("php-cgi") + kExeSuffix), "forever");
+  const auto start = std::chrono::steady_clock::now();
+  StartServer();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kVersionQueryLimitMs / 2));
+  EXPECT_NE(Fetch("GET /a.txt HTTP/1.1\r\n\r\n").find("\r\n\r\nstatic"), std::string::npos);
+  EXPECT_TRUE(ClosedUnanswered("GET /page.php HTTP/1.1\r\n\r\n"));
+  EXPECT_EQ(Server->Interpreter().Kind, TInterpreterKind::NotCgi);
+  EXPECT_TRUE(WaitNoChildren());
+}
 
 TEST_F(InterpreterChoiceTest, NoInterpreterAtAll) {
   StartServer();
