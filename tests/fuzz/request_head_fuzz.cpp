@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "fuzz/connection_pair.h"
+#include "http/cgi_env.h"
 #include "http/ostrel.h"
 #include "net/exceptions.h"
 
@@ -36,6 +37,11 @@ void LookUpFields(const std::string& head) {
   if (!host.empty() && (static_cast<unsigned char>(host.front()) <= ' ' ||
                         static_cast<unsigned char>(host.back()) <= ' '))
     std::abort();
+  // The gateway's environment: every name one the gateway owns (an inherited
+  // one of that name is dropped), no NUL that would split a Windows block.
+  for (const std::string& entry : cgi_env::Build(TRequest(head), {"/www", "/www/p.php", "10.0.0.1", "10.0.0.2", "10.0.0.3"}))
+    if (entry.find('\0') != std::string::npos || !cgi_env::IsCgiName(entry.substr(0, entry.find('='))))
+      std::abort();
 }
 
 }  // namespace
