@@ -2,6 +2,8 @@
 // of each request to a close, a redirect, a file or the PHP gateway.
 #include "http/web_server.h"
 
+#include <system_error>
+
 #include "base/constants.h"
 #include "base/native_fs.h"
 #include "base/program_env.h"
@@ -47,7 +49,12 @@ void TWebServer::Start(int port) {
     std::lock_guard<std::mutex> lock(FCheckLock);
     FChecked = false;
   }
-  FCheckThread = std::thread([this, interpreter = FindInterpreter(appDir)] { CheckInterpreterNow(interpreter); });
+  const std::string interpreter = FindInterpreter(appDir);
+  try {
+    FCheckThread = std::thread([this, interpreter] { CheckInterpreterNow(interpreter); });
+  } catch (const std::system_error&) {
+    CheckInterpreterNow(interpreter);  // no thread to be had: the check holds the caller instead
+  }
   php_temp::RemoveLeftovers(appDir + PathDelim() + "php" + PathDelim() + "temp", ProgramStartTime());
   try {
     FLocalIP = GetLocalIP();
@@ -82,7 +89,11 @@ void TWebServer::CheckInterpreterNow(const std::string& path) {
     FChecked = true;
   }
   FCheckDone.notify_all();
-  if (OnInterpreterChecked) OnInterpreterChecked();
+  try {
+    if (OnInterpreterChecked) OnInterpreterChecked();
+  } catch (...) {
+    // The verdict stands; only the news of it is lost.
+  }
 }
 
 TInterpreterCheck TWebServer::Interpreter() const {

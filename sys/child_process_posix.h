@@ -28,6 +28,6 @@ struct TChildPlan {
 };
 
 // Starts the child; its process id, or -1 when it could not be started (a
-// program that cannot be run, or a directory that cannot be entered, too).
-// The caller reaps it.
+// program that cannot be run, or a directory that cannot be entered, too;
+// such a child is reaped here). The caller reaps a started one.
 pid_t StartChild(const TChildPlan& plan);
