@@ -25,10 +25,18 @@ exit_code() {  # seconds command...: the exit code, or "timeout"
   [ $rc -eq 124 ] && echo timeout || echo $rc
 }
 
+# The port opens while the interpreter is still being checked; what the
+# program says of it comes before its status line.
+wait_status() {  # file: until it holds the status line, at most 20 s
+  for _ in $(seq 200); do grep -q '^Status: ' "$1" && return 0; sleep 0.1; done
+  return 1
+}
+
 # --- the interactive (headless) run and the single-copy rule -----------------
 "$app/ostrel" > "$work/out1.txt" 2>&1 & first=$!; pids="$first"
 wait_port 60001 && ok "started without arguments: serves on 60001" || fail "no server on 60001"
 check "the site" "<html>entry</html>" "$(curl -s --max-time 5 http://127.0.0.1:60001/)"
+wait_status "$work/out1.txt"
 grep -q "Status: started" "$work/out1.txt" && ok "prints its status" || fail "status: $(cat "$work/out1.txt")"
 grep -q -- "^(none) .*--share <directory>" "$work/out1.txt" && ok "an empty list says how to share" \
   || fail "no hint: $(cat "$work/out1.txt")"
@@ -58,7 +66,7 @@ grep -q '^PHP pages are off: .*/php/php-cgi is missing; ' "$work/out1.txt" && ok
 if [ -x /usr/bin/php ]; then
   ln -s /usr/bin/php "$app/php/php-cgi"
   "$app/ostrel" > "$work/out2.txt" 2>&1 & cli=$!; pids="$cli"
-  wait_port 60001 || fail "no server with the command-line PHP"
+  wait_port 60001 && wait_status "$work/out2.txt" || fail "no server with the command-line PHP"
   check "one line names the refused file" \
     "PHP pages are off: $app/php/php-cgi is PHP's command-line program; link PHP's CGI program there (Debian package php-cgi): ln -sf /usr/bin/php-cgi '$app/php/php-cgi'" \
     "$(grep '^PHP pages are off' "$work/out2.txt")"
@@ -73,6 +81,7 @@ if [ -x /usr/bin/php ]; then
   "$app/ostrel" > "$work/out3.txt" 2>&1 & cgi=$!; pids="$cgi"
   wait_port 60001
   check "php-cgi runs the page" "page" "$(curl -s --max-time 10 http://127.0.0.1:60001/page.php)"
+  wait_status "$work/out3.txt"
   grep -q '^PHP pages are off' "$work/out3.txt" && fail "a line for php-cgi" || ok "no line for php-cgi"
   kill -TERM "$cgi"; wait "$cgi"; wait_closed 60001
   rm -f "$app/php/php-cgi"
