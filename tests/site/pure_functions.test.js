@@ -5,6 +5,8 @@
 const { describe, it } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
+const fs = require('node:fs');
+const os = require('node:os');
 const { execFileSync } = require('node:child_process');
 
 const WWW = path.join(__dirname, '..', '..', 'www');
@@ -140,5 +142,21 @@ describe('site helpers', () => {
       [['bytes=0-1,4-5', 1000], null],
       [['items=0-1', 1000], null],
     ]);
+  });
+
+  it('trims the thumbnail cache to its bound, the least recently used first, and nothing else', () => {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'thumbs-'));
+    try {
+      const names = ['a', 'b', 'c', 'd', 'e'].map((c) => c.repeat(40) + '.jpg');
+      names.forEach((name, i) => {
+        fs.writeFileSync(path.join(dir, name), Buffer.alloc(10000));
+        fs.utimesSync(path.join(dir, name), 1000 + i, 1000 + i);
+      });
+      fs.writeFileSync(path.join(dir, 'slot0.lock'), '');
+      php([['thumbs_trim', [dir, 35000]]]);
+      assert.deepEqual(fs.readdirSync(dir).sort(), [names[3], names[4], 'slot0.lock']);
+    } finally {
+      fs.rmSync(dir, { recursive: true, force: true });
+    }
   });
 });

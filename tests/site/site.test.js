@@ -11,7 +11,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const crypto = require('node:crypto');
 const os = require('node:os');
-const { execFileSync } = require('node:child_process');
+const { execFileSync, spawn } = require('node:child_process');
 const { startSite } = require('./lib/fixture');
 const { request, multipart } = require('./lib/http');
 const { openBrowser } = require('./lib/browser');
@@ -54,6 +54,7 @@ describe('listing and browsing', () => {
     const reply = await request('/');
     assert.equal(reply.status, 200);
     assert.match(reply.headers['content-type'], /^text\/html; charset=utf-8/i);
+    assert.equal(reply.headers['content-encoding'], 'gzip');
     const html = reply.body.toString();
     const names = [...html.matchAll(/<tr class="entry[^"]*" data-name="([^"]*)"/g)].map((m) => m[1]);
     assert.deepEqual(names, ['Photos ü &amp; Co', 'Music', 'not there']);
@@ -82,6 +83,7 @@ describe('listing and browsing', () => {
   it('finds names below the current folder, whatever their case and accents', async () => {
     const reply = await request('/?d=0&q=NEEDLE');
     assert.equal(reply.status, 200);
+    assert.equal(reply.headers['content-encoding'], 'gzip');
     const html = reply.body.toString();
     assert.match(html, /data-name="needle note.md".*<span class="where">in sub\/deeper<\/span>/);
     assert.match(html, /href="\/file.php\?d=0&amp;p=sub\/deeper\/needle%20note.md"/);
@@ -124,6 +126,7 @@ describe('downloads', () => {
     assert.equal(reply.status, 200);
     assert.equal(reply.headers['content-length'], String(original.length));
     assert.equal(reply.headers['content-type'], 'application/octet-stream');
+    assert.equal(reply.headers['content-encoding'], undefined, 'a download is never compressed');
     assert.match(reply.headers['content-disposition'], /^attachment; filename="random.bin"/);
     assert.ok(reply.body.equals(original), 'the bytes are the file\'s');
   });
@@ -179,6 +182,7 @@ describe('downloads', () => {
     const reply = await request('/zip.php?d=0', { timeoutMs: 120000 });
     assert.equal(reply.status, 200);
     assert.equal(reply.headers['content-type'], 'application/zip');
+    assert.equal(reply.headers['content-encoding'], undefined);
     assert.equal(Number(reply.headers['content-length']), reply.body.length);
     const star = reply.headers['content-disposition'].match(/filename\*=UTF-8''(\S+)/);
     assert.equal(decodeURIComponent(star[1]), 'Photos ü & Co.zip');
@@ -329,6 +333,8 @@ describe('refusals', () => {
     ['/zip.php?d=0&p=..', 403],
     ['/zip.php?d=0&p=link-out-dir', 403],
     ['/zip.php?d=0&p=hello.txt', 404],
+    ['/thumb.php?d=0&p=link-out.txt', 403],
+    ['/thumb.php?d=0&p=..%2F..%2Foutside.txt', 403],
   ];
   it('refuses every way out with a readable page and the right status', async () => {
     for (const [target, status] of attempts) {
@@ -346,6 +352,7 @@ describe('refusals', () => {
     const form = multipart({ token: await pageToken() }, [{ name: 'files[]', filename: 'rebound.txt', content: 'x' }]);
     const targets = [
       ['GET', '/'], ['GET', '/?d=0'], ['GET', '/file.php?d=0&p=hello.txt'], ['GET', '/zip.php?d=0&p=sub'],
+      ['GET', '/thumb.php?d=1&p=album/a%20photo.jpg'],
       ['POST', '/upload.php?format=json'],
     ];
     for (const host of ['attacker.example', 'attacker.example:60001', '127.0.0.1.attacker.example', 'localhost.attacker.example']) {
@@ -355,7 +362,7 @@ describe('refusals', () => {
           body: method === 'POST' ? form.body : null,
         });
         assert.equal(reply.status, 403, `${host} ${target}`);
-        assert.doesNotMatch(reply.body.toString(), /hello, world|Photos|PK/, `${host} ${target}`);
+        assert.doesNotMatch(reply.body.toString(), /hello, world|Photos|PK|JFIF/, `${host} ${target}`);
       }
     }
     assert.ok(!fs.existsSync(path.join(site.uploadDir, 'rebound.txt')));
@@ -365,11 +372,35 @@ describe('refusals', () => {
   });
 
   it('answers a direct request for an include file with nothing', async () => {
-    for (const file of ['bootstrap', 'shares', 'zip_stream', 'token']) {
+    for (const file of ['bootstrap', 'shares', 'zip_stream', 'token', 'thumbs', 'listing']) {
       const reply = await request(`/inc/${file}.php`);
       assert.equal(reply.status, 404, file);
       assert.equal(reply.body.length, 0, file);
     }
+  });
+});
+
+describe('thumbnails', () => {
+  it('gives pictures that cannot be decoded safely no thumbnail, at once, and serves on meanwhile', async () => {
+    for (const name of ['huge.png', 'cut.jpg', 'not a picture.jpg']) {
+      const started = Date.now();
+      const reply = await request('/thumb.php?d=1&p=album/' + q(name));
+      assert.equal(reply.status, 404, name);
+      assert.ok(Date.now() - started < 5000, `${name} took ${Date.now() - started} ms`);
+      assert.equal((await request('/?d=1')).status, 200);
+    }
+  });
+
+  it('makes at most two thumbnails at once on the machine', async () => {
+    // Both slots held by someone else: a new thumbnail waits until one is free.
+    const slot = (n) => path.join(site.app, 'php', 'temp', 'thumbs', `slot${n}.lock`);
+    const holder = spawn('flock', [slot(0), 'flock', slot(1), 'sh', '-c', 'echo held; sleep 2']);
+    await new Promise((resolve) => holder.stdout.once('data', resolve));
+    const started = Date.now();
+    const reply = await request('/thumb.php?d=1&p=album/b%20drawing.png');
+    assert.equal(reply.status, 200);
+    assert.equal(reply.headers['content-type'], 'image/webp');
+    assert.ok(Date.now() - started > 1500, `made after ${Date.now() - started} ms, while both slots were taken`);
   });
 });
 
@@ -548,6 +579,60 @@ describe('in the browser', () => {
     assert.equal(await page.textContent('#qr-url'), page.url());
   });
 
+  it('shows a folder of pictures as thumbnails of at most 256 px, icons where GD cannot help', async () => {
+    await page.goto(site.base + '/?d=1&p=album');
+    await page.waitForFunction(() => Array.from(document.querySelectorAll('img.thumb'))
+      .every((img) => img.complete && img.naturalWidth > 0) && document.querySelectorAll('img.thumb').length === 5);
+    const thumbs = await page.$$eval('img.thumb', (imgs) => imgs.map((img) =>
+      [img.closest('tr').dataset.name, img.naturalWidth, img.naturalHeight]));
+    assert.deepEqual(thumbs, [['a photo.jpg', 256, 171], ['b drawing.png', 256, 171], ['c clip.gif', 256, 171],
+      ['d web.webp', 256, 171], ['e sideways.jpg', 128, 256]]);
+    assert.deepEqual(await page.$$eval('tr.file:not(.picture)', (rows) => rows.map((r) => r.dataset.name)),
+      ['cut.jpg', 'huge.png', 'not a picture.jpg']);
+    const grid = () => page.$eval('.listing', (listing) => listing.classList.contains('grid'));
+    await page.click('#view-switch button[data-view="list"]');
+    await page.reload();
+    assert.equal(await grid(), false, 'the list, as chosen');
+    await page.click('#view-switch button[data-view="grid"]');
+    assert.equal(await grid(), true);
+  });
+
+  it('pages the preview through the folder\'s pictures with the arrow keys', async () => {
+    await page.goto(site.base + '/?d=1&p=album');
+    await page.click('tr[data-name="b drawing.png"] a.view');
+    const shown = async () => [await page.textContent('#preview-title'), await page.textContent('.pager-count')];
+    assert.deepEqual(await shown(), ['b drawing.png', '2 of 8']);
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await shown(), ['c clip.gif', '3 of 8']);
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('ArrowLeft');
+    assert.deepEqual(await shown(), ['a photo.jpg', '1 of 8']);
+    assert.match(await page.getAttribute('#preview-body img', 'src'), /p=album\/a%20photo.jpg&view=1$/);
+    assert.equal(await page.isDisabled('button[aria-label="Previous picture"]'), true);
+    await page.keyboard.press('Escape');
+  });
+
+  it('opens a folder of 10,000 files whose every entry the filter, the sort and the scroll reach', async () => {
+    const big = path.join(site.shares.music, 'big');
+    fs.mkdirSync(big);
+    try {
+      for (let i = 1; i <= 10000; i++) fs.writeFileSync(path.join(big, `file ${String(i).padStart(5, '0')}.txt`), 'x'.repeat(i % 100));
+      fs.writeFileSync(path.join(big, 'file 07777.txt'), 'x'.repeat(5000));
+      await page.goto(site.base + '/?d=1&p=big');
+      assert.equal(await page.locator('#entries tbody tr').count(), 200, 'the first rows only');
+      await page.fill('#filter', 'FILE 09990');
+      assert.deepEqual(await rowNames(), ['file 09990.txt']);
+      await page.fill('#filter', '');
+      await page.click('th[data-sort="size"] button');
+      await page.click('th[data-sort="size"] button');
+      assert.equal((await rowNames())[0], 'file 07777.txt', 'the largest first');
+      await page.locator('.more').scrollIntoViewIfNeeded();
+      await page.waitForFunction(() => document.querySelectorAll('#entries tbody tr').length === 400);
+    } finally {
+      fs.rmSync(big, { recursive: true, force: true });
+    }
+  });
+
   it('fits a phone screen', async () => {
     await page.setViewportSize({ width: 375, height: 740 });
     await page.goto(site.base + '/?d=0');
@@ -583,6 +668,12 @@ describe('in the browser', () => {
       },
       folder: () => page.goto(site.base + '/?d=0'),
       search: () => page.goto(site.base + '/?d=0&q=' + q('a')),
+      grid: () => page.goto(site.base + '/?d=1&p=album'),
+      'grid-preview': async () => {
+        await page.goto(site.base + '/?d=1&p=album');
+        await page.click('tr[data-name="b drawing.png"] a.view');
+        await page.waitForSelector('#preview-body img');
+      },
       preview: async () => {
         await page.goto(site.base + '/?d=0');
         await page.click('tr[data-name="pixel.png"] a.view');
@@ -659,7 +750,7 @@ describe('the interpreter run directly', () => {
         PATH: process.env.PATH, HOME: site.home, PHPRC: path.join(site.app, 'php', 'php.ini'), PHP_INI_SCAN_DIR: '',
         GATEWAY_INTERFACE: 'CGI/1.1', REQUEST_METHOD: body ? 'POST' : 'GET', QUERY_STRING: query,
         CONTENT_TYPE: type, CONTENT_LENGTH: String(body.length),
-        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range,
+        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range, HTTP_ACCEPT_ENCODING: 'gzip',
       },
     });
     const end = out.indexOf('\r\n\r\n');

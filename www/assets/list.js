@@ -150,15 +150,19 @@
 
   // --- Pictures or list ---------------------------------------------------------
 
+  // The choice is remembered for folders like this one: those mostly of
+  // pictures, and those with a few among other files.
   const switcher = $('view-switch');
   if (switcher) {
+    const listing = table.closest('.listing');
+    const key = 'ostrel.view.' + (listing.classList.contains('grid') ? 'pictures' : 'mixed');
     const setView = (view) => {
-      table.closest('.listing').classList.toggle('grid', view === 'grid');
+      listing.classList.toggle('grid', view === 'grid');
       switcher.querySelectorAll('button').forEach((b) => b.setAttribute('aria-pressed', String(b.dataset.view === view)));
     };
     let stored = null;
     try {
-      stored = localStorage.getItem('ostrel.view');
+      stored = localStorage.getItem(key);
     } catch (e) { /* storage refused: the folder's own choice stays */ }
     if (stored === 'grid' || stored === 'list') setView(stored);
     switcher.hidden = false;
@@ -167,7 +171,7 @@
       if (!button) return;
       setView(button.dataset.view);
       try {
-        localStorage.setItem('ostrel.view', button.dataset.view);
+        localStorage.setItem(key, button.dataset.view);
       } catch (err) { /* remembered for this page only */ }
     });
   }
