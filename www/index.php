@@ -11,6 +11,7 @@ require __DIR__ . '/inc/search.php';
 require __DIR__ . '/inc/token.php';
 require __DIR__ . '/inc/upload_dir.php';
 require __DIR__ . '/inc/layout.php';
+require __DIR__ . '/inc/picture.php';
 require __DIR__ . '/inc/thumbs.php';
 require __DIR__ . '/inc/listing.php';
 

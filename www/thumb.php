@@ -5,6 +5,7 @@
 define('OSTREL_SITE', 1);
 require __DIR__ . '/inc/bootstrap.php';
 require __DIR__ . '/inc/shares.php';
+require __DIR__ . '/inc/picture.php';
 require __DIR__ . '/inc/thumbs.php';
 
 // A 50-megapixel picture takes 200 MB decoded where GD counts against the limit.

@@ -10,6 +10,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const crypto = require('node:crypto');
+const zlib = require('node:zlib');
 const os = require('node:os');
 const { execFileSync, spawn } = require('node:child_process');
 const { startSite } = require('./lib/fixture');
@@ -372,7 +373,7 @@ describe('refusals', () => {
   });
 
   it('answers a direct request for an include file with nothing', async () => {
-    for (const file of ['bootstrap', 'shares', 'zip_stream', 'token', 'thumbs', 'listing']) {
+    for (const file of ['bootstrap', 'shares', 'zip_stream', 'token', 'thumbs', 'picture', 'listing']) {
       const reply = await request(`/inc/${file}.php`);
       assert.equal(reply.status, 404, file);
       assert.equal(reply.body.length, 0, file);
@@ -769,6 +770,13 @@ describe('the interpreter run directly', () => {
     assert.deepEqual(json.files.map((f) => f.stored), ['limit one.txt', 'limit two.txt', null]);
     assert.match(json.files[2].error, /^Only the first 2 files of one upload can be taken: the others were not stored/);
     assert.ok(!fs.existsSync(path.join(site.uploadDir, 'limit three.txt')));
+  });
+
+  it('lists pictures as other files, without thumbnails, where the interpreter has no GD', () => {
+    // Without the scan directory no module loads: GD is missing.
+    const html = zlib.gunzipSync(phpCgi('d=1&p=album', '', { page: 'index.php' }).body).toString();
+    assert.match(html, /data-name="a photo.jpg"/);
+    assert.doesNotMatch(html, /thumb\.php|class="listing grid"/);
   });
 
   it('sends the asked part of a file for seeking, and refuses a part beyond the end', () => {

@@ -1,9 +1,8 @@
 <?php
-// thumbs.php - small pictures of the pictures in a shared folder: made by GD
-// on first request, kept in the interpreter's temporary folder (outside the
-// site) under a name made of the file's path, size and time, in a cache of
-// bounded size. Pictures too big to decode safely, or that GD cannot read
-// whole, get none. At most two are made at once on the whole machine.
+// thumbs.php - small pictures of the pictures in a shared folder: made on
+// first request (picture.php), kept in the interpreter's temporary folder
+// (outside the site) under a name made of the file's path, size and time, in
+// a cache of bounded size. At most two are made at once on the whole machine.
 if (!defined('OSTREL_SITE')) {
     header_remove('X-Powered-By');  // so that the status is the first line out
     header('Status: 404 Not Found');
@@ -11,21 +10,12 @@ if (!defined('OSTREL_SITE')) {
 }
 
 const THUMB_SIZE = 256;
-const THUMB_MAX_PIXELS = 50000000;
-const THUMB_MAX_BYTES = 50000000;
 const THUMB_CACHE_BYTES = 268435456;
 // Files of the cache count at least one disk block, so that the bound also
 // holds the count of "no thumbnail" markers, which are empty.
 const THUMB_MIN_BLOCK = 4096;
 const THUMB_SLOTS = 2;
 const THUMB_WAIT_SECONDS = 20;
-const THUMB_TYPES = [
-    'jpg' => IMAGETYPE_JPEG,
-    'jpeg' => IMAGETYPE_JPEG,
-    'png' => IMAGETYPE_PNG,
-    'gif' => IMAGETYPE_GIF,
-    'webp' => IMAGETYPE_WEBP,
-];
 
 /** The cache folder, made when missing; null when the interpreter has no temporary folder or no GD. */
 function thumbs_dir(): ?string
@@ -48,14 +38,9 @@ function thumbs_dir(): ?string
 function thumbs_possible(string $name, int $size): bool
 {
     $dot = strrpos($name, '.');
-    $type = $dot === false ? null : (THUMB_TYPES[strtolower(substr($name, $dot + 1))] ?? null);
-    return $type !== null && $size > 0 && $size <= THUMB_MAX_BYTES && thumbs_decodes($type) && thumbs_dir() !== null;
-}
-
-function thumbs_decodes(int $type): bool
-{
-    $bits = [IMAGETYPE_JPEG => IMG_JPG, IMAGETYPE_PNG => IMG_PNG, IMAGETYPE_GIF => IMG_GIF, IMAGETYPE_WEBP => IMG_WEBP];
-    return function_exists('imagetypes') && isset($bits[$type]) && (imagetypes() & $bits[$type]) !== 0;
+    $type = $dot === false ? null : (PICTURE_TYPES[strtolower(substr($name, $dot + 1))] ?? null);
+    return $type !== null && $size > 0 && $size <= PICTURE_MAX_BYTES && picture_decodes($type)
+        && thumbs_dir() !== null;
 }
 
 /**
@@ -71,7 +56,7 @@ function thumbs_get(string $path): array|string|null
         return null;
     }
     // JPEG stays JPEG; the others may be transparent, which WebP keeps.
-    $jpeg = thumbs_source_type($path) === IMAGETYPE_JPEG || !function_exists('imagewebp');
+    $jpeg = picture_type($path) === IMAGETYPE_JPEG || !function_exists('imagewebp');
     $key = sha1($path . "\0" . $stat['size'] . "\0" . $stat['mtime'] . "\0" . THUMB_SIZE);
     $file = $dir . DIRECTORY_SEPARATOR . $key . ($jpeg ? '.jpg' : '.webp');
     $bytes = thumbs_cached($file);
@@ -83,7 +68,7 @@ function thumbs_get(string $path): array|string|null
         // Another request may have made it while this one waited.
         $bytes = thumbs_cached($file);
         if ($bytes === null) {
-            $bytes = thumbs_make($path, $stat['size'], $jpeg);
+            $bytes = picture_shrink($path, $stat['size'], THUMB_SIZE, $jpeg);
             thumbs_store($file, $bytes);
         }
         flock($slot, LOCK_UN);
@@ -106,26 +91,6 @@ function thumbs_cached(string $file): ?string
         touch($file);
     }
     return $bytes;
-}
-
-/** The image type that the file's first bytes show, whatever its name says. */
-function thumbs_source_type(string $path): ?int
-{
-    $fh = fopen($path, 'rb');
-    $head = $fh === false ? false : fread($fh, 12);
-    if ($fh !== false) {
-        fclose($fh);
-    }
-    if (!is_string($head)) {
-        return null;
-    }
-    $signatures = ["\xff\xd8\xff" => IMAGETYPE_JPEG, "\x89PNG\r\n\x1a\n" => IMAGETYPE_PNG, 'GIF8' => IMAGETYPE_GIF];
-    foreach ($signatures as $start => $type) {
-        if (strncmp($head, $start, strlen($start)) === 0) {
-            return $type;
-        }
-    }
-    return substr($head, 0, 4) === 'RIFF' && substr($head, 8, 4) === 'WEBP' ? IMAGETYPE_WEBP : null;
 }
 
 /** One of the machine-wide slots, locked; null when none came free in time. */
@@ -157,145 +122,6 @@ function thumbs_slot(string $dir)
         }
     }
     return $slot;
-}
-
-/** The thumbnail's bytes, or '' when the picture gets none. */
-function thumbs_make(string $path, int $bytes, bool $jpeg): string
-{
-    $type = thumbs_source_type($path);
-    // The header tells the size before any pixel is decoded: a small file may
-    // claim a picture that would need gigabytes.
-    $info = $type === null || $bytes > THUMB_MAX_BYTES ? false : getimagesize($path);
-    if ($info === false || $info[2] !== $type || !thumbs_decodes($type)
-        || $info[0] < 1 || $info[1] < 1 || $info[0] * $info[1] > THUMB_MAX_PIXELS) {
-        return '';
-    }
-    $source = thumbs_decode($path, $type);
-    if ($source === null) {
-        return '';
-    }
-    $thumb = thumbs_scale($source, imagesx($source), imagesy($source), $jpeg);
-    unset($source);
-    if ($type === IMAGETYPE_JPEG) {
-        $thumb = thumbs_orient($thumb, thumbs_orientation($path));
-    }
-    ob_start();
-    $ok = $jpeg ? imagejpeg($thumb, null, 80) : imagewebp($thumb, null, 80);
-    $out = (string) ob_get_clean();
-    return $ok ? $out : '';
-}
-
-/** The decoded picture, or null when GD cannot read it whole. */
-function thumbs_decode(string $path, int $type): ?GdImage
-{
-    // GD says that a JPEG ended early only as a warning, and then makes up
-    // the missing part: such a file counts as unreadable.
-    ini_set('gd.jpeg_ignore_warning', '0');
-    $cut = false;
-    set_error_handler(static function (int $no, string $message) use (&$cut): bool {
-        $cut = $cut || stripos($message, 'premature end') !== false;
-        return true;
-    });
-    $image = match ($type) {
-        IMAGETYPE_JPEG => imagecreatefromjpeg($path),
-        IMAGETYPE_PNG => imagecreatefrompng($path),
-        IMAGETYPE_GIF => imagecreatefromgif($path),
-        IMAGETYPE_WEBP => imagecreatefromwebp($path),
-    };
-    restore_error_handler();
-    return $image === false || $cut ? null : $image;
-}
-
-/** At most THUMB_SIZE on the long side, never larger than the picture. */
-function thumbs_scale(GdImage $source, int $width, int $height, bool $opaque): GdImage
-{
-    $scale = min(1, THUMB_SIZE / max($width, $height));
-    $w = max(1, (int) round($width * $scale));
-    $h = max(1, (int) round($height * $scale));
-    // Averaging every pixel of a large photo takes most of a second; a fast
-    // first step to four times the size keeps nearly all of the quality.
-    if ($w * 4 < $width && $h * 4 < $height) {
-        $step = imagescale($source, $w * 4, $h * 4, IMG_BILINEAR_FIXED);
-        if ($step !== false) {
-            [$source, $width, $height] = [$step, $w * 4, $h * 4];
-        }
-    }
-    $thumb = imagecreatetruecolor($w, $h);
-    if ($opaque) {
-        imagefill($thumb, 0, 0, imagecolorallocate($thumb, 255, 255, 255));
-    } else {
-        imagealphablending($thumb, false);
-        imagesavealpha($thumb, true);
-        imagefill($thumb, 0, 0, imagecolorallocatealpha($thumb, 0, 0, 0, 127));
-    }
-    imagecopyresampled($thumb, $source, 0, 0, 0, 0, $w, $h, $width, $height);
-    return $thumb;
-}
-
-/** The picture turned the way the camera's orientation tag says (1 to 8). */
-function thumbs_orient(GdImage $image, int $orientation): GdImage
-{
-    if (in_array($orientation, [2, 5, 7], true)) {
-        imageflip($image, IMG_FLIP_HORIZONTAL);
-    }
-    if ($orientation === 4) {
-        imageflip($image, IMG_FLIP_VERTICAL);
-    }
-    // imagerotate turns counter-clockwise.
-    $angle = [3 => 180, 5 => 90, 6 => 270, 7 => 270, 8 => 90][$orientation] ?? 0;
-    $turned = $angle === 0 ? false : imagerotate($image, $angle, 0);
-    return $turned === false ? $image : $turned;
-}
-
-/** The orientation tag of a JPEG's EXIF block, 1 (as stored) when it has none. */
-function thumbs_orientation(string $path): int
-{
-    $fh = fopen($path, 'rb');
-    $head = $fh === false ? false : fread($fh, 131072);
-    if ($fh !== false) {
-        fclose($fh);
-    }
-    return is_string($head) ? thumbs_exif_orientation($head) : 1;
-}
-
-/** The orientation tag found in the first bytes of a JPEG, 1 when there is none. */
-function thumbs_exif_orientation(string $jpeg): int
-{
-    $at = 2;
-    while ($at + 4 <= strlen($jpeg) && $jpeg[$at] === "\xff") {
-        $marker = ord($jpeg[$at + 1]);
-        $length = unpack('n', $jpeg, $at + 2)[1];
-        if ($marker === 0xda || $length < 2) {
-            break;  // the picture data starts: no more headers
-        }
-        if ($marker === 0xe1 && substr($jpeg, $at + 4, 6) === "Exif\0\0") {
-            return thumbs_tiff_orientation(substr($jpeg, $at + 10, $length - 8));
-        }
-        $at += 2 + $length;
-    }
-    return 1;
-}
-
-function thumbs_tiff_orientation(string $tiff): int
-{
-    $order = substr($tiff, 0, 2);
-    if (strlen($tiff) < 8 || ($order !== 'II' && $order !== 'MM')) {
-        return 1;
-    }
-    [$short, $long] = $order === 'II' ? ['v', 'V'] : ['n', 'N'];
-    $ifd = unpack($long, $tiff, 4)[1];
-    if ($ifd + 2 > strlen($tiff)) {
-        return 1;
-    }
-    $count = unpack($short, $tiff, $ifd)[1];
-    for ($i = 0; $i < $count && $ifd + 2 + 12 * ($i + 1) <= strlen($tiff); $i++) {
-        $entry = $ifd + 2 + 12 * $i;
-        if (unpack($short, $tiff, $entry)[1] === 0x0112) {
-            $value = unpack($short, $tiff, $entry + 8)[1];
-            return $value >= 1 && $value <= 8 ? $value : 1;
-        }
-    }
-    return 1;
 }
 
 /** Keeps the thumbnail ('' for none) under its name, written whole before the name appears. */
