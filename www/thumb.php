@@ -10,9 +10,6 @@ require __DIR__ . '/inc/thumbs.php';
 
 // A 50-megapixel picture takes 200 MB decoded where GD counts against the limit.
 ini_set('memory_limit', '384M');
-// A picture that takes longer than this to decode is not worth the wait; the
-// interpreter ends a call that overruns it by more than two seconds.
-set_time_limit(20);
 
 $place = shares_resolve(shares_load(), site_param('d'), site_param('p'), 'file');
 $name = $place['segments'][count($place['segments']) - 1];

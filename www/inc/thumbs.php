@@ -65,6 +65,9 @@ function thumbs_get(string $path): array|string|null
         if ($slot === null) {
             return 'busy';
         }
+        // A picture that takes longer than this to make is not worth the wait;
+        // the interpreter ends a call that overruns it by two seconds more.
+        set_time_limit(20);
         // Another request may have made it while this one waited.
         $bytes = thumbs_cached($file);
         if ($bytes === null) {
