@@ -170,6 +170,7 @@ function picture_exif_orientation(string $jpeg): int
     return 1;
 }
 
+/** The orientation tag (0x0112) of the first directory of an EXIF block's TIFF data, 1 when absent. */
 function picture_tiff_orientation(string $tiff): int
 {
     $order = substr($tiff, 0, 2);
