@@ -11,7 +11,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const crypto = require('node:crypto');
 const os = require('node:os');
-const { execFileSync } = require('node:child_process');
+const { execFileSync, spawn } = require('node:child_process');
 const { startSite } = require('./lib/fixture');
 const { request, multipart } = require('./lib/http');
 const { openBrowser } = require('./lib/browser');
@@ -209,6 +209,41 @@ describe('downloads', () => {
     } finally {
       fs.rmSync(swap, { recursive: true, force: true });
     }
+  });
+
+  it('never sends a byte of what a file is swapped for while it flips to a link outside and back', async () => {
+    const flip = path.join(site.shares.music, 'flip.txt');
+    const regular = path.join(site.work, 'flip-regular.txt');
+    fs.writeFileSync(regular, 'inside');
+    fs.linkSync(regular, flip);
+    // Its own process flips the name as fast as it can, by renames, so the
+    // name always exists, and as long a regular file as a link.
+    const flipper = spawn(process.execPath, ['-e', `const fs = require('fs');
+      const [name, outside, regular] = process.argv.slice(1);
+      for (;;) {
+        fs.symlinkSync(outside, name + '.l'); fs.renameSync(name + '.l', name);
+        fs.linkSync(regular, name + '.f'); fs.renameSync(name + '.f', name);
+      }`, flip, site.shares.outside, regular], { stdio: 'ignore' });
+    const counts = { inside: 0, outside: 0, refused: 0 };
+    try {
+      // 400 catch the check-then-open fault about 15 times; SITE_SWAP_DOWNLOADS=3000 for the full run.
+      let left = Number(process.env.SITE_SWAP_DOWNLOADS || 400);
+      const worker = async () => {
+        for (; left > 0; left--) {
+          const reply = await request('/file.php?d=1&p=flip.txt');
+          const body = reply.body.toString();
+          counts[body.includes('SECRET') ? 'outside' : reply.status === 200 && body === 'inside' ? 'inside' : 'refused']++;
+        }
+      };
+      await Promise.all([worker(), worker(), worker(), worker()]);
+    } finally {
+      flipper.kill('SIGKILL');
+      if (flipper.exitCode === null && flipper.signalCode === null) await new Promise((resolve) => flipper.once('exit', resolve));
+      for (const name of [flip, flip + '.l', flip + '.f']) fs.rmSync(name, { force: true });
+    }
+    console.log(`swap race: ${JSON.stringify(counts)}`);
+    assert.equal(counts.outside, 0);
+    assert.ok(counts.inside > 0 && counts.refused > 0, 'the race was run: both sides were met');
   });
 
   it('zips a subfolder under its own name', async () => {
