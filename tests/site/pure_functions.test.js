@@ -78,6 +78,11 @@ describe('site helpers', () => {
       ['Ünïcode ✓.txt', 'Ünïcode ✓.txt'],
       ['x'.repeat(300) + '.jpeg', 'x'.repeat(195) + '.jpeg'],
       ['é'.repeat(150), 'é'.repeat(100)],
+      ['\u202Egnp.exe', 'gnp.exe'],
+      ['\u2066zero\u200Bwidth\u200D\uFEFF\u00AD\u2069.txt', 'zerowidth.txt'],
+      ['a\u2044b\u2215c\u29F8d\uFF0Fe\uFF3Cf\u2216g.txt', 'a_b_c_d_e_f_g.txt'],
+      ['a\u0085b\u2028c.txt', 'a_b_c.txt'],
+      ['\u200B', 'upload'],
     ]);
   });
 
