@@ -46,6 +46,7 @@ if ($place === null) {
 }
 
 $uploadDir = upload_dir();
+visitor_id();  // the upload form's token is bound to the cookie, which goes out before the page
 $title = $place === null ? SITE_TITLE : $crumbs[count($crumbs) - 1][0];
 layout_open($title, $crumbs, [
     'lan-host' => (string) ($_SERVER['LOCAL_ADDR'] ?? ''),
@@ -180,7 +181,7 @@ function index_upload_panel(?string $dir): void
 {
     echo "<section class=\"panel upload\" id=\"upload\" aria-labelledby=\"upload-title\">\n"
         . "<h2 id=\"upload-title\">Upload files</h2>\n";
-    $token = $dir === null ? '' : token_make();
+    $token = $dir === null ? '' : token_make('upload');
     if ($token === '') {
         echo "<p class=\"note\">Uploads are not possible on this server right now.</p>\n</section>\n";
         return;

@@ -30,7 +30,10 @@ $limit = layout_ini_bytes((string) ini_get('post_max_size'));
 if ($limit > 0 && (int) ($_SERVER['CONTENT_LENGTH'] ?? 0) > $limit) {
     site_error(413, 'This upload is larger than the server accepts (' . format_size($limit) . ' at most).');
 }
-if (!token_check(site_param('token'))) {
+if (!token_same_site(false)) {
+    site_error(403, 'This upload was sent from another site’s page: nothing was stored.');
+}
+if (!token_check('upload')) {
     site_error(403, 'This upload form has expired or did not come from this site. '
         . 'Please reload the page and try again.');
 }

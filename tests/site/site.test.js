@@ -42,11 +42,18 @@ function assertClean(reply) {
   assert.ok(!text.includes(site.work), 'no server path in the reply');
 }
 
-async function pageToken() {
+/** The upload form's token and the cookie it is bound to, as a visitor's browser holds them. */
+async function visit() {
   const reply = await request('/');
   const m = reply.body.toString().match(/name="token" value="([^"]+)"/);
   assert.ok(m, 'the page carries an upload token');
-  return m[1];
+  return { token: m[1], cookie: (reply.headers['set-cookie'] || '').split(';')[0] };
+}
+
+/** POSTs files to the upload page in JSON mode, with the visitor's token and cookie. */
+function upload(files, { token, cookie }, headers = {}, target = '/upload.php?format=json') {
+  const form = multipart({ token }, files);
+  return request(target, { method: 'POST', body: form.body, headers: { 'Content-Type': form.type, Cookie: cookie, ...headers } });
 }
 
 describe('listing and browsing', () => {
@@ -256,19 +263,15 @@ describe('downloads', () => {
 
 describe('uploads over HTTP', () => {
   it('stores every file of one request, giving a taken name a new one and saying why a name changed', async () => {
-    const token = await pageToken();
     const batch = Array.from({ length: 22 }, (_, i) => ({ name: 'files[]', filename: `batch ${i}.txt`, content: `${i}` }));
-    const form = multipart({ token }, [
+    const reply = await upload([
       { name: 'files[]', filename: 'dup.txt', content: 'first' },
       { name: 'files[]', filename: 'dup.txt', content: 'second' },
       { name: 'files[]', filename: '../../escape.txt', content: 'third' },
       { name: 'files[]', filename: 'empty.txt', content: '' },
       { name: 'files[]', filename: 'what?.txt', content: 'fifth' },
       ...batch,
-    ]);
-    const reply = await request('/upload.php?format=json', {
-      method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
-    });
+    ], await visit());
     assert.equal(reply.status, 200);
     const json = JSON.parse(reply.body);
     assert.equal(json.ok, true);
@@ -289,13 +292,10 @@ describe('uploads over HTTP', () => {
     fs.writeFileSync(victim, 'the original');
     fs.symlinkSync(dangling, path.join(site.uploadDir, 'trap.txt'));
     fs.symlinkSync(victim, path.join(site.uploadDir, 'victim.txt'));
-    const form = multipart({ token: await pageToken() }, [
+    const reply = await upload([
       { name: 'files[]', filename: 'trap.txt', content: 'through a broken link' },
       { name: 'files[]', filename: 'victim.txt', content: 'through a link' },
-    ]);
-    const reply = await request('/upload.php?format=json', {
-      method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
-    });
+    ], await visit());
     assert.deepEqual(JSON.parse(reply.body).files.map((f) => f.stored), ['trap (2).txt', 'victim (2).txt']);
     assert.ok(!fs.existsSync(dangling), 'nothing is created where the broken link points');
     assert.equal(fs.readFileSync(victim, 'utf8'), 'the original');
@@ -304,32 +304,43 @@ describe('uploads over HTTP', () => {
     assert.deepEqual(fs.readdirSync(site.uploadDir).filter((n) => n.startsWith('.')), [], 'no temporary file is left');
   });
 
-  it('refuses a form without this site\'s token, or with a forged one, and stores nothing', async () => {
-    const token = await pageToken();
-    const [time, mac] = token.split('-');
-    const forged = [
-      '',
-      'not-a-token',
-      `${Number(time) + 1}-${mac}`,
-      `${time}-${'0'.repeat(64)}`,
-      `${Math.floor(Date.now() / 1000) - 3 * 86400}-${mac}`,
+  it('gives a name taken a few times a random suffix, not the next number', async () => {
+    const reply = await upload(Array.from({ length: 8 }, () => ({ name: 'files[]', filename: 'same.txt', content: 'x' })),
+      await visit());
+    const stored = JSON.parse(reply.body).files.map((f) => f.stored);
+    assert.deepEqual(stored.slice(0, 5), ['same.txt', 'same (2).txt', 'same (3).txt', 'same (4).txt', 'same (5).txt']);
+    for (const name of stored.slice(5)) assert.match(name, /^same \([0-9a-f]{8}\)\.txt$/);
+  });
+
+  it('stores nothing without the token of the visitor\'s own cookie, exactly, in the form, from this site', async () => {
+    const visitor = await visit();
+    const other = await visit();
+    const file = [{ name: 'files[]', filename: 'csrf.txt', content: 'x' }];
+    const refusals = [
+      [{ ...visitor, token: '' }],
+      [{ ...visitor, token: 'not-a-token' }],
+      [{ ...visitor, token: visitor.token + '\n' }],
+      [{ ...visitor, token: visitor.token.toUpperCase() }],
+      [{ ...visitor, cookie: '' }],
+      [{ ...visitor, cookie: other.cookie }, {}, 'a token harvested from another visitor'],
+      [{ ...visitor, token: '' }, {}, 'the token in the query', `/upload.php?format=json&token=${visitor.token}`],
+      [visitor, { Origin: 'http://evil.example' }],
+      [visitor, { Origin: 'null' }],
+      [visitor, { Referer: 'http://evil.example/upload.html' }],
+      [visitor, { Origin: 'http://127.0.0.1:60001.evil.example' }],
     ];
-    for (const bad of forged) {
-      const form = multipart({ token: bad }, [{ name: 'files[]', filename: 'csrf.txt', content: 'x' }]);
-      const reply = await request('/upload.php?format=json', {
-        method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
-      });
-      assert.equal(reply.status, 403, `token "${bad}"`);
-      assert.match(JSON.parse(reply.body).error, /reload the page/);
+    for (const [who, headers = {}, what = JSON.stringify([who, headers]), target = undefined] of refusals) {
+      const reply = await upload(file, who, headers, target);
+      assert.equal(reply.status, 403, what);
+      assert.match(JSON.parse(reply.body).error, /reload the page|another site/, what);
     }
-    const plain = multipart({ token: 'x' }, [{ name: 'files[]', filename: 'csrf.txt', content: 'x' }]);
-    const page = await request('/upload.php', {
-      method: 'POST', body: plain.body, headers: { 'Content-Type': plain.type },
-    });
+    const page = await upload(file, { token: 'x', cookie: visitor.cookie }, {}, '/upload.php');
     assert.equal(page.status, 403);
     assert.match(page.body.toString(), /<h1>403 Forbidden<\/h1>/);
     assert.ok(!fs.existsSync(path.join(site.uploadDir, 'csrf.txt')));
     assert.equal((await request('/upload.php')).status, 405);
+    const own = await upload(file, visitor, { Origin: 'http://127.0.0.1:60001', Referer: 'http://evil.example/' });
+    assert.equal(own.status, 200, 'the Origin, when sent, is what counts');
   });
 });
 
@@ -378,7 +389,8 @@ describe('refusals', () => {
   });
 
   it('answers only to names of this machine, so a page of another site cannot rebind its name here', async () => {
-    const form = multipart({ token: await pageToken() }, [{ name: 'files[]', filename: 'rebound.txt', content: 'x' }]);
+    const { token, cookie } = await visit();
+    const form = multipart({ token }, [{ name: 'files[]', filename: 'rebound.txt', content: 'x' }]);
     const targets = [
       ['GET', '/'], ['GET', '/?d=0'], ['GET', '/file.php?d=0&p=hello.txt'], ['GET', '/zip.php?d=0&p=sub'],
       ['POST', '/upload.php?format=json'],
@@ -386,7 +398,7 @@ describe('refusals', () => {
     for (const host of ['attacker.example', 'attacker.example:60001', '127.0.0.1.attacker.example', 'localhost.attacker.example']) {
       for (const [method, target] of targets) {
         const reply = await request(target, {
-          method, headers: { Host: host, ...(method === 'POST' ? { 'Content-Type': form.type } : {}) },
+          method, headers: { Host: host, Cookie: cookie, ...(method === 'POST' ? { 'Content-Type': form.type } : {}) },
           body: method === 'POST' ? form.body : null,
         });
         assert.equal(reply.status, 403, `${host} ${target}`);
@@ -684,7 +696,7 @@ describe('in the browser', () => {
 // The interpreter run directly: for a Range header, which the server does not
 // pass, and for settings other than the shipped ones.
 describe('the interpreter run directly', () => {
-  function phpCgi(query, range, { page = 'file.php', args = [], body = '', type = '' } = {}) {
+  function phpCgi(query, range, { page = 'file.php', args = [], body = '', type = '', cookie = '' } = {}) {
     const www = path.join(site.app, 'www');
     const out = execFileSync(path.join(site.app, 'php', 'php-cgi'), args, {
       maxBuffer: 64 * 1024 * 1024,
@@ -694,7 +706,7 @@ describe('the interpreter run directly', () => {
         PATH: process.env.PATH, HOME: site.home, PHPRC: path.join(site.app, 'php', 'php.ini'), PHP_INI_SCAN_DIR: '',
         GATEWAY_INTERFACE: 'CGI/1.1', REQUEST_METHOD: body ? 'POST' : 'GET', QUERY_STRING: query,
         CONTENT_TYPE: type, CONTENT_LENGTH: String(body.length),
-        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range,
+        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range, HTTP_COOKIE: cookie,
       },
     });
     const end = out.indexOf('\r\n\r\n');
@@ -703,10 +715,11 @@ describe('the interpreter run directly', () => {
 
   it('reports the files of one upload past the interpreter\'s limit as not stored', async () => {
     const names = ['limit one.txt', 'limit two.txt', 'limit three.txt'];
-    const form = multipart({ token: await pageToken() }, names.map((filename) => ({ name: 'files[]', filename, content: 'x' })));
+    const { token, cookie } = await visit();
+    const form = multipart({ token }, names.map((filename) => ({ name: 'files[]', filename, content: 'x' })));
     // Errors are never shown to visitors: the warning is the page's to read.
     const reply = phpCgi('format=json', '', {
-      page: 'upload.php', args: ['-d', 'max_file_uploads=2', '-d', 'display_errors=0'], body: form.body, type: form.type,
+      page: 'upload.php', args: ['-d', 'max_file_uploads=2', '-d', 'display_errors=0'], body: form.body, type: form.type, cookie,
     });
     const json = JSON.parse(reply.body);
     assert.equal(json.ok, false);
