@@ -56,6 +56,9 @@ if ($preview !== 'pdf') {
     header("Content-Security-Policy: sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
         . "style-src 'unsafe-inline'");
 }
+if ($offset === 0) {
+    access_note_transfers([['down', $place['rel'], $length]]);
+}
 site_unbuffer();
 if ($offset > 0) {
     fseek($fh, $offset);

@@ -30,6 +30,9 @@ $limit = layout_ini_bytes((string) ini_get('post_max_size'));
 if ($limit > 0 && (int) ($_SERVER['CONTENT_LENGTH'] ?? 0) > $limit) {
     site_error(413, 'This upload is larger than the server accepts (' . format_size($limit) . ' at most).');
 }
+if (!access_uploads_on()) {
+    site_error(403, 'The host has turned uploads off.');
+}
 if (!token_same_site(false)) {
     site_error(403, 'This upload was sent from another site’s page: nothing was stored.');
 }
@@ -76,6 +79,7 @@ $stored = array_filter($results, static fn(array $r): bool => $r['stored'] !== n
 if (!$stored) {
     site_status($status);
 }
+access_note_transfers(array_map(static fn(array $r): array => ['up', $r['stored'], $r['size']], $stored));
 $free = disk_free_space($dir);
 if (site_wants_json()) {
     header('Content-Type: application/json; charset=UTF-8');

@@ -13,7 +13,9 @@ const WWW = path.join(__dirname, '..', '..', 'www');
 function php(calls) {
   const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'pure_functions.php')], {
     input: JSON.stringify(calls),
-    env: { PATH: process.env.PATH, SITE_WWW: WWW, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200' },
+    // As the host, whom the gate never holds: it reads no state.
+    env: { PATH: process.env.PATH, SITE_WWW: WWW, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200',
+      REMOTE_ADDR: '127.0.0.1', SERVER_ADDR: '127.0.0.1' },
   });
   return JSON.parse(out.toString());
 }
@@ -86,7 +88,7 @@ describe('site helpers', () => {
     ]);
   });
 
-  it('serves only a Host that names this machine, whatever its case, port or final dot', () => {
+  it('serves only a Host that names this machine or a name a home router gives, whatever its case, port or final dot', () => {
     const own = ['box.lan', 'box', 'box.local'];
     table('site_host_allowed', [
       [['127.0.0.1:60001', own], true],
@@ -105,6 +107,17 @@ describe('site helpers', () => {
       [['[evil]', own], false],
       [[':60001', own], false],
       [['127.0.0.1:abc', own], false],
+      [['pc', own], true],
+      [['PC.lan:60001', own], true],
+      [['nas.fritz.box', own], true],
+      [['pc.home.arpa.', own], true],
+      [['pc.internal', own], true],
+      [['pc.localdomain', own], true],
+      [['my-pc.home', own], true],
+      [['pc.lan.evil.example', own], false],
+      [['pc.arpa', own], false],
+      [['pc_x', own], false],
+      [['-pc.lan', own], false],
     ]);
   });
 

@@ -420,6 +420,112 @@ describe('refusals', () => {
   });
 });
 
+/** Sets who may come in as the host's page would store it; no mode: a fresh site (open). */
+function setAccess(mode, { code = 'ABCDEFGH23', text = null } = {}) {
+  const state = path.join(site.app, 'state');
+  fs.rmSync(state, { recursive: true, force: true });
+  if (mode === undefined && text === null) return;
+  fs.mkdirSync(state);
+  fs.writeFileSync(path.join(state, 'access.ini'), text ?? `[Access]\r\nMode=${mode}\r\nUploads=on\r\nCode=${code}\r\n`);
+}
+
+/** A host-page POST of action with the fields, as the host's browser sends it. */
+async function hostPost(action, fields = {}, { token, cookie }, headers = { Origin: 'http://127.0.0.1:60001' }) {
+  const body = new URLSearchParams({ token, action, ...fields }).toString();
+  return request('/host.php', { method: 'POST', body,
+    headers: { 'Content-Type': 'application/x-www-form-urlencoded', Cookie: cookie, ...headers } });
+}
+
+describe('who may come in', () => {
+  after(() => setAccess());
+  const visitor = (target, options = {}) => request(target, { from: '127.0.0.2', ...options });
+  const cookieOf = (reply) => (reply.headers['set-cookie'] || '').split(';')[0];
+
+  it('in code mode reveals and takes nothing without the code, and the code and its cookie let a visitor in', async () => {
+    setAccess('code');
+    const form = multipart({ token: 'x' }, [{ name: 'files[]', filename: 'gatecrash.txt', content: 'x' }]);
+    const targets = [['/'], ['/?d=0'], ['/?d=0&q=hello'], ['/file.php?d=0&p=hello.txt'], ['/zip.php?d=0'],
+      ['/file.php?d=0&p=pixel.png&view=1'], ['/upload.php?format=json', form]];
+    for (const [target, upload] of targets) {
+      const reply = await visitor(target, upload ? { method: 'POST', body: upload.body, headers: { 'Content-Type': upload.type } } : {});
+      assert.equal(reply.status, 401, target);
+      assert.doesNotMatch(reply.body.toString('latin1'), /Photos|random\.bin|hello, world|PK\x03\x04|PNG/, target);
+    }
+    assert.ok(!fs.existsSync(path.join(site.uploadDir, 'gatecrash.txt')));
+    assert.match((await request('/')).body.toString(), /Photos ü/, 'the host is never asked');
+    assert.match((await visitor('/wait.php')).body.toString(), /"none"/);
+
+    const admitted = await visitor('/file.php?d=0&p=hello.txt&code=abcde-fgh23');
+    assert.equal(admitted.status, 303);
+    assert.equal(admitted.headers.location, '/file.php?d=0&p=hello.txt', 'the code leaves the address');
+    assert.match(admitted.headers['set-cookie'], /HttpOnly; SameSite=Lax/);
+    const cookie = cookieOf(admitted);
+    assert.equal((await visitor('/file.php?d=0&p=hello.txt', { headers: { Cookie: cookie } })).body.toString(), 'hello, world\n');
+    const { token } = await visitor('/', { headers: { Cookie: cookie } })
+      .then((r) => ({ token: r.body.toString().match(/name="token" value="([^"]+)"/)[1] }));
+    const own = multipart({ token }, [{ name: 'files[]', filename: 'let in.txt', content: 'in' }]);
+    const upload2 = await visitor('/upload.php?format=json', { method: 'POST', body: own.body,
+      headers: { 'Content-Type': own.type, Cookie: cookie } });
+    assert.equal(JSON.parse(upload2.body).files[0].stored, 'let in.txt');
+    assert.equal((await visitor('/', { headers: { Cookie: 'ostrel_device=' + 'a'.repeat(48) } })).status, 401);
+  });
+
+  it('locks an address out after ten wrong codes, even for the right one, and tells the host', async () => {
+    setAccess('code');
+    const statuses = [];
+    for (let i = 0; i < 10; i++) statuses.push((await visitor('/?code=WRONGCODE' + (i % 8 + 2))).status);
+    assert.deepEqual(statuses, Array(10).fill(401));
+    const locked = await visitor('/?code=ABCDEFGH23');
+    assert.equal(locked.status, 401);
+    assert.match(locked.body.toString(), /Too many wrong codes came from this address\. It is let in again in 10 minutes/);
+    assert.equal((await request('/?code=WRONG', { from: '127.0.0.3' })).status, 401);
+    assert.equal((await request('/?code=ABCDEFGH23', { from: '127.0.0.3' })).status, 303, 'other addresses go on');
+    assert.match((await request('/host.php')).body.toString(), /id="locked"[^]*<td>127\.0\.0\.2<\/td><td>10<\/td>/);
+  });
+
+  it('changes nothing on a host-page POST without its token or from another site, and answers others 403', async () => {
+    setAccess('approve');
+    const page = await request('/host.php');
+    const host = { token: page.body.toString().match(/name="token" value="([^"]+)"/)[1], cookie: cookieOf(page) };
+    const refused = [
+      [{ ...host, token: '' }],
+      [{ ...host, token: host.token + '\n' }],
+      [{ ...host, cookie: '' }],
+      [host, { Origin: 'http://evil.example' }],
+      [host, { Referer: 'http://evil.example/' }],
+      [host, {}],
+    ];
+    for (const [who, headers] of refused) {
+      const reply = await hostPost('saved', { mode: 'open', uploads: 'on' }, who, headers);
+      assert.equal(reply.status, 403, JSON.stringify([who, headers]));
+    }
+    assert.equal((await visitor('/host.php')).status, 403);
+    const fromVisitor = await visitor('/host.php', { method: 'POST', body: `token=${host.token}&action=saved&mode=open`,
+      headers: { 'Content-Type': 'application/x-www-form-urlencoded', Cookie: host.cookie, Origin: 'http://127.0.0.1:60001' } });
+    assert.equal(fromVisitor.status, 403);
+    assert.match(fs.readFileSync(path.join(site.app, 'state', 'access.ini'), 'utf8'), /Mode=approve/);
+    const saved = await hostPost('saved', { mode: 'code', uploads: 'on' }, host);
+    assert.equal(saved.status, 303);
+    assert.match(fs.readFileSync(path.join(site.app, 'state', 'access.ini'), 'utf8'), /Mode=code\r\nUploads=on\r\nCode=[2-9A-HJKMNP-Z]{10}\r/);
+    await hostPost('saved', { mode: 'open' }, host);
+    assert.match(JSON.parse((await visitor('/upload.php?format=json', { method: 'POST', body: '' })).body).error,
+      /turned uploads off/);
+    assert.match((await visitor('/')).body.toString(), /The host has turned uploads off/);
+  });
+
+  it('goes over to approve mode, and tells the host, when the state is damaged by hand', async () => {
+    for (const [file, text] of [['access.ini', '[Access]\r\nMode=op'], ['visitors.json', '{"devices": [']]) {
+      setAccess('open');
+      fs.writeFileSync(path.join(site.app, 'state', file), text);
+      const reply = await visitor('/?d=0');
+      assert.equal(reply.status, 403, file);
+      assert.match(reply.body.toString(), /Waiting for the host to let you in/, file);
+      assert.match((await request('/host.php')).body.toString(), /state file was found damaged.*approve mode/, file);
+      assert.ok(fs.existsSync(path.join(site.app, 'state', file + '.damaged')), file);
+    }
+  });
+});
+
 describe('in the browser', () => {
   let browser;
   let page;
@@ -616,6 +722,41 @@ describe('in the browser', () => {
     assert.equal(await page.evaluate(() => document.activeElement.id), 'main');
   });
 
+  // The host's browser (page) and a visitor's, whose two host names are two devices to the site.
+  it('lets a waiting visitor in from the host page, which then goes on by itself, and keeps a denied one out', async () => {
+    setAccess('open');
+    await page.goto(site.base + '/host.php');
+    await page.check('input[name="mode"][value="approve"]');
+    await Promise.all([page.waitForURL(/said=saved/), page.click('#settings-title ~ form button[type="submit"]')]);
+    const visitorBrowser = await openBrowser(path.join(site.work, 'profile-visitor'));
+    try {
+      const guest = await visitorBrowser.newPage();
+      const stranger = await visitorBrowser.newPage();
+      await guest.goto('http://127.0.0.2:60001/?d=0');
+      await stranger.goto('http://127.0.0.3:60001/?d=0');
+      const numberOf = async (p) => {
+        assert.equal(await p.textContent('h1'), 'Waiting for the host to let you in');
+        return (await p.textContent('.gate-number strong')).trim();
+      };
+      const [allowed, denied] = [await numberOf(guest), await numberOf(stranger)];
+      // The host's page shows the new devices without being reloaded.
+      const row = (n) => page.locator('#waiting tr', { has: page.locator(`strong:text-is("${n}")`) });
+      await row(denied).waitFor();
+      await Promise.all([page.waitForURL(/said=allow/), row(allowed).getByRole('button', { name: /^Allow/ }).click()]);
+      await Promise.all([page.waitForURL(/said=deny/), row(denied).getByRole('button', { name: /^Deny/ }).click()]);
+      await guest.waitForSelector('#entries', { timeout: 15000 });
+      const [file] = await Promise.all([guest.waitForEvent('download'), guest.click('a.name:text-is("random.bin")')]);
+      assert.ok(fs.readFileSync(await file.path()).equals(fs.readFileSync(path.join(site.shares.photos, 'random.bin'))));
+      await stranger.waitForFunction(() => document.querySelector('h1').textContent === 'Not let in', null, { timeout: 15000 });
+      assert.doesNotMatch(await stranger.content(), /Photos|random\.bin|hello/);
+      await page.goto(site.base + '/host.php');
+      assert.match(await page.textContent('#transfers'), /Download\s*random\.bin\s*3\.0 MB\s*127\.0\.0\.1/);
+    } finally {
+      await visitorBrowser.close();
+      setAccess();
+    }
+  });
+
   // Every page and state a visitor meets, at both sizes and in both colour
   // schemes: no serious or critical finding of axe, one <h1>, targets a
   // finger can hit on the phone, and a screenshot of each kept.
@@ -647,6 +788,19 @@ describe('in the browser', () => {
         assert.match(await page.textContent('main'), /“a<b>.txt” was uploaded \(renamed “a_b_.txt”/);
       },
       error: () => page.goto(site.base + '/file.php?d=0&p=..%2F..%2Foutside.txt'),
+      // The gate and the host's page: a visitor is the browser at another of the machine's addresses.
+      code: () => {
+        setAccess('code');
+        return page.goto('http://127.0.0.2:60001/?d=0&code=WRONGCODE2');
+      },
+      waiting: () => {
+        setAccess('approve');
+        return page.goto('http://127.0.0.2:60001/');
+      },
+      host: async () => {
+        await request('/file.php?d=0&p=hello.txt');
+        return page.goto(site.base + '/host.php');
+      },
     };
     const findings = [];
     for (const [name, open] of Object.entries(pages)) {
@@ -674,6 +828,7 @@ describe('in the browser', () => {
         }
       }
     }
+    setAccess();
     await page.emulateMedia({ colorScheme: 'light' });
     await page.setViewportSize(sizes.desktop);
     assert.deepEqual(findings, []);

@@ -8,6 +8,9 @@ if (!defined('OSTREL_SITE')) {
     exit;
 }
 
+// Nothing is received from anyone the gate holds back.
+require_once __DIR__ . '/gate.php';
+
 const UPLOAD_DIR_NAME = 'Upload Directory';
 // "name.ext", "name (2).ext" ... "name (5).ext" are tried in order, then
 // random suffixes: probing (6), (7)... would cost each upload of a popular
