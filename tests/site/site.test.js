@@ -442,6 +442,9 @@ describe('who may come in', () => {
   const cookieOf = (reply) => (reply.headers['set-cookie'] || '').split(';')[0];
 
   it('in code mode reveals and takes nothing without the code, and the code and its cookie let a visitor in', async () => {
+    setAccess();
+    assert.match((await visitor('/?d=0')).body.toString(), /data-name="random.bin"/, 'open: as before, for anyone');
+    assert.equal((await visitor('/file.php?d=0&p=hello.txt')).body.toString(), 'hello, world\n');
     setAccess('code');
     const form = multipart({ token: 'x' }, [{ name: 'files[]', filename: 'gatecrash.txt', content: 'x' }]);
     const targets = [['/'], ['/?d=0'], ['/?d=0&q=hello'], ['/file.php?d=0&p=hello.txt'], ['/zip.php?d=0'],
