@@ -10,6 +10,7 @@
 #include "app/share_command.h"
 #include "base/constants.h"
 #include "config/kelv.h"
+#include "config/site_access.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 
@@ -65,7 +66,7 @@ int RunHeadless(bool autoStart, const std::function<void(const std::string& addr
   std::string address;
   Try([&] {
     address = "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort);
-    std::printf("Tell this URL to your friends: %s\n", address.c_str());
+    std::printf("Tell this URL to your friends: %s\n", AddressToHandOut(address, LoadSiteAccess()).c_str());
   });
 
   TWebServer server;

@@ -19,6 +19,7 @@ TRunMode SelectLinuxRunMode(const std::vector<std::string>& args) {
     if (args.front() == "--share") return TRunMode::ShareDirs;
     if (args.front() == "--unshare") return TRunMode::UnshareDirs;
     if (args.front() == "--shares") return TRunMode::ListShares;
+    if (args.front() == "--access") return TRunMode::Access;
   }
   return SelectRunMode(false, args);
 }

@@ -8,7 +8,7 @@ inline constexpr char kServiceName[] = "OSTREL_KELV_2008";
 inline constexpr char kOneCopyMutexName[] = "Ostrel File Sharing Server_OneCopyMutex";
 inline constexpr char kApplicationTitle[] = "Ostrel File Sharing Server";
 
-enum class TRunMode { ServiceProcess, Interactive, Install, Uninstall, InstallAndRun, ShareDirs, UnshareDirs, ListShares };
+enum class TRunMode { ServiceProcess, Interactive, Install, Uninstall, InstallAndRun, ShareDirs, UnshareDirs, ListShares, Access };
 
 // startedAsService: the start-up information's show-window value is 0, which
 // outranks every argument. args: the arguments after the program's name; only
@@ -17,7 +17,8 @@ TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& ar
 
 // The Linux program's decision: "--share", "--unshare" or "--shares" as the
 // first argument, exactly so, changes or prints the shared-directory list (a
-// command line is how a Linux user without a window chooses what to share);
+// command line is how a Linux user without a window chooses what to share),
+// "--access" sets or prints who may come in to the site;
 // anything else is decided as SelectRunMode decides it. The Windows program
 // has no such switches.
 TRunMode SelectLinuxRunMode(const std::vector<std::string>& args);

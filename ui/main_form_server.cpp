@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "base/constants.h"
+#include "config/site_access.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "ui/application_window.h"
@@ -16,7 +17,10 @@ constexpr UINT kBrowseFlags = 81;  // file-system folders only, an edit box, the
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 }  // namespace
 
-std::string TfrmMain::ServerAddress() { return "http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort); }
+// In code mode the address carries the code, as the site's own QR code does.
+std::string TfrmMain::ServerAddress() {
+  return AddressToHandOut("http://" + TOstrel::GetLocalIP() + ":" + std::to_string(kServerPort), LoadSiteAccess());
+}
 
 void TfrmMain::LoadDirList() {
   FDirs.Load();
@@ -55,8 +59,11 @@ void TfrmMain::btnStartClick() {
   FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
   TellAboutInterpreter();
-  if (FWebServer->Active())
-    ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
+  if (!FWebServer->Active()) return;
+  // The host page may have made a new code since the window showed the address.
+  const std::string address = ServerAddress();
+  FControls.SetText(FControls.edtUrl, address);
+  ShellExecuteA(Handle(), "open", "iexplore", address.c_str(), "", SW_SHOWNORMAL);
 }
 
 void TfrmMain::btnStopClick() {

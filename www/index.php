@@ -50,16 +50,19 @@ if ($place === null) {
     $rows = index_entry_rows($place, $entries, false);
 }
 
-$uploadDir = upload_dir();
+$uploadsOn = access_uploads_on();
+$uploadDir = $uploadsOn ? upload_dir() : null;
+visitor_id();  // the upload form's token is bound to the cookie, which goes out before the page
 $title = $place === null ? SITE_TITLE : $crumbs[count($crumbs) - 1][0];
 layout_open($title, $crumbs, [
     'lan-host' => (string) ($_SERVER['LOCAL_ADDR'] ?? ''),
+    'code' => site_is_host() ? access_code_to_hand_out() : '',
     'max-upload' => min(layout_ini_bytes((string) ini_get('upload_max_filesize')),
         layout_ini_bytes((string) ini_get('post_max_size'))),
 ]);
 index_listing($place, $rows, $query, $stopped, $place === null ? 'Shared folders' : $title, site_param('all') === '1');
 echo "<aside class=\"side\">\n";
-index_upload_panel($uploadDir);
+index_upload_panel($uploadDir, $uploadsOn);
 index_qr_panel();
 echo "</aside>\n";
 index_preview_dialog();
@@ -194,13 +197,14 @@ function index_cut(string $query): string
     return preg_match('/^.{0,' . SEARCH_MAX_CHARS . '}/su', $query, $m) ? $m[0] : substr($query, 0, SEARCH_MAX_CHARS);
 }
 
-function index_upload_panel(?string $dir): void
+function index_upload_panel(?string $dir, bool $on): void
 {
     echo "<section class=\"panel upload\" id=\"upload\" aria-labelledby=\"upload-title\">\n"
         . "<h2 id=\"upload-title\">Upload files</h2>\n";
-    $token = $dir === null ? '' : token_make();
+    $token = $dir === null ? '' : token_make('upload');
     if ($token === '') {
-        echo "<p class=\"note\">Uploads are not possible on this server right now.</p>\n</section>\n";
+        echo '<p class="note">' . ($on ? 'Uploads are not possible on this server right now.'
+            : 'The host has turned uploads off.') . "</p>\n</section>\n";
         return;
     }
     $free = disk_free_space($dir);

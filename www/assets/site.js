@@ -222,11 +222,13 @@
   // --- QR code of the page's address ------------------------------------------
 
   // A phone cannot reach "localhost": show the server's network address then.
+  // The host's page in code mode carries the code, as the address handed out does.
   function pageAddress() {
     const url = new URL(window.location.href);
     const lan = document.body.dataset.lanHost;
     const loopback = /^(localhost|127(\.\d+){3}|\[::1\])$/i.test(url.hostname);
     if (loopback && lan && !/^127\./.test(lan)) url.hostname = lan;
+    if (document.body.dataset.code) url.searchParams.set('code', document.body.dataset.code);
     url.hash = '';
     return url.href;
   }

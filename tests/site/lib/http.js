@@ -24,12 +24,14 @@ function parse(raw) {
 
 /**
  * Sends method and target as given; body is a Buffer or string; headers may
- * replace Host. onFirstData runs once, with reading paused, when the first
- * bytes of the reply arrive. Times out after timeoutMs.
+ * replace Host. from: the local address to connect from (127.0.0.2 is a
+ * visitor; 127.0.0.1, the default, is the host). onFirstData runs once, with
+ * reading paused, when the first bytes of the reply arrive. Times out after timeoutMs.
  */
-function request(target, { method = 'GET', headers = {}, body = null, timeoutMs = 60000, onFirstData = null } = {}) {
+function request(target, { method = 'GET', headers = {}, body = null, timeoutMs = 60000, onFirstData = null,
+  from = '127.0.0.1' } = {}) {
   return new Promise((resolve, reject) => {
-    const socket = net.connect(PORT, '127.0.0.1');
+    const socket = net.connect({ port: PORT, host: '127.0.0.1', localAddress: from });
     const chunks = [];
     const timer = setTimeout(() => {
       socket.destroy();
