@@ -54,9 +54,7 @@ void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.
 void TfrmMain::btnStartClick() {
   FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
-  TellAboutInterpreter();
-  if (FWebServer->Active())
-    ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
+  if (!OfferPhp()) FinishStart(true);
 }
 
 void TfrmMain::btnStopClick() {
