@@ -63,14 +63,15 @@ TSetupOutcome Install(const TZipArchive& archive, const TPhpRelease& release, co
   std::string error = ClearLeftovers(folders, ops);
   if (!error.empty()) return Outcome(TSetupResult::Failed, php + " could not be set up: " + error + kNothingChanged);
 
-  report.Line("Unpacking into " + folders.Unpacked);
+  // Short lines: an installer shows them all in one box.
+  report.Line("Unpacking it beside the php folder");
   error = Unpack(archive, folders.Unpacked, ops);
   if (!error.empty() || report.Cancelled()) {
     ops.RemoveAll(folders.Unpacked);
     if (error.empty()) return Outcome(TSetupResult::Cancelled, kCancelled);
     return Outcome(TSetupResult::Failed, php + " could not be unpacked: " + error + kNothingChanged);
   }
-  report.Line("Moving the files into " + folders.Php);
+  report.Line("Moving the files into the php folder");
   std::vector<std::string> names;
   for (const TZipEntry& entry : archive.Entries()) names.push_back(entry.Name);
   const auto kindInPhp = [&](const std::string& path) { return ops.KindOf(PathUnder(folders.Php, path)); };

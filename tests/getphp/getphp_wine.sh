@@ -112,7 +112,7 @@ click_ctl 108
 box=$(wait_box "$offer" 30)
 grep -q -E "^box Ostrel File Sharing Server\|$offer\|yes=1\|no=1\|ok=0\|icon=question\|owner=main$" <<<"$box" \
   && ok "Start without PHP asks: $(cut -d'|' -f2 <<<"$box")" || fail "offer: [$box] $(probe progress)"
-probe answer 7  # No
+probe answer 7 'need PHP'  # No
 for _ in $(seq 40); do balloon=$(probe balloons | grep 'No PHP in the php folder'); [ -n "$balloon" ] && break; sleep 0.25; done
 [ -n "$balloon" ] && ok "No: the balloon, as without the offer" || fail "No: no balloon"
 click_ctl 109; wait_closed 60001
@@ -158,7 +158,7 @@ ended=$(date +%s.%N)
 check "Yes: the box says it" "box Ostrel File Sharing Server|PHP 8.5.2 is ready|yes=0|no=0|ok=1|icon=information|owner=main" "$box"
 echo "     from Yes to \"ready\" for a 30 MB zip: $(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.1f", b - a }') s" \
      "(progress window seen: ${seen#progress })"
-probe answer 1
+probe answer 1 'is ready'
 # Start again with the new interpreter; until then the old server may answer.
 for _ in $(seq 40); do page=$(curl -s --max-time 10 http://127.0.0.1:60001/page.php | head -c 3); [ "$page" = ENV ] && break; sleep 0.25; done
 check "Start goes on with PHP: the page runs" "ENV" "$page"

@@ -2,7 +2,8 @@
 """Release folders in the PHP project's format for the set-up's tests, one
 folder per case, each with its releases.json and the zips it names, laid out
 as PHP for Windows ships them (files at the zip's root).
-Usage: make_releases.py <out> <php-cgi stand-in> <stand-in that needs a missing DLL>"""
+Usage: make_releases.py <out> <php-cgi stand-in> <stand-in that needs a missing DLL> [case...]
+(all cases when none is named)"""
 import hashlib
 import json
 import os
@@ -10,6 +11,7 @@ import sys
 import zipfile
 
 out, cgi, needs_dll = sys.argv[1:4]
+wanted = sys.argv[4:]
 VERSION = "8.5.2"
 ZIP = "php-%s-nts-Win32-vs17-x64.zip" % VERSION
 
@@ -57,6 +59,8 @@ def release(case, data, **builds):
 
 
 def case(name, program=cgi, extra=(), big=0, marker=None, sha=None, folder=""):
+    if wanted and name not in wanted:
+        return
     data = make_zip(os.path.join(out, name, folder, ZIP), program, extra, big)
     if marker:
         open(os.path.join(out, name, ZIP + "." + marker), "w").close()
@@ -71,4 +75,6 @@ case("slow", marker="slow", big=8 * 1048576)
 case("evil", extra=[("../evil.txt", "outside")])
 case("runtime", program=needs_dll)
 case("big", big=30 * 1048576)
-write_list("nox64", {"8.5": {"version": VERSION, "ts-vs17-x64": missing("a.zip"), "nts-vs17-x86": missing("b.zip")}})
+if not wanted or "nox64" in wanted:
+    write_list("nox64", {"8.5": {"version": VERSION, "ts-vs17-x64": missing("a.zip"),
+                                 "nts-vs17-x86": missing("b.zip")}})
