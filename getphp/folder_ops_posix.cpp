@@ -31,9 +31,7 @@ class TPosixFile : public TFileSink {
     }
     return "";
   }
-  std::string Close() override {
-    return FFd.Close() == 0 ? "" : Failure("could not write", FPath, errno);
-  }
+  std::string Close() override { return FFd.Close() == 0 ? "" : Failure("could not write", FPath, errno); }
 
  private:
   TScopedFd FFd;

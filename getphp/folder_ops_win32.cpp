@@ -67,7 +67,8 @@ std::string TSystemFolderOps::Move(const std::string& from, const std::string& t
 std::string TSystemFolderOps::RemoveAll(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failure("could not remove", path, GetLastError());
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
     return DeleteFileA(path.c_str()) ? "" : Failure("could not remove", path, GetLastError());
   // A junction or folder link goes, never what it points at.

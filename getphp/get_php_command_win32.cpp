@@ -40,10 +40,13 @@ class TLineReport : public TSetupReport {
 
 int ExitCodeOf(TSetupResult result) {
   switch (result) {
-    case TSetupResult::Ready: return 0;
+    case TSetupResult::Ready:
+      return 0;
     case TSetupResult::RuntimeMissing:
-    case TSetupResult::NotUsable: return 2;
-    default: return 1;
+    case TSetupResult::NotUsable:
+      return 2;
+    default:
+      return 1;
   }
 }
 

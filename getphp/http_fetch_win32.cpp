@@ -51,14 +51,22 @@ std::string Header(HINTERNET request, DWORD which) {
 
 std::string Why(DWORD error) {
   switch (error) {
-    case ERROR_WINHTTP_TIMEOUT: return "no answer in time";
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "the server's name could not be resolved";
-    case ERROR_WINHTTP_CANNOT_CONNECT: return "the connection failed (refused or unreachable)";
-    case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection broke off";
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the server's reply was not understood";
-    case ERROR_WINHTTP_SECURE_FAILURE: return "the secure connection (TLS) failed";
-    case ERROR_WINHTTP_AUTODETECTION_FAILED: return "the proxy settings could not be found";
-    default: break;
+    case ERROR_WINHTTP_TIMEOUT:
+      return "no answer in time";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+      return "the server's name could not be resolved";
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+      return "the connection failed (refused or unreachable)";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+      return "the connection broke off";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+      return "the server's reply was not understood";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+      return "the secure connection (TLS) failed";
+    case ERROR_WINHTTP_AUTODETECTION_FAILED:
+      return "the proxy settings could not be found";
+    default:
+      break;
   }
   std::string text = SystemErrorText(error);
   return "WinHTTP error " + std::to_string(error) + (text.empty() ? "" : " (" + text + ")");
@@ -109,7 +117,8 @@ void ReadBody(HINTERNET request, std::uint64_t maxBytes, const TFetchProgress& p
     }
     DWORD got = 0;
     if (!WinHttpReadData(request, piece.get(), kPiece, &got)) {
-      result.Error = "the download broke off after " + std::to_string(result.Body.size()) + " bytes: " + Why(GetLastError());
+      result.Error =
+          "the download broke off after " + std::to_string(result.Body.size()) + " bytes: " + Why(GetLastError());
       return;
     }
     if (got == 0) break;
@@ -120,8 +129,8 @@ void ReadBody(HINTERNET request, std::uint64_t maxBytes, const TFetchProgress& p
     result.Body.append(piece.get(), got);
   }
   if (length > 0 && result.Body.size() != length)
-    result.Error = "the download ended after " + std::to_string(result.Body.size()) + " of " + std::to_string(length) +
-                   " bytes";
+    result.Error =
+        "the download ended after " + std::to_string(result.Body.size()) + " of " + std::to_string(length) + " bytes";
 }
 
 // One request to url; location receives a redirect's target.
@@ -132,9 +141,9 @@ TFetchResult FetchOnce(const std::string& url, std::uint64_t maxBytes, const TFe
   ParseUrl(url, parts);
   const std::string where = parts.Host + ":" + std::to_string(parts.Port);
   TInternet session = OpenSession(parts);
-  TInternet connection(session ? WinHttpConnect(session.get(), Wide(parts.Host).c_str(),
-                                                static_cast<INTERNET_PORT>(parts.Port), 0)
-                               : nullptr);
+  TInternet connection(
+      session ? WinHttpConnect(session.get(), Wide(parts.Host).c_str(), static_cast<INTERNET_PORT>(parts.Port), 0)
+              : nullptr);
   TInternet request(connection ? WinHttpOpenRequest(connection.get(), L"GET", Wide(parts.Path).c_str(), nullptr,
                                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                     parts.Secure ? WINHTTP_FLAG_SECURE : 0)
@@ -151,8 +160,8 @@ TFetchResult FetchOnce(const std::string& url, std::uint64_t maxBytes, const TFe
     return result;
   }
   DWORD status = 0, size = sizeof status;
-  WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                      &status, &size, WINHTTP_NO_HEADER_INDEX);
+  WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                      WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
   result.Status = static_cast<int>(status);
   if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)
     location = Header(request.get(), WINHTTP_QUERY_LOCATION);

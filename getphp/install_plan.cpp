@@ -23,13 +23,17 @@ bool Kept(const std::string& path) {
   return first == "conf.d" || first == "temp" || lower == "php.ini";
 }
 
-std::size_t Depth(const std::string& path) { return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')); }
+std::size_t Depth(const std::string& path) {
+  return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
+}
 
 std::string Do(const TInstallStep& step, const TInstallFolders& f, TFolderOps& ops) {
   const std::string inPhp = PathUnder(f.Php, step.Path);
   switch (step.Kind) {
-    case TInstallStep::MakeFolder: return ops.MakeFolder(inPhp);
-    case TInstallStep::PutIn: return ops.Move(PathUnder(f.Unpacked, step.Path), inPhp);
+    case TInstallStep::MakeFolder:
+      return ops.MakeFolder(inPhp);
+    case TInstallStep::PutIn:
+      return ops.Move(PathUnder(f.Unpacked, step.Path), inPhp);
     case TInstallStep::SetAside: {
       // The set-aside folder mirrors php\ as far as this path needs.
       const std::vector<std::string> parts = NameParts(step.Path);
@@ -51,9 +55,12 @@ std::string Do(const TInstallStep& step, const TInstallFolders& f, TFolderOps& o
 std::string Undo(const TInstallStep& step, const TInstallFolders& f, TFolderOps& ops) {
   const std::string inPhp = PathUnder(f.Php, step.Path);
   switch (step.Kind) {
-    case TInstallStep::MakeFolder: return ops.RemoveAll(inPhp);
-    case TInstallStep::PutIn: return ops.Move(inPhp, PathUnder(f.Unpacked, step.Path));
-    case TInstallStep::SetAside: return ops.Move(PathUnder(f.SetAside, step.Path), inPhp);
+    case TInstallStep::MakeFolder:
+      return ops.RemoveAll(inPhp);
+    case TInstallStep::PutIn:
+      return ops.Move(inPhp, PathUnder(f.Unpacked, step.Path));
+    case TInstallStep::SetAside:
+      return ops.Move(PathUnder(f.SetAside, step.Path), inPhp);
   }
   return "";
 }
@@ -109,7 +116,9 @@ std::string CarryOut(const std::vector<TInstallStep>& steps, const TInstallFolde
     while (done-- > 0) undone = Undo(steps[done], folders, ops).empty() && undone;
     if (phpMade && undone) undone = ops.RemoveAll(folders.Php).empty();
   }
-  if (undone) ops.RemoveAll(folders.SetAside);
-  else error += "; undoing it failed too, and " + folders.SetAside + " holds what was replaced";
+  if (undone)
+    ops.RemoveAll(folders.SetAside);
+  else
+    error += "; undoing it failed too, and " + folders.SetAside + " holds what was replaced";
   return error;
 }

@@ -96,9 +96,8 @@ TReleaseLookup LookUpRelease(TSetupReport& report) {
   }
   report.Line("Reading the list of PHP releases: " + lookup.ListUrl);
   // A few kilobytes: no progress to show.
-  TFetchResult list = Fetch(lookup.ListUrl, kMaxReleaseListBytes, [&report](std::uint64_t, std::uint64_t) {
-    return !report.Cancelled();
-  });
+  TFetchResult list = Fetch(lookup.ListUrl, kMaxReleaseListBytes,
+                            [&report](std::uint64_t, std::uint64_t) { return !report.Cancelled(); });
   lookup.Cancelled = list.Cancelled;
   if (!list.Error.empty()) {
     lookup.Error = "The list of PHP releases could not be read from " + lookup.ListUrl + ": " + list.Error + ".";
@@ -113,20 +112,26 @@ TSetupOutcome SetUpRelease(const TReleaseLookup& lookup, const std::string& appD
   const TPhpRelease& release = lookup.Release;
   const std::string php = "PHP " + release.Version;
   TSetupLock lock;
-  if (!lock.Held()) return Outcome(TSetupResult::Failed, "PHP is being set up by another copy of the program" + std::string(kNothingChanged));
+  if (!lock.Held())
+    return Outcome(TSetupResult::Failed,
+                   "PHP is being set up by another copy of the program" + std::string(kNothingChanged));
   std::string url;
   TFetchResult zip = DownloadZip(lookup.ListUrl, release, report, url);
   if (zip.Cancelled) return Outcome(TSetupResult::Cancelled, kCancelled);
-  if (!zip.Error.empty()) return Outcome(TSetupResult::Failed, php + " could not be downloaded from " + url + ": " + zip.Error + kNothingChanged);
+  if (!zip.Error.empty())
+    return Outcome(TSetupResult::Failed,
+                   php + " could not be downloaded from " + url + ": " + zip.Error + kNothingChanged);
 
   report.Line("Checking the download against the SHA-256 checksum of the list");
   if (Sha256Hex(zip.Body) != release.Sha256)
-    return Outcome(TSetupResult::Failed,
-                   "The download of " + php + " does not match the SHA-256 checksum in the list of releases" + kNothingChanged);
+    return Outcome(
+        TSetupResult::Failed,
+        "The download of " + php + " does not match the SHA-256 checksum in the list of releases" + kNothingChanged);
   TZipArchive archive;
   std::string error = archive.Open(zip.Body);
   if (error.empty()) error = RefusalOfArchive(archive);
-  if (!error.empty()) return Outcome(TSetupResult::Failed, "The archive of " + php + " was refused: " + error + kNothingChanged);
+  if (!error.empty())
+    return Outcome(TSetupResult::Failed, "The archive of " + php + " was refused: " + error + kNothingChanged);
   if (report.Cancelled()) return Outcome(TSetupResult::Cancelled, kCancelled);
 
   TSetupOutcome installed = Install(archive, release, appDir, report);
@@ -138,7 +143,8 @@ TSetupOutcome SetUpRelease(const TReleaseLookup& lookup, const std::string& appD
   if (RuntimeMissing(check))
     return Outcome(TSetupResult::RuntimeMissing,
                    "PHP needs the Microsoft Visual C++ Redistributable (x64), which is not installed on this "
-                   "computer. Its installer: " + std::string(kVcRuntimeUrl));
+                   "computer. Its installer: " +
+                       std::string(kVcRuntimeUrl));
   return Outcome(TSetupResult::NotUsable,
                  php + " was set up, but php\\" + kCgiProgramName + " did not answer as PHP's CGI program.");
 }

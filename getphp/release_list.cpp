@@ -39,6 +39,16 @@ int NtsX64Toolset(const std::string& key) {
   return std::atoi(number.c_str());
 }
 
+// The version is shown to the user and printed as a line of its own: digits
+// and dots, and at most a short suffix ("8.5.0RC1"), nothing that could break
+// or fake a line.
+bool PlainVersion(const std::string& version) {
+  if (version.empty() || version.size() > 32 || !std::isdigit(static_cast<unsigned char>(version[0]))) return false;
+  for (char c : version)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '+') return false;
+  return true;
+}
+
 // The zip is fetched from beside the list: a plain file name, nothing that
 // could lead elsewhere.
 bool PlainZipName(const std::string& name) {
@@ -75,8 +85,10 @@ bool ReadBuild(const std::string& version, const std::string& key, const json& b
   out.Sha256 = StringAt(*zip, "sha256");
   out.Size = 0;
   if (auto size = zip->find("size"); size != zip->end()) {
-    if (size->is_string()) out.Size = SizeFromText(size->get<std::string>());
-    else if (size->is_number_unsigned()) out.Size = size->get<std::uint64_t>();
+    if (size->is_string())
+      out.Size = SizeFromText(size->get<std::string>());
+    else if (size->is_number_unsigned())
+      out.Size = size->get<std::uint64_t>();
   }
   return PlainZipName(out.ZipName) && Sha256Text(out.Sha256);
 }
@@ -99,7 +111,7 @@ std::string ChooseRelease(const std::string& text, TPhpRelease& release) {
   for (const auto& [minor, entry] : list.items()) {
     if (!entry.is_object()) continue;
     const std::string version = StringAt(entry, "version");
-    if (VersionParts(version).empty()) continue;
+    if (!PlainVersion(version)) continue;
     for (const auto& [key, build] : entry.items()) {
       const int toolset = NtsX64Toolset(key);
       TPhpRelease candidate;
@@ -122,17 +134,23 @@ std::uint64_t SizeFromText(const std::string& text) {
   while (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
   for (char& c : unit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   double scale = 0;
-  if (unit.empty() || unit == "B") scale = 1;
-  else if (unit == "KB" || unit == "K") scale = 1024;
-  else if (unit == "MB" || unit == "M") scale = 1024.0 * 1024;
-  else if (unit == "GB" || unit == "G") scale = 1024.0 * 1024 * 1024;
+  if (unit.empty() || unit == "B")
+    scale = 1;
+  else if (unit == "KB" || unit == "K")
+    scale = 1024;
+  else if (unit == "MB" || unit == "M")
+    scale = 1024.0 * 1024;
+  else if (unit == "GB" || unit == "G")
+    scale = 1024.0 * 1024 * 1024;
   return scale > 0 ? static_cast<std::uint64_t>(std::llround(number * scale)) : 0;
 }
 
 std::string SizeForPeople(std::uint64_t bytes) {
   char text[32];
-  if (bytes < 1024 * 1024) std::snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 1023) / 1024));
-  else std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024));
+  if (bytes < 1024 * 1024)
+    std::snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 1023) / 1024));
+  else
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024));
   return text;
 }
 

@@ -21,5 +21,6 @@ TInterpreterCheck CheckSetUpInterpreter(const std::string& appDir) {
 }
 
 bool RuntimeMissing(const TInterpreterCheck& check) {
-  return check.Kind != TInterpreterKind::Cgi && (check.ExitCode == kDllNotFound || check.ExitCode == kEntryPointNotFound);
+  return check.Kind != TInterpreterKind::Cgi &&
+         (check.ExitCode == kDllNotFound || check.ExitCode == kEntryPointNotFound);
 }

@@ -37,7 +37,8 @@ std::string Sha256Hex(std::string_view data) {
   constexpr std::size_t kPiece = 1u << 30;
   for (std::size_t at = 0; at < data.size(); at += kPiece) {
     const std::size_t n = data.size() - at < kPiece ? data.size() - at : kPiece;
-    if (!Ok(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data() + at)), static_cast<ULONG>(n), 0)))
+    if (!Ok(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data() + at)), static_cast<ULONG>(n),
+                           0)))
       return "";
   }
   UCHAR digest[32];

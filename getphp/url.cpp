@@ -122,10 +122,14 @@ std::string FollowOnSameHost(const std::string& from, const std::string& locatio
   TUrl source, target;
   if (!ParseUrl(from, source)) return "";
   std::string next;
-  if (location.find("://") != std::string::npos) next = location;
-  else if (location.rfind("//", 0) == 0) return "";  // another host, scheme-relative
-  else if (!location.empty() && location[0] == '/') next = Origin(from) + location;
-  else next = Beside(from, location);
+  if (location.find("://") != std::string::npos)
+    next = location;
+  else if (location.rfind("//", 0) == 0)
+    return "";  // another host, scheme-relative
+  else if (!location.empty() && location[0] == '/')
+    next = Origin(from) + location;
+  else
+    next = Beside(from, location);
   if (!ParseUrl(next, target) || !SameOrigin(source, target)) return "";
   return next;
 }

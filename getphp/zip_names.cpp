@@ -80,7 +80,8 @@ std::string RefusalOfEntryNames(const std::vector<std::string>& names) {
       path += (i == 0 ? "" : "/") + Lower(parts[i]);
       const TKind kind = i + 1 < parts.size() || folder ? Folder : File;
       auto [at, added] = made.emplace(path, kind);
-      if (!added && (at->second != kind || kind == File)) return Quoted(name) + "another entry has the same name, letter case aside";
+      if (!added && (at->second != kind || kind == File))
+        return Quoted(name) + "another entry has the same name, letter case aside";
     }
     if (!given.insert(path).second) return Quoted(name) + "another entry has the same name, letter case aside";
   }

@@ -18,7 +18,9 @@ constexpr std::size_t kPiece = 64 * 1024;
 std::uint16_t U16(std::string_view b, std::size_t at) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
 }
-std::uint32_t U32(std::string_view b, std::size_t at) { return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16; }
+std::uint32_t U32(std::string_view b, std::size_t at) {
+  return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16;
+}
 
 // zlib's stream, ended on every way out.
 class TInflater {
@@ -120,8 +122,7 @@ std::string TZipArchive::Open(std::string_view bytes) {
 std::string TZipArchive::ReadEntry(std::size_t at, std::size_t directoryStart, std::size_t directoryEnd,
                                    TZipEntry& entry, std::size_t& next) const {
   const std::string_view b = FBytes;
-  if (at + kDirectoryHeaderSize > directoryEnd || U32(b, at) != kDirectorySignature)
-    return "its directory is damaged";
+  if (at + kDirectoryHeaderSize > directoryEnd || U32(b, at) != kDirectorySignature) return "its directory is damaged";
   const std::size_t nameLength = U16(b, at + 28);
   next = at + kDirectoryHeaderSize + nameLength + U16(b, at + 30) + U16(b, at + 32);
   if (next > directoryEnd) return "its directory is damaged";

@@ -10,7 +10,7 @@
 #include <vector>
 
 struct TZipEntry {
-  std::string Name;  // as stored: "/" separators, a folder's name ends in "/"
+  std::string Name;          // as stored: "/" separators, a folder's name ends in "/"
   std::uint16_t Method = 0;  // 0 stored, 8 deflated
   std::uint32_t Crc32 = 0;
   std::uint32_t PackedSize = 0;

@@ -99,8 +99,7 @@ void TfrmMain::PhpSetUp(const TSetupOutcome& outcome) {
 // said it), and the site in the browser.
 void TfrmMain::FinishStart(bool tellAboutInterpreter) {
   if (tellAboutInterpreter) TellAboutInterpreter();
-  if (FWebServer->Active())
-    ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
+  if (FWebServer->Active()) ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
 }
 
 void TfrmMain::EndPhpSetup() {

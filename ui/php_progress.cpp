@@ -48,7 +48,8 @@ TPhpProgress::TPhpProgress(HWND owner, HINSTANCE instance, const std::string& ca
   RECT over;
   GetWindowRect(owner, &over);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  const int left = over.left + (over.right - over.left - width) / 2, top = over.top + (over.bottom - over.top - height) / 2;
+  const int left = over.left + (over.right - over.left - width) / 2,
+            top = over.top + (over.bottom - over.top - height) / 2;
   FHandle.reset(CreateWindowExA(WS_EX_DLGMODALFRAME, kClassName, caption.c_str(), kStyle, left, top, width, height,
                                 owner, nullptr, instance, this));
   HWND self = Handle();

@@ -40,15 +40,18 @@ std::map<std::string, std::string> Tree(const std::string& root) {
 }  // namespace
 
 TEST(InstallPlan, KeepsTheUsersFilesAndSetsAsideWhatIsReplaced) {
-  const std::map<std::string, TKind> php = {{"php-cgi.exe", TKind::File}, {"ext", TKind::Folder},
-                                            {"ext/php_curl.dll", TKind::File}, {"lib", TKind::File},
+  const std::map<std::string, TKind> php = {{"php-cgi.exe", TKind::File},
+                                            {"ext", TKind::Folder},
+                                            {"ext/php_curl.dll", TKind::File},
+                                            {"lib", TKind::File},
                                             {"news.txt", TKind::Folder}};
   const auto kind = [&](const std::string& path) {
     auto at = php.find(path);
     return at == php.end() ? TKind::None : at->second;
   };
-  const std::vector<std::string> names = {"php-cgi.exe", "php.ini", "conf.d/x.ini", "Temp/", "ext/php_curl.dll",
-                                          "ext/php_gd.dll", "lib/enchant/a.dll", "news.txt", "dev/"};
+  const std::vector<std::string> names = {
+      "php-cgi.exe",    "php.ini",           "conf.d/x.ini", "Temp/", "ext/php_curl.dll",
+      "ext/php_gd.dll", "lib/enchant/a.dll", "news.txt",     "dev/"};
   const std::vector<TInstallStep> expected = {
       {TInstallStep::SetAside, "lib"},  // a file where the archive has a folder
       {TInstallStep::MakeFolder, "lib"},

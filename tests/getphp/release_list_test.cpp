@@ -35,21 +35,27 @@ TEST(ReleaseList, UnusableListsAndEntries) {
   } cases[] = {
       {"not json", ""},
       {"[1,2]", ""},
-      {R"({"8.5":{"version":"8.5.2","ts-vs17-x64":)" + Build("ts.zip") + R"(,"nts-vs17-x86":)" + Build("x86.zip") + "}}", ""},
+      {R"({"8.5":{"version":"8.5.2","ts-vs17-x64":)" + Build("ts.zip") + R"(,"nts-vs17-x86":)" + Build("x86.zip") +
+           "}}",
+       ""},
       // An entry that could send the download elsewhere, or lacks its checksum,
       // is passed over for an older one.
-      {R"({"8.5":{"version":"8.5.2","nts-vs17-x64":)" + Build("../x.zip") + R"(},"8.4":{"version":"8.4.1","nts-vs17-x64":)" +
-           Build("ok.zip") + "}}", "ok.zip"},
+      {R"({"8.5":{"version":"8.5.2","nts-vs17-x64":)" + Build("../x.zip") +
+           R"(},"8.4":{"version":"8.4.1","nts-vs17-x64":)" + Build("ok.zip") + "}}",
+       "ok.zip"},
       {R"({"8.5":{"version":"8.5.2","nts-vs17-x64":)" + Build("sub/x.zip") + "}}", ""},
       {R"({"8.5":{"version":"8.5.2","nts-vs17-x64":)" + Build("x.zip", "12ab") + "}}", ""},
       {R"({"8.5":{"version":"8.5.2","nts-vs17-x64":{"zip":"x.zip"}}})", ""},
       {R"({"8.5":{"version":"","nts-vs17-x64":)" + Build("x.zip") + "}}", ""},
+      {R"({"8.5":{"version":"8.5.2 is ready\r\nPHP 9","nts-vs17-x64":)" + Build("x.zip") + "}}", ""},
   };
   for (const auto& c : cases) {
     TPhpRelease release;
     const std::string why = ChooseRelease(c.List, release);
-    if (c.Chosen.empty()) EXPECT_NE(why, "") << c.List;
-    else EXPECT_EQ(release.ZipName, c.Chosen) << c.List;
+    if (c.Chosen.empty())
+      EXPECT_NE(why, "") << c.List;
+    else
+      EXPECT_EQ(release.ZipName, c.Chosen) << c.List;
   }
 }
 

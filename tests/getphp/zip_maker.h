@@ -11,10 +11,10 @@ struct TMadeEntry {
   std::string Name;
   std::string Data;
   bool Deflate = true;
-  std::string LocalName = "";     // another name in the local header when not empty
-  std::uint32_t CrcXor = 0;       // spoils the stated CRC-32
+  std::string LocalName = "";  // another name in the local header when not empty
+  std::uint32_t CrcXor = 0;    // spoils the stated CRC-32
   std::uint16_t Flags = 0;
-  std::uint32_t StatedSize = 0;   // another stated size when not 0
+  std::uint32_t StatedSize = 0;  // another stated size when not 0
 };
 
 inline void Put16(std::string& s, std::uint32_t v) {
@@ -44,26 +44,50 @@ inline std::string MakeZip(const std::vector<TMadeEntry>& entries) {
   std::string zip, directory;
   for (const TMadeEntry& e : entries) {
     const std::string packed = e.Deflate ? RawDeflate(e.Data) : e.Data;
-    const std::uint32_t crc =
-        static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.Data.data()), static_cast<uInt>(e.Data.size()))) ^ e.CrcXor;
+    const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.Data.data()),
+                                                               static_cast<uInt>(e.Data.size()))) ^
+                              e.CrcXor;
     const std::uint32_t size = e.StatedSize != 0 ? e.StatedSize : static_cast<std::uint32_t>(e.Data.size());
     const std::string local = e.LocalName.empty() ? e.Name : e.LocalName;
     const std::uint32_t offset = static_cast<std::uint32_t>(zip.size());
-    Put32(zip, 0x04034b50); Put16(zip, 20); Put16(zip, e.Flags); Put16(zip, e.Deflate ? 8 : 0);
-    Put32(zip, 0); Put32(zip, crc); Put32(zip, static_cast<std::uint32_t>(packed.size())); Put32(zip, size);
-    Put16(zip, static_cast<std::uint32_t>(local.size())); Put16(zip, 0);
+    Put32(zip, 0x04034b50);
+    Put16(zip, 20);
+    Put16(zip, e.Flags);
+    Put16(zip, e.Deflate ? 8 : 0);
+    Put32(zip, 0);
+    Put32(zip, crc);
+    Put32(zip, static_cast<std::uint32_t>(packed.size()));
+    Put32(zip, size);
+    Put16(zip, static_cast<std::uint32_t>(local.size()));
+    Put16(zip, 0);
     zip += local + packed;
-    Put32(directory, 0x02014b50); Put16(directory, 20); Put16(directory, 20); Put16(directory, e.Flags);
-    Put16(directory, e.Deflate ? 8 : 0); Put32(directory, 0); Put32(directory, crc);
-    Put32(directory, static_cast<std::uint32_t>(packed.size())); Put32(directory, size);
-    Put16(directory, static_cast<std::uint32_t>(e.Name.size())); Put16(directory, 0); Put16(directory, 0);
-    Put16(directory, 0); Put16(directory, 0); Put32(directory, 0); Put32(directory, offset);
+    Put32(directory, 0x02014b50);
+    Put16(directory, 20);
+    Put16(directory, 20);
+    Put16(directory, e.Flags);
+    Put16(directory, e.Deflate ? 8 : 0);
+    Put32(directory, 0);
+    Put32(directory, crc);
+    Put32(directory, static_cast<std::uint32_t>(packed.size()));
+    Put32(directory, size);
+    Put16(directory, static_cast<std::uint32_t>(e.Name.size()));
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put32(directory, 0);
+    Put32(directory, offset);
     directory += e.Name;
   }
   const std::uint32_t at = static_cast<std::uint32_t>(zip.size());
   zip += directory;
-  Put32(zip, 0x06054b50); Put16(zip, 0); Put16(zip, 0);
-  Put16(zip, static_cast<std::uint32_t>(entries.size())); Put16(zip, static_cast<std::uint32_t>(entries.size()));
-  Put32(zip, static_cast<std::uint32_t>(directory.size())); Put32(zip, at); Put16(zip, 0);
+  Put32(zip, 0x06054b50);
+  Put16(zip, 0);
+  Put16(zip, 0);
+  Put16(zip, static_cast<std::uint32_t>(entries.size()));
+  Put16(zip, static_cast<std::uint32_t>(entries.size()));
+  Put32(zip, static_cast<std::uint32_t>(directory.size()));
+  Put32(zip, at);
+  Put16(zip, 0);
   return zip;
 }

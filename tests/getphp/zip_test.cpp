@@ -35,7 +35,8 @@ std::string Bytes(std::size_t n) {
 
 TEST(ZipReader, StoredAndDeflatedEntriesComeOutWhole) {
   const std::string big = Bytes(300000);
-  const std::string zip = MakeZip({{"php-cgi.exe", big}, {"ext/", ""}, {"ext/a.dll", "tiny", false}, {"empty.txt", ""}});
+  const std::string zip =
+      MakeZip({{"php-cgi.exe", big}, {"ext/", ""}, {"ext/a.dll", "tiny", false}, {"empty.txt", ""}});
   TZipArchive archive;
   ASSERT_EQ(archive.Open(zip), "");
   ASSERT_EQ(archive.Entries().size(), 4u);
