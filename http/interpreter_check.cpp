@@ -38,7 +38,8 @@ TInterpreterCheck CheckInterpreter(const std::string& path) {
   std::string output;
   // Start runs while no page is being started, so the -v run inherits no
   // handle but its own standard ones.
-  const bool ended = console::RunBounded(path, {"-v"}, {kVersionQueryLimitMs, kVersionOutputCap}, output);
+  const bool ended =
+      console::RunBounded(path, {"-v"}, {kVersionQueryLimitMs, kVersionOutputCap}, output, &check.ExitCode);
   check.Kind = ended ? KindOfVersionOutput(output) : TInterpreterKind::NotCgi;
   return check;
 }

@@ -4,6 +4,11 @@
 set -euo pipefail
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 php-cgi php-cli php-gd nsis xvfb xauth xdotool
           imagemagick curl unzip x11-utils chromium iproute2 util-linux dokuwiki)
+# Reading PHP's release list and its zip: the JSON parser (header-only), zlib
+# for the Windows program (linked in statically) and for the native tests.
+packages+=(nlohmann-json3-dev libz-mingw-w64-dev zlib1g-dev)
+# The set-up's tests serve PHP's release folder with Python's HTTP server.
+packages+=(python3)
 # clang with its sanitizer and libFuzzer runtimes for the sanitizer builds and
 # the fuzz targets; llvm for the symbolizer that names a report's frames.
 packages+=(clang libclang-rt-14-dev llvm)

@@ -49,12 +49,16 @@ TPipeState ReadWaiting(int fd, std::string& output) {
   return got < 0 && errno == EAGAIN ? TPipeState::Empty : TPipeState::Closed;
 }
 
-// True once the child has ended (and is reaped).
-bool Reaped(pid_t pid, int flags) {
-  int status;
+// True once the child has ended (and is reaped); its wait status goes to
+// status when given (it stays as it was when another reaped the child).
+bool Reaped(pid_t pid, int flags, int* status = nullptr) {
+  int own;
   for (;;) {
-    pid_t r = ::waitpid(pid, &status, flags);
-    if (r == pid) return true;
+    pid_t r = ::waitpid(pid, &own, flags);
+    if (r == pid) {
+      if (status != nullptr) *status = own;
+      return true;
+    }
     if (r == 0) return false;
     if (errno != EINTR) return true;  // ECHILD: reaped elsewhere
   }
@@ -77,8 +81,8 @@ void Keep(std::string& output, std::size_t cap) {
 
 // Waits for the child to end, ending it at the deadline. True when it ended by
 // itself.
-bool AwaitEnd(pid_t pid, int processFd, const TDeadline& deadline) {
-  while (!Reaped(pid, deadline.Limited() ? WNOHANG : 0)) {
+bool AwaitEnd(pid_t pid, int processFd, const TDeadline& deadline, int* status) {
+  while (!Reaped(pid, deadline.Limited() ? WNOHANG : 0, status)) {
     if (deadline.Passed()) {
       ::kill(pid, SIGKILL);
       Reaped(pid, 0);
@@ -93,7 +97,7 @@ bool AwaitEnd(pid_t pid, int processFd, const TDeadline& deadline) {
 // Reads until the child has ended and the pipe is drained. Programs that the
 // child started may still hold the write end (and go on writing), so the
 // child's end, not the pipe's, ends the relay: what waits then is the last read.
-bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& output) {
+bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& output, int* status) {
   TScopedFd process(OpenProcessFd(pid));
   const TDeadline deadline = TDeadline::In(bounds.LimitMs);
   pollfd waits[2] = {{pipe, POLLIN, 0}, {process.Get(), POLLIN, 0}};  // a negative descriptor is skipped
@@ -103,14 +107,14 @@ bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& out
     const TPipeState state = ReadWaiting(pipe, output);
     Keep(output, bounds.OutputCap);
     if (state == TPipeState::Closed) break;
-    if (Reaped(pid, WNOHANG)) {
+    if (Reaped(pid, WNOHANG, status)) {
       ReadWaiting(pipe, output);
       Keep(output, bounds.OutputCap);
       return true;
     }
     if (deadline.Passed()) break;
   }
-  return AwaitEnd(pid, process.Get(), deadline);
+  return AwaitEnd(pid, process.Get(), deadline, status);
 }
 
 // Starts args[0] (looked up in PATH when it holds no "/") with output as its
@@ -147,7 +151,7 @@ pid_t Spawn(const std::vector<std::string>& args, int output, bool emptyInput) {
 
 // Starts args with one pipe for its output and relays it within bounds.
 bool Capture(const std::vector<std::string>& args, bool emptyInput, const console::TBounds& bounds,
-             std::string& output) {
+             std::string& output, std::uint32_t* exitCode = nullptr) {
   if (args.empty()) return false;
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return false;
@@ -161,7 +165,11 @@ bool Capture(const std::vector<std::string>& args, bool emptyInput, const consol
   // Once the child and whatever it started have let go, read() reports the end.
   writeEnd.Close();
   ::fcntl(readEnd.Get(), F_SETFL, ::fcntl(readEnd.Get(), F_GETFL) | O_NONBLOCK);
-  return Relay(readEnd.Get(), pid, bounds, output);
+  int status = 0;
+  if (!Relay(readEnd.Get(), pid, bounds, output, &status)) return false;
+  if (exitCode != nullptr)
+    *exitCode = static_cast<std::uint32_t>(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status));
+  return true;
 }
 
 // A console command runs as long as it takes and all its output is kept.
@@ -183,10 +191,10 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 }
 
 bool RunBounded(const std::string& program, const std::vector<std::string>& arguments, const TBounds& bounds,
-                std::string& output) {
+                std::string& output, std::uint32_t* exitCode) {
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
-  return Capture(args, true, bounds, output);
+  return Capture(args, true, bounds, output, exitCode);
 }
 
 }  // namespace console

@@ -97,7 +97,8 @@ STARTUPINFOA HiddenStartup(HANDLE input, HANDLE output) {
 }
 
 // Starts commandLine with one pipe for its output and relays it within bounds.
-bool Capture(std::string commandLine, bool emptyInput, const console::TBounds& bounds, std::string& output) {
+bool Capture(std::string commandLine, bool emptyInput, const console::TBounds& bounds, std::string& output,
+             std::uint32_t* exitCode = nullptr) {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   TScopedHandle readEnd, writeEnd, input;
   if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inheritable, 0)) return false;
@@ -118,7 +119,10 @@ bool Capture(std::string commandLine, bool emptyInput, const console::TBounds& b
   // Once the child and whatever it started have let go, the pipe reports its end.
   writeEnd.Close();
   input.Close();
-  return Relay(readEnd.Get(), process.Get(), bounds, output);
+  if (!Relay(readEnd.Get(), process.Get(), bounds, output)) return false;
+  DWORD code = 0;
+  if (exitCode != nullptr && GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
+  return true;
 }
 
 // A console command runs as long as it takes and all its output is kept.
@@ -140,10 +144,10 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 }
 
 bool RunBounded(const std::string& program, const std::vector<std::string>& arguments, const TBounds& bounds,
-                std::string& output) {
+                std::string& output, std::uint32_t* exitCode) {
   std::string commandLine = "\"" + program + "\"";
   for (const std::string& argument : arguments) commandLine += " " + argument;
-  return Capture(commandLine, true, bounds, output);
+  return Capture(commandLine, true, bounds, output, exitCode);
 }
 
 }  // namespace console

@@ -8,11 +8,13 @@
 
 #include "base/constants.h"
 #include "config/kelv.h"
+#include "getphp/setup_job.h"
 #include "http/ostrel.h"
 #include "http/web_server.h"
 #include "ui/application_window.h"
 #include "ui/error_box.h"
 #include "ui/icon_resources.h"
+#include "ui/php_progress.h"
 #include "ui/window_procedure.h"
 
 namespace {
@@ -137,6 +139,7 @@ void TfrmMain::HandleWindowMessage(UINT msg, LPARAM lParam) {
   if (FTaskbarCreatedMsg != 0 && msg == FTaskbarCreatedMsg) FTrayIcon.AddAgain();
   MinimizeToTrayRule();
   if (msg == TTrayIcon::kCallbackMessage) HandleTrayEvent(lParam);
+  if (msg == kPhpSetupMessage) PhpSetupPhaseEnded();
 }
 
 // Errors of a step are shown and creation goes on with what must exist:
@@ -218,6 +221,7 @@ void TfrmMain::FormDestroy() { CleanUp(); }
 
 void TfrmMain::CleanUp() {
   try {
+    EndPhpSetup();
     FTrayIcon.Remove();
     if (FWebServer && FWebServer->Active()) FWebServer->Stop();
     FWebServer.reset();

@@ -15,7 +15,10 @@
 #include "ui/win_handles.h"
 
 class TApplicationWindow;
+class TPhpProgress;
+class TSetupJob;
 class TWebServer;
+struct TSetupOutcome;
 
 class TfrmMain {
  public:
@@ -72,6 +75,16 @@ class TfrmMain {
   void TellAboutInterpreter();
   static std::string ServerAddress();
 
+  // PHP set up when Start finds none (main_form_php.cpp).
+  bool OfferPhp();  // true: the set-up has begun, and it ends Start itself
+  void ShowPhpProgress();
+  void HidePhpProgress();
+  void PhpSetupPhaseEnded();  // kPhpSetupMessage, posted by the job's thread
+  void PhpSetUp(const TSetupOutcome& outcome);
+  void FinishStart(bool tellAboutInterpreter);
+  void EndPhpSetup();
+  static constexpr UINT kPhpSetupMessage = WM_APP + 1;
+
   std::string Title() const;
 
   TApplicationWindow& FApplication;
@@ -88,6 +101,10 @@ class TfrmMain {
   bool FDblClicked = false;
   UINT FCloseSelfMsg = 0;
   std::unique_ptr<TWebServer> FWebServer;
+  std::unique_ptr<TSetupJob> FPhpSetup;  // while PHP is looked up or set up
+  std::unique_ptr<TPhpProgress> FPhpProgress;
+  bool FPhpSetupInstalling = false;  // the job's phase: false while looking up
+  bool FPhpOffered = false;          // the user is asked once per run
 
   bool FVisible = false;    // the window's Visible property, kept apart from IsWindowVisible
   bool FCreating = false;   // FormCreate has not finished

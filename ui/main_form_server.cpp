@@ -58,12 +58,7 @@ void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.
 void TfrmMain::btnStartClick() {
   FWebServer->Start(kServerPort);
   UpdateControls(FWebServer->Active());
-  TellAboutInterpreter();
-  if (!FWebServer->Active()) return;
-  // The host page may have made a new code since the window showed the address.
-  const std::string address = ServerAddress();
-  FControls.SetText(FControls.edtUrl, address);
-  ShellExecuteA(Handle(), "open", "iexplore", address.c_str(), "", SW_SHOWNORMAL);
+  if (!OfferPhp()) FinishStart(true);
 }
 
 void TfrmMain::btnStopClick() {

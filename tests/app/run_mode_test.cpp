@@ -39,6 +39,15 @@ TEST(RunMode, ServiceStartOutranksTheArguments) {
   EXPECT_EQ(TRunMode::ServiceProcess, Mode({"-INSTALL"}, true));
 }
 
+// Installers start commands hidden (show-window 0) to read their lines.
+TEST(RunMode, GetPhpEvenWhenStartedHiddenAndOnWindowsOnly) {
+  EXPECT_EQ(TRunMode::GetPhp, Mode({"-GETPHP"}));
+  EXPECT_EQ(TRunMode::GetPhp, Mode({"-getphp", "more"}));
+  EXPECT_EQ(TRunMode::GetPhp, Mode({"-GetPhp"}, true));
+  EXPECT_EQ(TRunMode::Interactive, Mode({"/GETPHP"}));
+  EXPECT_EQ(TRunMode::Interactive, SelectLinuxRunMode({"-GETPHP"}));
+}
+
 // The list switches belong to the Linux program alone: the Windows decision
 // takes them for the interactive run, as it takes any other argument.
 TEST(RunMode, ListSwitchesOnLinuxOnly) {
