@@ -11,6 +11,7 @@
 #include "base/constants.h"
 #include "base/program_env.h"
 #include "config/kelv.h"
+#include "config/site_access.h"
 #include "http/web_server.h"
 #include "net/local_ip.h"
 
@@ -66,7 +67,7 @@ int RunHeadless(bool autoStart, const std::function<void(const std::string& addr
   std::string address;
   Try([&] {
     address = "http://" + GetLocalIP() + ":" + std::to_string(kServerPort);
-    std::printf("Tell this URL to your friends: %s\n", address.c_str());
+    std::printf("Tell this URL to your friends: %s\n", AddressToHandOut(address, LoadSiteAccess()).c_str());
   });
 
   TWebServer server;

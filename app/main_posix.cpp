@@ -8,7 +8,7 @@
 #include "app/one_copy_lock_posix.h"
 #include "app/open_files.h"
 #include "app/run_mode.h"
-#include "app/share_command.h"
+#include "app/switches.h"
 #include "base/program_env.h"
 #include "config/kelv.h"
 
@@ -28,16 +28,18 @@ void RunInteractive() {
 }  // namespace
 
 // systemd starts the program with "-auto" directly, so there is no service
-// process mode here. A list switch that is refused ends with 1 and serves
-// nothing: the user is told why and tries again.
+// process mode here. A switch that is refused ends with 1 and serves nothing:
+// the user is told why and tries again.
 int main(int argc, char** argv) {
   RaiseOpenFilesLimit();
   try {
     std::vector<std::string> args(argv + 1, argv + argc);
     TRunMode mode = SelectLinuxRunMode(args);
-    if (mode == TRunMode::ListShares) return PrintSharedDirs() ? 0 : 1;
-    if (mode == TRunMode::ShareDirs || mode == TRunMode::UnshareDirs) {
-      if (!ChangeSharedDirs(mode == TRunMode::ShareDirs, {args.begin() + 1, args.end()})) return 1;
+    if (mode == TRunMode::ListShares || mode == TRunMode::ShareDirs || mode == TRunMode::UnshareDirs ||
+        mode == TRunMode::Access) {
+      bool serve = false;
+      if (!RunSwitches(args, serve)) return 1;
+      if (!serve) return 0;
       mode = TRunMode::Interactive;
     }
     if (mode == TRunMode::Interactive)

@@ -1,5 +1,6 @@
 // main_win32.cpp - the program's entry on Windows: the service process, the
-// service commands, or the interactive copy with its window. Exit code 0 always.
+// service commands, -GETPHP, or the interactive copy with its window. Exit
+// code 0 always, but for -GETPHP.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -11,6 +12,7 @@
 #include "base/program_env.h"
 #include "base/scoped_handle_win32.h"
 #include "base/text.h"
+#include "getphp/get_php_command.h"
 #include "ui/application_window.h"
 #include "ui/main_form.h"
 #include "ui/win_handles.h"
@@ -76,6 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::vector<std::string> args = text::SplitCommandLine(GetCommandLineA());
     if (!args.empty()) args.erase(args.begin());
     TRunMode mode = SelectRunMode(startup.wShowWindow == SW_HIDE, args);
+    if (mode == TRunMode::GetPhp) return RunGetPhpCommand();
     if (mode == TRunMode::ServiceProcess)
       RunServiceProcess();
     else if (mode == TRunMode::Interactive)

@@ -5,9 +5,10 @@
 #include "sys/service.h"
 
 TRunMode SelectRunMode(bool startedAsService, const std::vector<std::string>& args) {
+  const std::string first = args.empty() ? "" : text::UpperAscii(args.front());
+  if (first == "-GETPHP") return TRunMode::GetPhp;
   if (startedAsService) return TRunMode::ServiceProcess;
   if (args.empty()) return TRunMode::Interactive;
-  std::string first = text::UpperAscii(args.front());
   if (first == "-INSTALL") return TRunMode::Install;
   if (first == "-UNINSTALL") return TRunMode::Uninstall;
   if (first == "-RUN") return TRunMode::InstallAndRun;
@@ -19,8 +20,10 @@ TRunMode SelectLinuxRunMode(const std::vector<std::string>& args) {
     if (args.front() == "--share") return TRunMode::ShareDirs;
     if (args.front() == "--unshare") return TRunMode::UnshareDirs;
     if (args.front() == "--shares") return TRunMode::ListShares;
+    if (args.front() == "--access") return TRunMode::Access;
   }
-  return SelectRunMode(false, args);
+  const TRunMode mode = SelectRunMode(false, args);
+  return mode == TRunMode::GetPhp ? TRunMode::Interactive : mode;
 }
 
 void RunServiceCommand(TRunMode mode, const std::string& exePath) {

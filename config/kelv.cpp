@@ -14,6 +14,7 @@
 #include "config/kelv_os.h"
 #include "config/php_ini_quote.h"
 #include "config/php_ini_template.h"
+#include "config/php_modules.h"
 #include "config/start_mode.h"
 #include "config/upload_dir.h"
 
@@ -95,6 +96,7 @@ void TKelv::WritePhpIni() {
     // logs to standard error, which shares the page's output pipe.
     ini.WriteValue("PHP", "error_log", inPhp({"temp", "php_errors.log"}));
     ini.WriteValue("PHP", "log_errors", "On");
+    phpmodules::EnableGd(ini, AppPath({"php"}));
   } catch (...) {
   }
 }

@@ -36,7 +36,8 @@ TInterpreterCheck CheckInterpreter(const std::string& path) {
   if (path.empty()) return check;
   check.Path = path;
   std::string output;
-  const bool ended = console::RunBounded(path, {"-v"}, {kVersionQueryLimitMs, kVersionOutputCap}, output);
+  const bool ended =
+      console::RunBounded(path, {"-v"}, {kVersionQueryLimitMs, kVersionOutputCap}, output, &check.ExitCode);
   check.Kind = ended ? KindOfVersionOutput(output) : TInterpreterKind::NotCgi;
   return check;
 }

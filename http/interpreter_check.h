@@ -3,6 +3,7 @@
 // command-line build reads its program from standard input and would hold
 // every page's connection open for good.
 #pragma once
+#include <cstdint>
 #include <string>
 
 enum class TInterpreterKind {
@@ -15,6 +16,7 @@ enum class TInterpreterKind {
 struct TInterpreterCheck {
   std::string Path;  // the file as the gateway would start it; "" when missing
   TInterpreterKind Kind = TInterpreterKind::Missing;
+  std::uint32_t ExitCode = 0;  // of the -v run, when it ended in time
 };
 
 // How long the -v run may take before the interpreter counts as not answering.

@@ -102,6 +102,11 @@ TInterpreterCheck TWebServer::Interpreter() const {
   return FInterpreter;
 }
 
+bool TWebServer::InterpreterKnown() const {
+  std::lock_guard<std::mutex> lock(FCheckLock);
+  return FChecked;
+}
+
 std::string TWebServer::PhpExe() const {
   std::unique_lock<std::mutex> lock(FCheckLock);
   FCheckDone.wait(lock, [this] { return FChecked; });

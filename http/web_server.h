@@ -43,6 +43,8 @@ class TWebServer {
   // What the last Start found in the interpreter's place, once its check is
   // done (waits for it); pages run only through a CGI build. Any thread.
   TInterpreterCheck Interpreter() const;
+  // Whether the last Start's verdict is in (does not wait). Any thread.
+  bool InterpreterKnown() const;
   // Called on the check's thread when a Start's verdict is known; set before Start.
   std::function<void()> OnInterpreterChecked;
 

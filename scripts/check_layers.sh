@@ -3,7 +3,7 @@
 # own. The folders from the bottom floor up, in the order of the README's
 # layout table: each may include its own headers and those of folders below.
 cd "$(dirname "$0")/.."
-layers=(base net sys config http ui app)
+layers=(base net sys config http getphp ui app)
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
 

@@ -1,6 +1,7 @@
 // console.h - running a console command hidden and capturing what it writes.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,11 @@ struct TBounds {
 // Runs program with arguments (which hold no blanks or quotes) as Run does,
 // but with standard input empty and within bounds. True when the program
 // ended within the time limit; either way it is gone and every handle released
-// on return.
+// on return. exitCode, when given, receives the program's exit code when it
+// ended within the limit (on Linux 128 + the signal when a signal ended it): a
+// Windows program that cannot start because a DLL is missing ends with
+// 0xC0000135.
 bool RunBounded(const std::string& program, const std::vector<std::string>& arguments, const TBounds& bounds,
-                std::string& output);
+                std::string& output, std::uint32_t* exitCode = nullptr);
 
 }  // namespace console

@@ -58,9 +58,16 @@ bool HasEnded(pid_t pid, bool wait) {
   }
 }
 
-void Reap(pid_t pid) {
-  int status;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+// Reaps the ended child; its wait status goes to status (which stays as it was
+// when there was nothing left to reap).
+void Reap(pid_t pid, int& status) {
+  int own;
+  for (;;) {
+    if (::waitpid(pid, &own, 0) == pid) {
+      status = own;
+      return;
+    }
+    if (errno != EINTR) return;
   }
 }
 
@@ -119,8 +126,9 @@ bool Relay(int pipe, pid_t pid, const console::TBounds& bounds, std::string& out
 // Starts args with one pipe for its standard output and error, and its input
 // this process's own or, when emptyInput, none; relays the output within
 // bounds. ownGroup: whatever the child started ends with it when the run does.
+// exitCode, when given, receives the exit code of a child that ended in time.
 bool Capture(const std::vector<std::string>& args, bool emptyInput, bool ownGroup, const console::TBounds& bounds,
-             std::string& output) {
+             std::string& output, std::uint32_t* exitCode = nullptr) {
   int ends[2];
   if (args.empty() || ::pipe2(ends, O_CLOEXEC) != 0) return false;
   TScopedFd readEnd(ends[0]), writeEnd(ends[1]);
@@ -136,7 +144,10 @@ bool Capture(const std::vector<std::string>& args, bool emptyInput, bool ownGrou
   ::fcntl(readEnd.Get(), F_SETFL, ::fcntl(readEnd.Get(), F_GETFL) | O_NONBLOCK);
   const bool ended = Relay(readEnd.Get(), pid, bounds, output);
   if (ownGroup) ::kill(-pid, SIGKILL);  // the group is still the child's: it is not reaped yet
-  Reap(pid);
+  int status = 0;
+  Reap(pid, status);
+  if (ended && exitCode != nullptr)
+    *exitCode = static_cast<std::uint32_t>(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status));
   return ended;
 }
 
@@ -160,10 +171,10 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 }
 
 bool RunBounded(const std::string& program, const std::vector<std::string>& arguments, const TBounds& bounds,
-                std::string& output) {
+                std::string& output, std::uint32_t* exitCode) {
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
-  return Capture(args, true, true, bounds, output);
+  return Capture(args, true, true, bounds, output, exitCode);
 }
 
 }  // namespace console

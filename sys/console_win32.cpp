@@ -74,9 +74,10 @@ bool Relay(HANDLE pipe, HANDLE process, const console::TBounds& bounds, std::str
 
 // Starts commandLine with one pipe for its standard output and error, and its
 // input this program's own or, when emptyInput, none; relays the output
-// within bounds. ownJob: whatever the child started ends with it when the run does.
+// within bounds. ownJob: whatever the child started ends with it when the run
+// does. exitCode, when given, receives the exit code of a child that ended in time.
 bool Capture(const std::string& commandLine, bool emptyInput, bool ownJob, const console::TBounds& bounds,
-             std::string& output) {
+             std::string& output, std::uint32_t* exitCode = nullptr) {
   TScopedHandle readEnd, writeEnd, input;
   if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), nullptr, 0)) return false;
   if (emptyInput) {
@@ -96,6 +97,8 @@ bool Capture(const std::string& commandLine, bool emptyInput, bool ownJob, const
   input.Close();
   const bool ended = Relay(readEnd.Get(), child.Process.Get(), bounds, output);
   child.Job.Close();  // ends what the child started, when it has a job
+  DWORD code = 0;
+  if (ended && exitCode != nullptr && GetExitCodeProcess(child.Process.Get(), &code)) *exitCode = code;
   return ended;
 }
 
@@ -118,10 +121,10 @@ std::string Run(const std::string& commandLine, bool throughInterpreter, const s
 }
 
 bool RunBounded(const std::string& program, const std::vector<std::string>& arguments, const TBounds& bounds,
-                std::string& output) {
+                std::string& output, std::uint32_t* exitCode) {
   std::string commandLine = "\"" + program + "\"";
   for (const std::string& argument : arguments) commandLine += " " + argument;
-  return Capture(commandLine, true, true, bounds, output);
+  return Capture(commandLine, true, true, bounds, output, exitCode);
 }
 
 }  // namespace console

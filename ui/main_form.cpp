@@ -9,11 +9,13 @@
 #include "base/constants.h"
 #include "base/program_env.h"
 #include "config/kelv.h"
+#include "getphp/setup_job.h"
 #include "http/web_server.h"
 #include "sys/firewall.h"
 #include "ui/application_window.h"
 #include "ui/error_box.h"
 #include "ui/icon_resources.h"
+#include "ui/php_progress.h"
 #include "ui/window_procedure.h"
 
 namespace {
@@ -138,7 +140,8 @@ void TfrmMain::HandleWindowMessage(UINT msg, LPARAM lParam) {
   if (FTaskbarCreatedMsg != 0 && msg == FTaskbarCreatedMsg) FTrayIcon.AddAgain();
   MinimizeToTrayRule();
   if (msg == TTrayIcon::kCallbackMessage) HandleTrayEvent(lParam);
-  if (msg == kInterpreterCheckedMessage) TellAboutInterpreter();
+  if (msg == kInterpreterCheckedMessage) InterpreterChecked();
+  if (msg == kPhpSetupMessage) PhpSetupPhaseEnded();
 }
 
 // Errors of a step are shown and creation goes on with what must exist:
@@ -195,7 +198,7 @@ void TfrmMain::FinishCreate() {
   bool autoStart = false;
   try {
     autoStart = TKelv::GetStartMode() == 0 && TKelv::GetAutoRun();
-    if (autoStart) FWebServer->Start(kServerPort);
+    if (autoStart) StartServer(false);
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -221,6 +224,7 @@ void TfrmMain::FormDestroy() { CleanUp(); }
 
 void TfrmMain::CleanUp() {
   try {
+    EndPhpSetup();
     FTrayIcon.Remove();
     if (FWebServer && FWebServer->Active()) FWebServer->Stop();
     FWebServer.reset();

@@ -15,7 +15,10 @@
 #include "ui/win_handles.h"
 
 class TApplicationWindow;
+class TPhpProgress;
+class TSetupJob;
 class TWebServer;
+struct TSetupOutcome;
 
 class TfrmMain {
  public:
@@ -69,11 +72,23 @@ class TfrmMain {
   void btnStartClick();
   void btnStopClick();
   void UpdateControls(bool started);
+  void StartServer(bool byUser);  // byUser: Start pressed, not the start with Windows
   // Posted by the web server's check once its verdict is known, so that the
   // window stays responsive while the check runs.
   static constexpr UINT kInterpreterCheckedMessage = WM_USER + 2;
+  void InterpreterChecked();  // the offer, the balloon and the browser, once the verdict is in
   void TellAboutInterpreter();
   static std::string ServerAddress();
+
+  // PHP set up when Start finds none (main_form_php.cpp).
+  bool OfferPhp();  // true: the set-up has begun, and it ends Start itself
+  void ShowPhpProgress();
+  void HidePhpProgress();
+  void PhpSetupPhaseEnded();  // kPhpSetupMessage, posted by the job's thread
+  void PhpSetUp(const TSetupOutcome& outcome);
+  void FinishStart(bool tellAboutInterpreter);
+  void EndPhpSetup();
+  static constexpr UINT kPhpSetupMessage = WM_APP + 1;
 
   std::string Title() const;
 
@@ -91,6 +106,12 @@ class TfrmMain {
   bool FDblClicked = false;
   UINT FCloseSelfMsg = 0;
   std::unique_ptr<TWebServer> FWebServer;
+  std::unique_ptr<TSetupJob> FPhpSetup;  // while PHP is looked up or set up
+  std::unique_ptr<TPhpProgress> FPhpProgress;
+  bool FPhpSetupInstalling = false;  // the job's phase: false while looking up
+  bool FPhpOffered = false;          // the user is asked once per run
+  bool FStartByUser = false;     // the last Start was the user's (not the start with Windows)
+  bool FVerdictAwaited = false;  // the last Start's interpreter verdict has yet to be heard
 
   bool FVisible = false;    // the window's Visible property, kept apart from IsWindowVisible
   bool FCreating = false;   // FormCreate has not finished

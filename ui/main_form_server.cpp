@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "base/constants.h"
+#include "config/site_access.h"
 #include "http/web_server.h"
 #include "net/local_ip.h"
 #include "ui/application_window.h"
@@ -16,7 +17,10 @@ constexpr UINT kBrowseFlags = 81;  // file-system folders only, an edit box, the
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 }  // namespace
 
-std::string TfrmMain::ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_string(kServerPort); }
+// In code mode the address carries the code, as the site's own QR code does.
+std::string TfrmMain::ServerAddress() {
+  return AddressToHandOut("http://" + GetLocalIP() + ":" + std::to_string(kServerPort), LoadSiteAccess());
+}
 
 void TfrmMain::LoadDirList() {
   FDirs.Load();
@@ -52,10 +56,27 @@ void TfrmMain::btnDelClick() {
 void TfrmMain::lvwSharedDirsChange() { EnableWindow(FControls.btnDel, FControls.SelectedCount() > 0); }
 
 void TfrmMain::btnStartClick() {
-  FWebServer->Start(kServerPort);
+  StartServer(true);
   UpdateControls(FWebServer->Active());
-  if (FWebServer->Active())
-    ShellExecuteA(Handle(), "open", "iexplore", ServerAddress().c_str(), "", SW_SHOWNORMAL);
+}
+
+// The interpreter's verdict comes later, in InterpreterChecked: its check runs
+// on a thread of its own, so that the window stays responsive meanwhile.
+void TfrmMain::StartServer(bool byUser) {
+  FStartByUser = byUser;
+  FVerdictAwaited = true;
+  FWebServer->Start(kServerPort);
+}
+
+// Once per Start, for the last Start only: a check that an earlier Start posted
+// is passed over while a later one still runs (that one posts in turn). A
+// Start by the user may offer PHP, then ends with the balloon and the browser;
+// the start with Windows only shows the balloon.
+void TfrmMain::InterpreterChecked() {
+  if (!FVerdictAwaited || !FWebServer->InterpreterKnown()) return;
+  FVerdictAwaited = false;
+  if (!FStartByUser) TellAboutInterpreter();
+  else if (!OfferPhp()) FinishStart(true);
 }
 
 void TfrmMain::btnStopClick() {

@@ -7,6 +7,7 @@ require __DIR__ . '/inc/bootstrap.php';
 require __DIR__ . '/inc/shares.php';
 require __DIR__ . '/inc/mime.php';
 require __DIR__ . '/inc/send.php';
+require __DIR__ . '/inc/held_file.php';
 
 const PREVIEW_TEXT_MAX = 1048576;
 
@@ -15,10 +16,10 @@ $name = $place['segments'][count($place['segments']) - 1];
 [$type, , $preview] = mime_info($name);
 $inline = site_param('view') === '1' && $preview !== '';
 
-$fh = fopen($place['real'], 'rb');
-$stat = $fh === false ? false : fstat($fh);
+$fh = held_open($place['root'], $place['real']);
+$stat = $fh === null ? false : fstat($fh);
 if ($stat === false) {
-    site_error(403, 'This file cannot be read right now: it may be in use or protected.');
+    site_error(403, 'This file cannot be read right now: it may be in use, protected or just changed.');
 }
 $size = $stat['size'];
 $range = isset($_SERVER['HTTP_RANGE']) ? send_range((string) $_SERVER['HTTP_RANGE'], $size) : null;
@@ -54,6 +55,9 @@ if ($preview !== 'pdf') {
     // Shared files are other people's content: never let one run script here.
     header("Content-Security-Policy: sandbox; default-src 'none'; img-src 'self' data:; media-src 'self'; "
         . "style-src 'unsafe-inline'");
+}
+if ($offset === 0) {
+    access_note_transfers([['down', $place['rel'], $length]]);
 }
 site_unbuffer();
 if ($offset > 0) {

@@ -11,6 +11,11 @@ require __DIR__ . '/inc/search.php';
 require __DIR__ . '/inc/token.php';
 require __DIR__ . '/inc/upload_dir.php';
 require __DIR__ . '/inc/layout.php';
+require __DIR__ . '/inc/picture.php';
+require __DIR__ . '/inc/thumbs.php';
+require __DIR__ . '/inc/listing.php';
+
+listing_compress();
 
 // A folder of many thousand entries needs more than the configured default.
 ini_set('memory_limit', '256M');
@@ -45,16 +50,19 @@ if ($place === null) {
     $rows = index_entry_rows($place, $entries, false);
 }
 
-$uploadDir = upload_dir();
+$uploadsOn = access_uploads_on();
+$uploadDir = $uploadsOn ? upload_dir() : null;
+visitor_id();  // the upload form's token is bound to the cookie, which goes out before the page
 $title = $place === null ? SITE_TITLE : $crumbs[count($crumbs) - 1][0];
 layout_open($title, $crumbs, [
     'lan-host' => (string) ($_SERVER['LOCAL_ADDR'] ?? ''),
+    'code' => site_is_host() ? access_code_to_hand_out() : '',
     'max-upload' => min(layout_ini_bytes((string) ini_get('upload_max_filesize')),
         layout_ini_bytes((string) ini_get('post_max_size'))),
 ]);
-index_listing($place, $rows, $query, $stopped, $place === null ? 'Shared folders' : $title);
+index_listing($place, $rows, $query, $stopped, $place === null ? 'Shared folders' : $title, site_param('all') === '1');
 echo "<aside class=\"side\">\n";
-index_upload_panel($uploadDir);
+index_upload_panel($uploadDir, $uploadsOn);
 index_qr_panel();
 echo "</aside>\n";
 index_preview_dialog();
@@ -75,6 +83,7 @@ function index_share_rows(array $shares): array
             'kind' => $st === false ? 'Not available' : 'Shared folder',
             'preview' => '',
             'where' => '',
+            'thumb' => '',
         ];
     }
     return $rows;
@@ -99,14 +108,18 @@ function index_entry_rows(array $place, array $entries, bool $withWhere): array
             'kind' => $kind,
             'preview' => $preview,
             'where' => $withWhere && $cut !== false ? substr($below, 0, $cut) : '',
+            'rel' => $rel,
+            'thumb' => thumbs_possible($entry['name'], $entry['size'])
+                ? '/thumb.php?' . $query . '&v=' . $entry['mtime'] . '-' . $entry['size'] : '',
         ];
     }
     return $rows;
 }
 
-function index_listing(?array $place, array $rows, string $query, string $stopped, string $heading): void
+function index_listing(?array $place, array $rows, string $query, string $stopped, string $heading, bool $all): void
 {
-    echo "<section class=\"listing\" aria-labelledby=\"place-title\">\n"
+    $view = $place === null ? '' : listing_view($rows);
+    echo '<section class="listing' . ($view === 'grid' ? ' grid' : '') . '" aria-labelledby="place-title">' . "\n"
         . '<h1 id="place-title" class="place">' . h($heading) . "</h1>\n<div class=\"toolbar\">\n"
         . '<div class="field filter-field"><label for="filter">Filter this list</label>'
         . "<input type=\"search\" id=\"filter\" class=\"filter\" autocomplete=\"off\"></div>\n";
@@ -119,7 +132,7 @@ function index_listing(?array $place, array $rows, string $query, string $stoppe
             . SEARCH_MAX_CHARS . '">'
             . "<button type=\"submit\">Search</button></div></form>\n"
             . '<a class="button zip" href="/zip.php?' . h(shares_query($place['index'], $place['rel'])) . '">'
-            . "Download folder as .zip</a>\n";
+            . "Download folder as .zip</a>\n" . listing_view_switch($view);
     }
     echo "</div>\n";
     if ($query !== '') {
@@ -138,10 +151,15 @@ function index_listing(?array $place, array $rows, string $query, string $stoppe
         . '<th class="col-date" data-sort="date"><button type="button">Modified</button></th>'
         . '<th class="col-kind">Kind</th>'
         . "</tr></thead>\n<tbody>\n";
-    foreach ($rows as $row) {
+    $shown = listing_html_count($rows, $all);
+    foreach (array_slice($rows, 0, $shown) as $row) {
         index_row($row);
     }
     echo "</tbody>\n</table>\n";
+    if ($place !== null) {
+        $here = shares_query($place['index'], $place['rel']) . ($query === '' ? '' : '&q=' . rawurlencode($query));
+        echo listing_data($place, array_slice($rows, $shown)) . listing_all_link($here, count($rows), $shown);
+    }
     $empty = $query !== '' ? 'Nothing found.' : ($place === null ? 'No folders are shared yet.' : 'This folder is empty.');
     echo '<p class="empty" id="empty"' . ($rows ? ' hidden' : '') . '>' . h($empty) . "</p>\n"
         . "<p class=\"empty\" id=\"no-match\" hidden>Nothing here matches the filter.</p>\n</section>\n";
@@ -149,16 +167,19 @@ function index_listing(?array $place, array $rows, string $query, string $stoppe
 
 function index_row(array $row): void
 {
-    $class = $row['is_dir'] ? 'entry folder' : 'entry file';
+    $class = ($row['is_dir'] ? 'entry folder' : 'entry file') . ($row['thumb'] === '' ? '' : ' picture');
     $name = h($row['name']);
     $link = $row['href'] === null
         ? '<span class="name">' . $name . '</span>'
         : '<a class="name" href="' . h($row['href']) . '">' . $name . '</a>';
     $where = $row['where'] === '' ? '' : '<span class="where">in ' . h($row['where']) . '</span>';
     // Every "Preview" says which file it opens to a reader that lists the links.
+    // The thumbnail shows in the grid only; there "Preview" is read out, not shown.
+    $thumb = $row['thumb'] === '' ? '' : '<img class="thumb" src="' . h($row['thumb']) . '" alt="" loading="lazy">';
     $view = ($row['view'] ?? '') === '' ? '' : ' <a class="view" href="' . h($row['view']) . '" target="_blank" '
         . 'rel="noopener" data-preview="' . h($row['preview']) . '" data-name="' . $name . '" '
-        . 'data-download="' . h($row['href']) . '">Preview<span class="visually-hidden"> ' . $name . '</span></a>';
+        . 'data-download="' . h($row['href']) . '">' . $thumb . '<span class="view-label">Preview</span>'
+        . '<span class="visually-hidden"> ' . $name . '</span></a>';
     $date = $row['mtime'] > 0
         ? '<time datetime="' . format_iso_date($row['mtime']) . '">' . h(format_date($row['mtime'])) . '</time>'
         : '';
@@ -176,13 +197,14 @@ function index_cut(string $query): string
     return preg_match('/^.{0,' . SEARCH_MAX_CHARS . '}/su', $query, $m) ? $m[0] : substr($query, 0, SEARCH_MAX_CHARS);
 }
 
-function index_upload_panel(?string $dir): void
+function index_upload_panel(?string $dir, bool $on): void
 {
     echo "<section class=\"panel upload\" id=\"upload\" aria-labelledby=\"upload-title\">\n"
         . "<h2 id=\"upload-title\">Upload files</h2>\n";
-    $token = $dir === null ? '' : token_make();
+    $token = $dir === null ? '' : token_make('upload');
     if ($token === '') {
-        echo "<p class=\"note\">Uploads are not possible on this server right now.</p>\n</section>\n";
+        echo '<p class="note">' . ($on ? 'Uploads are not possible on this server right now.'
+            : 'The host has turned uploads off.') . "</p>\n</section>\n";
         return;
     }
     $free = disk_free_space($dir);

@@ -13,13 +13,15 @@ require __DIR__ . '/inc/upload_dir.php';
 require __DIR__ . '/inc/layout.php';
 
 const UPLOAD_ERRORS = [
+    UPLOAD_ERR_OK => [500, 'could not be saved on the server.'],
     UPLOAD_ERR_INI_SIZE => [413, 'is larger than the largest file this server accepts.'],
     UPLOAD_ERR_FORM_SIZE => [413, 'is larger than the largest file this server accepts.'],
     UPLOAD_ERR_PARTIAL => [400, 'arrived only in part: the connection may have dropped. Please try again.'],
     UPLOAD_ERR_NO_FILE => [400, 'was not sent.'],
-    UPLOAD_ERR_NO_TMP_DIR => [507, 'could not be saved on the server: its disk may be full.'],
-    UPLOAD_ERR_CANT_WRITE => [507, 'could not be saved on the server: its disk may be full.'],
+    UPLOAD_ERR_NO_TMP_DIR => [500, 'could not be saved on the server.'],
+    UPLOAD_ERR_CANT_WRITE => [500, 'could not be saved on the server.'],
 ];
+const UPLOAD_DISK_FULL = [507, 'could not be saved: the server’s disk is full.'];
 
 if (strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? '')) !== 'POST') {
     site_error(405, 'Files are uploaded with the form on the main page.');
@@ -28,7 +30,13 @@ $limit = layout_ini_bytes((string) ini_get('post_max_size'));
 if ($limit > 0 && (int) ($_SERVER['CONTENT_LENGTH'] ?? 0) > $limit) {
     site_error(413, 'This upload is larger than the server accepts (' . format_size($limit) . ' at most).');
 }
-if (!token_check(site_param('token'))) {
+if (!access_uploads_on()) {
+    site_error(403, 'The host has turned uploads off.');
+}
+if (!token_same_site(false)) {
+    site_error(403, 'This upload was sent from another site’s page: nothing was stored.');
+}
+if (!token_check('upload')) {
     site_error(403, 'This upload form has expired or did not come from this site. '
         . 'Please reload the page and try again.');
 }
@@ -47,13 +55,13 @@ $results = [];
 $status = 0;
 foreach ($files as $file) {
     $result = ['name' => $file['name'], 'size' => $file['size'], 'stored' => null, 'renamed' => '', 'error' => null];
-    [$code, $problem] = UPLOAD_ERRORS[$file['error']] ?? [500, 'was refused by the server.'];
-    if ($file['error'] === UPLOAD_ERR_OK) {
-        $stored = is_uploaded_file($file['tmp_name']) ? upload_store($file['tmp_name'], $file['name'], $dir) : null;
-        [$code, $problem] = $stored === null ? [507, 'could not be saved on the server: its disk may be full.'] : [0, ''];
-        $result['stored'] = $stored;
-        $result['renamed'] = upload_renamed($file['name'], $stored);
+    $why = $file['error'] === UPLOAD_ERR_CANT_WRITE && upload_disk_full(upload_parts_dir(), $file['size']) ? 'full' : '';
+    if ($file['error'] === UPLOAD_ERR_OK && is_uploaded_file($file['tmp_name'])) {
+        $result['stored'] = upload_store($file['tmp_name'], $file['name'], $dir, $file['size'], $why);
+        $result['renamed'] = upload_renamed($file['name'], $result['stored']);
     }
+    [$code, $problem] = $result['stored'] !== null ? [0, '']
+        : ($why === 'full' ? UPLOAD_DISK_FULL : UPLOAD_ERRORS[$file['error']] ?? [500, 'was refused by the server.']);
     if ($code !== 0) {
         $result['error'] = '“' . $file['name'] . '” ' . $problem;
         $status = $status ?: $code;
@@ -71,6 +79,7 @@ $stored = array_filter($results, static fn(array $r): bool => $r['stored'] !== n
 if (!$stored) {
     site_status($status);
 }
+access_note_transfers(array_map(static fn(array $r): array => ['up', $r['stored'], $r['size']], $stored));
 $free = disk_free_space($dir);
 if (site_wants_json()) {
     header('Content-Type: application/json; charset=UTF-8');
@@ -80,6 +89,12 @@ if (site_wants_json()) {
     exit;
 }
 upload_result_page($results, $free);
+
+// Where the interpreter keeps the files of an upload in progress.
+function upload_parts_dir(): string
+{
+    return (string) (ini_get('upload_tmp_dir') ?: sys_get_temp_dir());
+}
 
 /** Why a file was stored under another name: '' (it was not), 'cleaned' or 'taken'. */
 function upload_renamed(string $sent, ?string $stored): string

@@ -18,8 +18,10 @@ if ($entries === null) {
         . ' files and folders, too many for one download. Please download its subfolders one by one.');
 }
 $prefix = $folder . '/';
+$length = zip_length($entries, $prefix);
+access_note_transfers([['down', ($place['rel'] === '' ? $place['label'] : $place['rel']) . '.zip', $length]]);
 header('Content-Type: application/zip');
-header('Content-Length: ' . zip_length($entries, $prefix));
+header('Content-Length: ' . $length);
 header('Content-Disposition: ' . send_disposition('attachment', $folder . '.zip'));
 header('Cache-Control: no-store');
 header('X-Content-Type-Options: nosniff');

@@ -173,6 +173,33 @@ timeout 10 "$app/ostrel" --shares > "$work/shares.out"
 check "--shares prints the list" "$HOME/Music|$work/data|" "$(tr '\n' '|' < "$work/shares.out")"
 kill -TERM "$sharing"; wait "$sharing"; check "the sharing copy ends with 0" "0" "$?"
 
+# --- who may come in: --access, and switches that combine -------------------------
+timeout 10 "$app/ostrel" --access > "$work/access.out"
+check "--access alone ends with 0" "0" "$?"
+grep -q "^Access: open - " "$work/access.out" && grep -qE "^Tell this URL to your friends: http://[0-9.]+:60001$" \
+  "$work/access.out" && ok "a fresh site is open, its address without a code" || fail "--access: $(cat "$work/access.out")"
+refused "--access takes a mode it knows" "--access takes one of open, code or approve" "$app/ostrel" --access closed
+timeout 10 "$app/ostrel" --access code --share "$work/data/sub" --shares > "$work/combined.out" 2>&1
+check "--access code --share DIR --shares ends with 0" "0" "$?"
+check "each switch runs in its turn" "Access: code|Sharing $work/data/sub|$HOME/Music|$work/data|$work/data/sub|" \
+  "$(tr '\n' '|' < "$work/combined.out")"
+timeout 10 "$app/ostrel" --access > "$work/access.out"
+code=$(sed -n 's|^Tell this URL to your friends: http://[0-9.]*:60001/?code=\([2-9A-HJKMNP-Z]\{10\}\)$|\1|p' "$work/access.out")
+[ -n "$code" ] && grep -q "^Access: code - " "$work/access.out" && grep -q "^Code=$code" "$app/state/access.ini" \
+  && ok "code mode: a code of ten, the address carries it" || fail "code: $(cat "$work/access.out")"
+"$app/ostrel" > "$work/coded.out" 2>&1 & coded=$!; pids="$coded"
+wait_port 60001 || fail "no server in code mode"
+grep -qx "Tell this URL to your friends: http://[0-9.]*:60001/?code=$code" "$work/coded.out" \
+  && ok "the server prints the address with the code" || fail "printed: $(cat "$work/coded.out")"
+kill -TERM "$coded"; wait "$coded"; wait_closed 60001
+printf '[Access]\r\nMode=open\r\nCode=ABC' > "$app/state/access.ini"
+timeout 10 "$app/ostrel" --access > "$work/access.out"
+grep -q "^Access: approve - " "$work/access.out" && grep -q "found damaged" "$work/access.out" \
+  && ok "a damaged file is approve mode, and says so" || fail "damaged: $(cat "$work/access.out")"
+exit_code 10 "$app/ostrel" --access open --shares > /dev/null
+timeout 10 "$app/ostrel" --access | grep -q "^Access: open - " \
+  && ok "--access open writes a sound file again" || fail "after --access open: $(cat "$app/state/access.ini")"
+
 # A link planted in place of the lock file is not followed: the copy ends with
 # 0, saying why, and creates nothing where the link points.
 mkdir -p "$work/run2"

@@ -2,7 +2,8 @@
 // Debian's php-cgi runs a page as the gateway starts it (the written file, the
 // system's scan directory, then php/conf.d), shows no problem to the visitor,
 // logs it to its file instead, loads the system's extension modules through
-// php/extensions, and reports the written values and the user's own.
+// php/extensions (the picture module GD among them), and reports the written
+// values and the user's own.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -28,7 +29,8 @@ const char kPage[] =
     "echo \"RAN\\n\";\n"
     "echo 'INI=', php_ini_loaded_file(), \"\\n\";\n"
     "echo 'SELF=', $_SERVER['PHP_SELF'], \"\\n\";\n"
-    "echo 'MODULES=', extension_loaded('ctype') && extension_loaded('pdo') ? 'yes' : 'no', \"\\n\";\n"
+    "echo 'MODULES=', extension_loaded('ctype') && extension_loaded('pdo') && extension_loaded('gd') ? 'yes' : 'no',"
+    " \"\\n\";\n"
     "echo $undefinedVariable;\n"
     "foreach (['upload_tmp_dir', 'extension_dir', 'default_charset', 'session.save_path', 'memory_limit',\n"
     "          'file_uploads', 'max_execution_time', 'post_max_size', 'magic_quotes_gpc'] as $k)\n"

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The Windows packages under Wine: the zip holds exactly the shipped tree; the
-# installer's silent mode installs per user, the installed program serves, an
-# upgrade ends the running copy and keeps the settings, and the silent
-# uninstall ends a running copy and removes the files, the shortcut, the
-# installed-programs entry and an installed service.
-# Usage: installer_wine.sh <build dir> <ostrel_probe.exe> <wineprefix> <version>
+# installer's silent mode installs per user (and downloads no PHP), the
+# installed program serves, an upgrade ends the running copy and keeps the
+# settings, and the silent uninstall ends a running copy and removes the files,
+# the shortcut, the installed-programs entry and an installed service. Its
+# pages: Install, then Finish sets up PHP from a release folder served on
+# loopback, shows the lines of -GETPHP, and starts the program.
+# Usage: installer_wine.sh <build dir> <ostrel_probe.exe> <wineprefix> <version> <php-cgi stand-in>
 set -u
-build=$1; PROBE=$2; prefix=$3; version=$4
+build=$1; PROBE=$2; prefix=$3; version=$4; cgi=$5
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)
 . "$here/../e2e/lib.sh"
@@ -32,8 +34,15 @@ leftovers() {
   [ -n "${inst:-}" ] && rm -rf "$inst"
   [ -n "${shortcut:-}" ] && rm -f "$shortcut"
 }
-trap 'leftovers; gui_teardown; rm -rf "$work"' EXIT
+server=""
+trap 'leftovers; [ -n "$server" ] && kill "$server" 2>/dev/null; gui_teardown; rm -rf "$work"' EXIT
 gui_setup "$prefix" "$work" || { fail "no display"; finish; exit 1; }
+# PHP's release folder on loopback; every run of the installer sees its address.
+python3 "$src/tests/getphp/make_releases.py" "$work/releases" "$cgi" "$cgi" good
+python3 "$src/tests/getphp/release_server.py" "$work/releases" 18080 "$work/server.log" &
+server=$!
+wait_port 18080 || fail "the release server does not answer"
+export OSTREL_PHP_RELEASES=http://127.0.0.1:18080/good/releases.json
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe="  # no menu entries on this machine
 
 # --- the packages ---------------------------------------------------------------
@@ -61,6 +70,8 @@ check "/S installs with exit code 0" "0" "$(timeout 120 wine "$work/setup.exe" /
 diff -r "$src/www" "$inst/www" > /dev/null && ok "the site installed whole" || fail "site differs"
 [ -d "$inst/php/temp" ] && [ -d "$inst/php/extensions" ] && [ -f "$inst/php/README.txt" ] && ok "php folder laid out" \
   || fail "php folder: $(ls -R "$inst/php" 2>&1)"
+[ ! -e "$inst/php/php-cgi.exe" ] && [ ! -s "$work/server.log" ] && ok "a silent install downloads no PHP" \
+  || fail "silent install: $(cat "$work/server.log" 2>/dev/null)"
 [ -f "$shortcut" ] && ok "Start-menu shortcut" || fail "no shortcut at $shortcut"
 check "installed-programs entry" "$name" "$(regvalue "$key" DisplayName)"
 check "entry: version" "$version" "$(regvalue "$key" DisplayVersion)"
@@ -99,18 +110,23 @@ check "installed-programs entry removed" "no" "$(present "$key")"
 check "service removed" "no" "$(present "$service")"
 [ ! -e "$shortcut" ] && ok "shortcut removed" || fail "shortcut still there"
 
-# --- the installer's pages: Install, then Finish starts the program -------------------
+# --- the installer's pages: Install, then Finish sets up PHP and starts the program ---
 wine "$work/setup.exe" > /dev/null 2>&1 &
 setup_pid=$!
 for _ in $(seq 120); do probe dialog | grep -q "^dialog .*$name" && break; sleep 0.5; done
 probe answer 1  # Install
-# Installing ends on the finish page, whose OK button (Finish) starts the program.
-for _ in $(seq 60); do
-  probe state | grep -q '^window visible' && break
-  [ -f "$shortcut" ] && probe answer 1
-  sleep 1
-done
-wait_state '^window visible' 10 && ok "Finish starts the program with its window" || fail "no window after Finish"
+# Installing ends on the finish page, whose OK button (Finish) sets up PHP
+# (its box checked) and then starts the program.
+for _ in $(seq 60); do [ -f "$shortcut" ] && break; sleep 1; done
+for _ in $(seq 20); do probe dialog | grep -q "^dialog .*$name" && break; sleep 0.5; done
+sleep 2
+probe answer 1  # Finish
+box=$(wait_box 'is ready' 120)
+grep -q -F 'PHP 8.5.2 is ready' <<<"$box" && grep -q -F 'Downloading PHP 8.5.2' <<<"$(probe boxes)" \
+  && ok "Finish sets up PHP and shows the lines of -GETPHP" || fail "after Finish: $(probe boxes)"
+probe answer 1 'is ready'
+cmp -s "$cgi" "$inst/php/php-cgi.exe" && ok "php\\php-cgi.exe installed" || fail "no php-cgi.exe: $(ls "$inst/php")"
+wait_state '^window visible' 30 && ok "Finish starts the program with its window" || fail "no window after Finish"
 wait_exit "$setup_pid" 30; check "the installer ends with 0" "0" "$exit_code"
 probe closeself
 timeout 60 wine "$instwin\\uninstall.exe" /S > /dev/null 2>&1

@@ -5,6 +5,8 @@
 const { describe, it } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
+const fs = require('node:fs');
+const os = require('node:os');
 const { execFileSync } = require('node:child_process');
 
 const WWW = path.join(__dirname, '..', '..', 'www');
@@ -13,7 +15,9 @@ const WWW = path.join(__dirname, '..', '..', 'www');
 function php(calls) {
   const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'pure_functions.php')], {
     input: JSON.stringify(calls),
-    env: { PATH: process.env.PATH, SITE_WWW: WWW, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200' },
+    // As the host, whom the gate never holds: it reads no state.
+    env: { PATH: process.env.PATH, SITE_WWW: WWW, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200',
+      REMOTE_ADDR: '127.0.0.1', SERVER_ADDR: '127.0.0.1' },
   });
   return JSON.parse(out.toString());
 }
@@ -78,10 +82,15 @@ describe('site helpers', () => {
       ['Ünïcode ✓.txt', 'Ünïcode ✓.txt'],
       ['x'.repeat(300) + '.jpeg', 'x'.repeat(195) + '.jpeg'],
       ['é'.repeat(150), 'é'.repeat(100)],
+      ['\u202Egnp.exe', 'gnp.exe'],
+      ['\u2066zero\u200Bwidth\u200D\uFEFF\u00AD\u2069.txt', 'zerowidth.txt'],
+      ['a\u2044b\u2215c\u29F8d\uFF0Fe\uFF3Cf\u2216g.txt', 'a_b_c_d_e_f_g.txt'],
+      ['a\u0085b\u2028c.txt', 'a_b_c.txt'],
+      ['\u200B', 'upload'],
     ]);
   });
 
-  it('serves only a Host that names this machine, whatever its case, port or final dot', () => {
+  it('serves only a Host that names this machine or a name a home router gives, whatever its case, port or final dot', () => {
     const own = ['box.lan', 'box', 'box.local'];
     table('site_host_allowed', [
       [['127.0.0.1:60001', own], true],
@@ -100,6 +109,17 @@ describe('site helpers', () => {
       [['[evil]', own], false],
       [[':60001', own], false],
       [['127.0.0.1:abc', own], false],
+      [['pc', own], true],
+      [['PC.lan:60001', own], true],
+      [['nas.fritz.box', own], true],
+      [['pc.home.arpa.', own], true],
+      [['pc.internal', own], true],
+      [['pc.localdomain', own], true],
+      [['my-pc.home', own], true],
+      [['pc.lan.evil.example', own], false],
+      [['pc.arpa', own], false],
+      [['pc_x', own], false],
+      [['-pc.lan', own], false],
     ]);
   });
 
@@ -140,5 +160,21 @@ describe('site helpers', () => {
       [['bytes=0-1,4-5', 1000], null],
       [['items=0-1', 1000], null],
     ]);
+  });
+
+  it('trims the thumbnail cache to its bound, the least recently used first, and nothing else', () => {
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'thumbs-'));
+    try {
+      const names = ['a', 'b', 'c', 'd', 'e'].map((c) => c.repeat(40) + '.jpg');
+      names.forEach((name, i) => {
+        fs.writeFileSync(path.join(dir, name), Buffer.alloc(10000));
+        fs.utimesSync(path.join(dir, name), 1000 + i, 1000 + i);
+      });
+      fs.writeFileSync(path.join(dir, 'slot0.lock'), '');
+      php([['thumbs_trim', [dir, 35000]]]);
+      assert.deepEqual(fs.readdirSync(dir).sort(), [names[3], names[4], 'slot0.lock']);
+    } finally {
+      fs.rmSync(dir, { recursive: true, force: true });
+    }
   });
 });

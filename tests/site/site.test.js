@@ -10,8 +10,9 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const crypto = require('node:crypto');
+const zlib = require('node:zlib');
 const os = require('node:os');
-const { execFileSync } = require('node:child_process');
+const { execFileSync, spawn } = require('node:child_process');
 const { startSite } = require('./lib/fixture');
 const { request, multipart } = require('./lib/http');
 const { openBrowser } = require('./lib/browser');
@@ -42,11 +43,18 @@ function assertClean(reply) {
   assert.ok(!text.includes(site.work), 'no server path in the reply');
 }
 
-async function pageToken() {
+/** The upload form's token and the cookie it is bound to, as a visitor's browser holds them. */
+async function visit() {
   const reply = await request('/');
   const m = reply.body.toString().match(/name="token" value="([^"]+)"/);
   assert.ok(m, 'the page carries an upload token');
-  return m[1];
+  return { token: m[1], cookie: (reply.headers['set-cookie'] || '').split(';')[0] };
+}
+
+/** POSTs files to the upload page in JSON mode, with the visitor's token and cookie. */
+function upload(files, { token, cookie }, headers = {}, target = '/upload.php?format=json') {
+  const form = multipart({ token }, files);
+  return request(target, { method: 'POST', body: form.body, headers: { 'Content-Type': form.type, Cookie: cookie, ...headers } });
 }
 
 describe('listing and browsing', () => {
@@ -54,6 +62,7 @@ describe('listing and browsing', () => {
     const reply = await request('/');
     assert.equal(reply.status, 200);
     assert.match(reply.headers['content-type'], /^text\/html; charset=utf-8/i);
+    assert.equal(reply.headers['content-encoding'], 'gzip');
     const html = reply.body.toString();
     const names = [...html.matchAll(/<tr class="entry[^"]*" data-name="([^"]*)"/g)].map((m) => m[1]);
     assert.deepEqual(names, ['Photos ü &amp; Co', 'Music', 'not there']);
@@ -82,6 +91,7 @@ describe('listing and browsing', () => {
   it('finds names below the current folder, whatever their case and accents', async () => {
     const reply = await request('/?d=0&q=NEEDLE');
     assert.equal(reply.status, 200);
+    assert.equal(reply.headers['content-encoding'], 'gzip');
     const html = reply.body.toString();
     assert.match(html, /data-name="needle note.md".*<span class="where">in sub\/deeper<\/span>/);
     assert.match(html, /href="\/file.php\?d=0&amp;p=sub\/deeper\/needle%20note.md"/);
@@ -124,6 +134,7 @@ describe('downloads', () => {
     assert.equal(reply.status, 200);
     assert.equal(reply.headers['content-length'], String(original.length));
     assert.equal(reply.headers['content-type'], 'application/octet-stream');
+    assert.equal(reply.headers['content-encoding'], undefined, 'a download is never compressed');
     assert.match(reply.headers['content-disposition'], /^attachment; filename="random.bin"/);
     assert.ok(reply.body.equals(original), 'the bytes are the file\'s');
   });
@@ -179,6 +190,7 @@ describe('downloads', () => {
     const reply = await request('/zip.php?d=0', { timeoutMs: 120000 });
     assert.equal(reply.status, 200);
     assert.equal(reply.headers['content-type'], 'application/zip');
+    assert.equal(reply.headers['content-encoding'], undefined);
     assert.equal(Number(reply.headers['content-length']), reply.body.length);
     const star = reply.headers['content-disposition'].match(/filename\*=UTF-8''(\S+)/);
     assert.equal(decodeURIComponent(star[1]), 'Photos ü & Co.zip');
@@ -211,6 +223,41 @@ describe('downloads', () => {
     }
   });
 
+  it('never sends a byte of what a file is swapped for while it flips to a link outside and back', async () => {
+    const flip = path.join(site.shares.music, 'flip.txt');
+    const regular = path.join(site.work, 'flip-regular.txt');
+    fs.writeFileSync(regular, 'inside');
+    fs.linkSync(regular, flip);
+    // Its own process flips the name as fast as it can, by renames, so the
+    // name always exists, and as long a regular file as a link.
+    const flipper = spawn(process.execPath, ['-e', `const fs = require('fs');
+      const [name, outside, regular] = process.argv.slice(1);
+      for (;;) {
+        fs.symlinkSync(outside, name + '.l'); fs.renameSync(name + '.l', name);
+        fs.linkSync(regular, name + '.f'); fs.renameSync(name + '.f', name);
+      }`, flip, site.shares.outside, regular], { stdio: 'ignore' });
+    const counts = { inside: 0, outside: 0, refused: 0 };
+    try {
+      // 400 catch the check-then-open fault about 15 times; SITE_SWAP_DOWNLOADS=3000 for the full run.
+      let left = Number(process.env.SITE_SWAP_DOWNLOADS || 400);
+      const worker = async () => {
+        for (; left > 0; left--) {
+          const reply = await request('/file.php?d=1&p=flip.txt');
+          const body = reply.body.toString();
+          counts[body.includes('SECRET') ? 'outside' : reply.status === 200 && body === 'inside' ? 'inside' : 'refused']++;
+        }
+      };
+      await Promise.all([worker(), worker(), worker(), worker()]);
+    } finally {
+      flipper.kill('SIGKILL');
+      if (flipper.exitCode === null && flipper.signalCode === null) await new Promise((resolve) => flipper.once('exit', resolve));
+      for (const name of [flip, flip + '.l', flip + '.f']) fs.rmSync(name, { force: true });
+    }
+    console.log(`swap race: ${JSON.stringify(counts)}`);
+    assert.equal(counts.outside, 0);
+    assert.ok(counts.inside > 0 && counts.refused > 0, 'the race was run: both sides were met');
+  });
+
   it('zips a subfolder under its own name', async () => {
     const reply = await request('/zip.php?d=0&p=sub');
     const out = unzipTo(reply.body, path.join(site.work, 'unzip-sub'));
@@ -221,19 +268,15 @@ describe('downloads', () => {
 
 describe('uploads over HTTP', () => {
   it('stores every file of one request, giving a taken name a new one and saying why a name changed', async () => {
-    const token = await pageToken();
     const batch = Array.from({ length: 22 }, (_, i) => ({ name: 'files[]', filename: `batch ${i}.txt`, content: `${i}` }));
-    const form = multipart({ token }, [
+    const reply = await upload([
       { name: 'files[]', filename: 'dup.txt', content: 'first' },
       { name: 'files[]', filename: 'dup.txt', content: 'second' },
       { name: 'files[]', filename: '../../escape.txt', content: 'third' },
       { name: 'files[]', filename: 'empty.txt', content: '' },
       { name: 'files[]', filename: 'what?.txt', content: 'fifth' },
       ...batch,
-    ]);
-    const reply = await request('/upload.php?format=json', {
-      method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
-    });
+    ], await visit());
     assert.equal(reply.status, 200);
     const json = JSON.parse(reply.body);
     assert.equal(json.ok, true);
@@ -254,13 +297,10 @@ describe('uploads over HTTP', () => {
     fs.writeFileSync(victim, 'the original');
     fs.symlinkSync(dangling, path.join(site.uploadDir, 'trap.txt'));
     fs.symlinkSync(victim, path.join(site.uploadDir, 'victim.txt'));
-    const form = multipart({ token: await pageToken() }, [
+    const reply = await upload([
       { name: 'files[]', filename: 'trap.txt', content: 'through a broken link' },
       { name: 'files[]', filename: 'victim.txt', content: 'through a link' },
-    ]);
-    const reply = await request('/upload.php?format=json', {
-      method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
-    });
+    ], await visit());
     assert.deepEqual(JSON.parse(reply.body).files.map((f) => f.stored), ['trap (2).txt', 'victim (2).txt']);
     assert.ok(!fs.existsSync(dangling), 'nothing is created where the broken link points');
     assert.equal(fs.readFileSync(victim, 'utf8'), 'the original');
@@ -269,32 +309,43 @@ describe('uploads over HTTP', () => {
     assert.deepEqual(fs.readdirSync(site.uploadDir).filter((n) => n.startsWith('.')), [], 'no temporary file is left');
   });
 
-  it('refuses a form without this site\'s token, or with a forged one, and stores nothing', async () => {
-    const token = await pageToken();
-    const [time, mac] = token.split('-');
-    const forged = [
-      '',
-      'not-a-token',
-      `${Number(time) + 1}-${mac}`,
-      `${time}-${'0'.repeat(64)}`,
-      `${Math.floor(Date.now() / 1000) - 3 * 86400}-${mac}`,
+  it('gives a name taken a few times a random suffix, not the next number', async () => {
+    const reply = await upload(Array.from({ length: 8 }, () => ({ name: 'files[]', filename: 'same.txt', content: 'x' })),
+      await visit());
+    const stored = JSON.parse(reply.body).files.map((f) => f.stored);
+    assert.deepEqual(stored.slice(0, 5), ['same.txt', 'same (2).txt', 'same (3).txt', 'same (4).txt', 'same (5).txt']);
+    for (const name of stored.slice(5)) assert.match(name, /^same \([0-9a-f]{8}\)\.txt$/);
+  });
+
+  it('stores nothing without the token of the visitor\'s own cookie, exactly, in the form, from this site', async () => {
+    const visitor = await visit();
+    const other = await visit();
+    const file = [{ name: 'files[]', filename: 'csrf.txt', content: 'x' }];
+    const refusals = [
+      [{ ...visitor, token: '' }],
+      [{ ...visitor, token: 'not-a-token' }],
+      [{ ...visitor, token: visitor.token + '\n' }],
+      [{ ...visitor, token: visitor.token.toUpperCase() }],
+      [{ ...visitor, cookie: '' }],
+      [{ ...visitor, cookie: other.cookie }, {}, 'a token harvested from another visitor'],
+      [{ ...visitor, token: '' }, {}, 'the token in the query', `/upload.php?format=json&token=${visitor.token}`],
+      [visitor, { Origin: 'http://evil.example' }],
+      [visitor, { Origin: 'null' }],
+      [visitor, { Referer: 'http://evil.example/upload.html' }],
+      [visitor, { Origin: 'http://127.0.0.1:60001.evil.example' }],
     ];
-    for (const bad of forged) {
-      const form = multipart({ token: bad }, [{ name: 'files[]', filename: 'csrf.txt', content: 'x' }]);
-      const reply = await request('/upload.php?format=json', {
-        method: 'POST', body: form.body, headers: { 'Content-Type': form.type },
-      });
-      assert.equal(reply.status, 403, `token "${bad}"`);
-      assert.match(JSON.parse(reply.body).error, /reload the page/);
+    for (const [who, headers = {}, what = JSON.stringify([who, headers]), target = undefined] of refusals) {
+      const reply = await upload(file, who, headers, target);
+      assert.equal(reply.status, 403, what);
+      assert.match(JSON.parse(reply.body).error, /reload the page|another site/, what);
     }
-    const plain = multipart({ token: 'x' }, [{ name: 'files[]', filename: 'csrf.txt', content: 'x' }]);
-    const page = await request('/upload.php', {
-      method: 'POST', body: plain.body, headers: { 'Content-Type': plain.type },
-    });
+    const page = await upload(file, { token: 'x', cookie: visitor.cookie }, {}, '/upload.php');
     assert.equal(page.status, 403);
     assert.match(page.body.toString(), /<h1>403 Forbidden<\/h1>/);
     assert.ok(!fs.existsSync(path.join(site.uploadDir, 'csrf.txt')));
     assert.equal((await request('/upload.php')).status, 405);
+    const own = await upload(file, visitor, { Origin: 'http://127.0.0.1:60001', Referer: 'http://evil.example/' });
+    assert.equal(own.status, 200, 'the Origin, when sent, is what counts');
   });
 });
 
@@ -329,6 +380,8 @@ describe('refusals', () => {
     ['/zip.php?d=0&p=..', 403],
     ['/zip.php?d=0&p=link-out-dir', 403],
     ['/zip.php?d=0&p=hello.txt', 404],
+    ['/thumb.php?d=0&p=link-out.txt', 403],
+    ['/thumb.php?d=0&p=..%2F..%2Foutside.txt', 403],
   ];
   it('refuses every way out with a readable page and the right status', async () => {
     for (const [target, status] of attempts) {
@@ -343,19 +396,21 @@ describe('refusals', () => {
   });
 
   it('answers only to names of this machine, so a page of another site cannot rebind its name here', async () => {
-    const form = multipart({ token: await pageToken() }, [{ name: 'files[]', filename: 'rebound.txt', content: 'x' }]);
+    const { token, cookie } = await visit();
+    const form = multipart({ token }, [{ name: 'files[]', filename: 'rebound.txt', content: 'x' }]);
     const targets = [
       ['GET', '/'], ['GET', '/?d=0'], ['GET', '/file.php?d=0&p=hello.txt'], ['GET', '/zip.php?d=0&p=sub'],
+      ['GET', '/thumb.php?d=1&p=album/a%20photo.jpg'],
       ['POST', '/upload.php?format=json'],
     ];
     for (const host of ['attacker.example', 'attacker.example:60001', '127.0.0.1.attacker.example', 'localhost.attacker.example']) {
       for (const [method, target] of targets) {
         const reply = await request(target, {
-          method, headers: { Host: host, ...(method === 'POST' ? { 'Content-Type': form.type } : {}) },
+          method, headers: { Host: host, Cookie: cookie, ...(method === 'POST' ? { 'Content-Type': form.type } : {}) },
           body: method === 'POST' ? form.body : null,
         });
         assert.equal(reply.status, 403, `${host} ${target}`);
-        assert.doesNotMatch(reply.body.toString(), /hello, world|Photos|PK/, `${host} ${target}`);
+        assert.doesNotMatch(reply.body.toString(), /hello, world|Photos|PK|JFIF/, `${host} ${target}`);
       }
     }
     assert.ok(!fs.existsSync(path.join(site.uploadDir, 'rebound.txt')));
@@ -365,10 +420,143 @@ describe('refusals', () => {
   });
 
   it('answers a direct request for an include file with nothing', async () => {
-    for (const file of ['bootstrap', 'shares', 'zip_stream', 'token']) {
+    for (const file of ['bootstrap', 'shares', 'zip_stream', 'token', 'thumbs', 'picture', 'listing']) {
       const reply = await request(`/inc/${file}.php`);
       assert.equal(reply.status, 404, file);
       assert.equal(reply.body.length, 0, file);
+    }
+  });
+});
+
+describe('thumbnails', () => {
+  it('gives pictures that cannot be decoded safely no thumbnail, at once, and serves on meanwhile', async () => {
+    for (const name of ['huge.png', 'cut.jpg', 'not a picture.jpg']) {
+      const started = Date.now();
+      const reply = await request('/thumb.php?d=1&p=album/' + q(name));
+      assert.equal(reply.status, 404, name);
+      assert.ok(Date.now() - started < 5000, `${name} took ${Date.now() - started} ms`);
+      assert.equal((await request('/?d=1')).status, 200);
+    }
+  });
+
+  it('makes at most two thumbnails at once on the machine', async () => {
+    // Both slots held by someone else: a new thumbnail waits until one is free.
+    const slot = (n) => path.join(site.app, 'php', 'temp', 'thumbs', `slot${n}.lock`);
+    const holder = spawn('flock', [slot(0), 'flock', slot(1), 'sh', '-c', 'echo held; sleep 2']);
+    await new Promise((resolve) => holder.stdout.once('data', resolve));
+    const started = Date.now();
+    const reply = await request('/thumb.php?d=1&p=album/b%20drawing.png');
+    assert.equal(reply.status, 200);
+    assert.equal(reply.headers['content-type'], 'image/webp');
+    assert.ok(Date.now() - started > 1500, `made after ${Date.now() - started} ms, while both slots were taken`);
+  });
+});
+
+/** Sets who may come in as the host's page would store it; no mode: a fresh site (open). */
+function setAccess(mode, { code = 'ABCDEFGH23', text = null } = {}) {
+  const state = path.join(site.app, 'state');
+  fs.rmSync(state, { recursive: true, force: true });
+  if (mode === undefined && text === null) return;
+  fs.mkdirSync(state);
+  fs.writeFileSync(path.join(state, 'access.ini'), text ?? `[Access]\r\nMode=${mode}\r\nUploads=on\r\nCode=${code}\r\n`);
+}
+
+/** A host-page POST of action with the fields, as the host's browser sends it. */
+async function hostPost(action, fields = {}, { token, cookie }, headers = { Origin: 'http://127.0.0.1:60001' }) {
+  const body = new URLSearchParams({ token, action, ...fields }).toString();
+  return request('/host.php', { method: 'POST', body,
+    headers: { 'Content-Type': 'application/x-www-form-urlencoded', Cookie: cookie, ...headers } });
+}
+
+describe('who may come in', () => {
+  after(() => setAccess());
+  const visitor = (target, options = {}) => request(target, { from: '127.0.0.2', ...options });
+  const cookieOf = (reply) => (reply.headers['set-cookie'] || '').split(';')[0];
+
+  it('in code mode reveals and takes nothing without the code, and the code and its cookie let a visitor in', async () => {
+    setAccess();
+    assert.match((await visitor('/?d=0')).body.toString(), /data-name="random.bin"/, 'open: as before, for anyone');
+    assert.equal((await visitor('/file.php?d=0&p=hello.txt')).body.toString(), 'hello, world\n');
+    setAccess('code');
+    const form = multipart({ token: 'x' }, [{ name: 'files[]', filename: 'gatecrash.txt', content: 'x' }]);
+    const targets = [['/'], ['/?d=0'], ['/?d=0&q=hello'], ['/file.php?d=0&p=hello.txt'], ['/zip.php?d=0'],
+      ['/file.php?d=0&p=pixel.png&view=1'], ['/upload.php?format=json', form]];
+    for (const [target, upload] of targets) {
+      const reply = await visitor(target, upload ? { method: 'POST', body: upload.body, headers: { 'Content-Type': upload.type } } : {});
+      assert.equal(reply.status, 401, target);
+      assert.doesNotMatch(reply.body.toString('latin1'), /Photos|random\.bin|hello, world|PK\x03\x04|PNG/, target);
+    }
+    assert.ok(!fs.existsSync(path.join(site.uploadDir, 'gatecrash.txt')));
+    assert.match((await request('/')).body.toString(), /Photos ü/, 'the host is never asked');
+    assert.match((await visitor('/wait.php')).body.toString(), /"none"/);
+
+    const admitted = await visitor('/file.php?d=0&p=hello.txt&code=abcde-fgh23');
+    assert.equal(admitted.status, 303);
+    assert.equal(admitted.headers.location, '/file.php?d=0&p=hello.txt', 'the code leaves the address');
+    assert.match(admitted.headers['set-cookie'], /HttpOnly; SameSite=Lax/);
+    const cookie = cookieOf(admitted);
+    assert.equal((await visitor('/file.php?d=0&p=hello.txt', { headers: { Cookie: cookie } })).body.toString(), 'hello, world\n');
+    const { token } = await visitor('/', { headers: { Cookie: cookie } })
+      .then((r) => ({ token: r.body.toString().match(/name="token" value="([^"]+)"/)[1] }));
+    const own = multipart({ token }, [{ name: 'files[]', filename: 'let in.txt', content: 'in' }]);
+    const upload2 = await visitor('/upload.php?format=json', { method: 'POST', body: own.body,
+      headers: { 'Content-Type': own.type, Cookie: cookie } });
+    assert.equal(JSON.parse(upload2.body).files[0].stored, 'let in.txt');
+    assert.equal((await visitor('/', { headers: { Cookie: 'ostrel_device=' + 'a'.repeat(48) } })).status, 401);
+  });
+
+  it('locks an address out after ten wrong codes, even for the right one, and tells the host', async () => {
+    setAccess('code');
+    const statuses = [];
+    for (let i = 0; i < 10; i++) statuses.push((await visitor('/?code=WRONGCODE' + (i % 8 + 2))).status);
+    assert.deepEqual(statuses, Array(10).fill(401));
+    const locked = await visitor('/?code=ABCDEFGH23');
+    assert.equal(locked.status, 401);
+    assert.match(locked.body.toString(), /Too many wrong codes came from this address\. It is let in again in 10 minutes/);
+    assert.equal((await request('/?code=WRONG', { from: '127.0.0.3' })).status, 401);
+    assert.equal((await request('/?code=ABCDEFGH23', { from: '127.0.0.3' })).status, 303, 'other addresses go on');
+    assert.match((await request('/host.php')).body.toString(), /id="locked"[^]*<td>127\.0\.0\.2<\/td><td>10<\/td>/);
+  });
+
+  it('changes nothing on a host-page POST without its token or from another site, and answers others 403', async () => {
+    setAccess('approve');
+    const page = await request('/host.php');
+    const host = { token: page.body.toString().match(/name="token" value="([^"]+)"/)[1], cookie: cookieOf(page) };
+    const refused = [
+      [{ ...host, token: '' }],
+      [{ ...host, token: host.token + '\n' }],
+      [{ ...host, cookie: '' }],
+      [host, { Origin: 'http://evil.example' }],
+      [host, { Referer: 'http://evil.example/' }],
+      [host, {}],
+    ];
+    for (const [who, headers] of refused) {
+      const reply = await hostPost('saved', { mode: 'open', uploads: 'on' }, who, headers);
+      assert.equal(reply.status, 403, JSON.stringify([who, headers]));
+    }
+    assert.equal((await visitor('/host.php')).status, 403);
+    const fromVisitor = await visitor('/host.php', { method: 'POST', body: `token=${host.token}&action=saved&mode=open`,
+      headers: { 'Content-Type': 'application/x-www-form-urlencoded', Cookie: host.cookie, Origin: 'http://127.0.0.1:60001' } });
+    assert.equal(fromVisitor.status, 403);
+    assert.match(fs.readFileSync(path.join(site.app, 'state', 'access.ini'), 'utf8'), /Mode=approve/);
+    const saved = await hostPost('saved', { mode: 'code', uploads: 'on' }, host);
+    assert.equal(saved.status, 303);
+    assert.match(fs.readFileSync(path.join(site.app, 'state', 'access.ini'), 'utf8'), /Mode=code\r\nUploads=on\r\nCode=[2-9A-HJKMNP-Z]{10}\r/);
+    await hostPost('saved', { mode: 'open' }, host);
+    assert.match(JSON.parse((await visitor('/upload.php?format=json', { method: 'POST', body: '' })).body).error,
+      /turned uploads off/);
+    assert.match((await visitor('/')).body.toString(), /The host has turned uploads off/);
+  });
+
+  it('goes over to approve mode, and tells the host, when the state is damaged by hand', async () => {
+    for (const [file, text] of [['access.ini', '[Access]\r\nMode=op'], ['visitors.json', '{"devices": [']]) {
+      setAccess('open');
+      fs.writeFileSync(path.join(site.app, 'state', file), text);
+      const reply = await visitor('/?d=0');
+      assert.equal(reply.status, 403, file);
+      assert.match(reply.body.toString(), /Waiting for the host to let you in/, file);
+      assert.match((await request('/host.php')).body.toString(), /state file was found damaged.*approve mode/, file);
+      assert.ok(fs.existsSync(path.join(site.app, 'state', file + '.damaged')), file);
     }
   });
 });
@@ -548,6 +736,60 @@ describe('in the browser', () => {
     assert.equal(await page.textContent('#qr-url'), page.url());
   });
 
+  it('shows a folder of pictures as thumbnails of at most 256 px, icons where GD cannot help', async () => {
+    await page.goto(site.base + '/?d=1&p=album');
+    await page.waitForFunction(() => Array.from(document.querySelectorAll('img.thumb'))
+      .every((img) => img.complete && img.naturalWidth > 0) && document.querySelectorAll('img.thumb').length === 5);
+    const thumbs = await page.$$eval('img.thumb', (imgs) => imgs.map((img) =>
+      [img.closest('tr').dataset.name, img.naturalWidth, img.naturalHeight]));
+    assert.deepEqual(thumbs, [['a photo.jpg', 256, 171], ['b drawing.png', 256, 171], ['c clip.gif', 256, 171],
+      ['d web.webp', 256, 171], ['e sideways.jpg', 128, 256]]);
+    assert.deepEqual(await page.$$eval('tr.file:not(.picture)', (rows) => rows.map((r) => r.dataset.name)),
+      ['cut.jpg', 'huge.png', 'not a picture.jpg']);
+    const grid = () => page.$eval('.listing', (listing) => listing.classList.contains('grid'));
+    await page.click('#view-switch button[data-view="list"]');
+    await page.reload();
+    assert.equal(await grid(), false, 'the list, as chosen');
+    await page.click('#view-switch button[data-view="grid"]');
+    assert.equal(await grid(), true);
+  });
+
+  it('pages the preview through the folder\'s pictures with the arrow keys', async () => {
+    await page.goto(site.base + '/?d=1&p=album');
+    await page.click('tr[data-name="b drawing.png"] a.view');
+    const shown = async () => [await page.textContent('#preview-title'), await page.textContent('.pager-count')];
+    assert.deepEqual(await shown(), ['b drawing.png', '2 of 8']);
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await shown(), ['c clip.gif', '3 of 8']);
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('ArrowLeft');
+    assert.deepEqual(await shown(), ['a photo.jpg', '1 of 8']);
+    assert.match(await page.getAttribute('#preview-body img', 'src'), /p=album\/a%20photo.jpg&view=1$/);
+    assert.equal(await page.isDisabled('button[aria-label="Previous picture"]'), true);
+    await page.keyboard.press('Escape');
+  });
+
+  it('opens a folder of 10,000 files whose every entry the filter, the sort and the scroll reach', async () => {
+    const big = path.join(site.shares.music, 'big');
+    fs.mkdirSync(big);
+    try {
+      for (let i = 1; i <= 10000; i++) fs.writeFileSync(path.join(big, `file ${String(i).padStart(5, '0')}.txt`), 'x'.repeat(i % 100));
+      fs.writeFileSync(path.join(big, 'file 07777.txt'), 'x'.repeat(5000));
+      await page.goto(site.base + '/?d=1&p=big');
+      assert.equal(await page.locator('#entries tbody tr').count(), 200, 'the first rows only');
+      await page.fill('#filter', 'FILE 09990');
+      assert.deepEqual(await rowNames(), ['file 09990.txt']);
+      await page.fill('#filter', '');
+      await page.click('th[data-sort="size"] button');
+      await page.click('th[data-sort="size"] button');
+      assert.equal((await rowNames())[0], 'file 07777.txt', 'the largest first');
+      await page.locator('.more').scrollIntoViewIfNeeded();
+      await page.waitForFunction(() => document.querySelectorAll('#entries tbody tr').length === 400);
+    } finally {
+      fs.rmSync(big, { recursive: true, force: true });
+    }
+  });
+
   it('fits a phone screen', async () => {
     await page.setViewportSize({ width: 375, height: 740 });
     await page.goto(site.base + '/?d=0');
@@ -569,6 +811,41 @@ describe('in the browser', () => {
     assert.equal(await page.evaluate(() => document.activeElement.id), 'main');
   });
 
+  // The host's browser (page) and a visitor's, whose two host names are two devices to the site.
+  it('lets a waiting visitor in from the host page, which then goes on by itself, and keeps a denied one out', async () => {
+    setAccess('open');
+    await page.goto(site.base + '/host.php');
+    await page.check('input[name="mode"][value="approve"]');
+    await Promise.all([page.waitForURL(/said=saved/), page.click('#settings-title ~ form button[type="submit"]')]);
+    const visitorBrowser = await openBrowser(path.join(site.work, 'profile-visitor'));
+    try {
+      const guest = await visitorBrowser.newPage();
+      const stranger = await visitorBrowser.newPage();
+      await guest.goto('http://127.0.0.2:60001/?d=0');
+      await stranger.goto('http://127.0.0.3:60001/?d=0');
+      const numberOf = async (p) => {
+        assert.equal(await p.textContent('h1'), 'Waiting for the host to let you in');
+        return (await p.textContent('.gate-number strong')).trim();
+      };
+      const [allowed, denied] = [await numberOf(guest), await numberOf(stranger)];
+      // The host's page shows the new devices without being reloaded.
+      const row = (n) => page.locator('#waiting tr', { has: page.locator(`strong:text-is("${n}")`) });
+      await row(denied).waitFor();
+      await Promise.all([page.waitForURL(/said=allow/), row(allowed).getByRole('button', { name: /^Allow/ }).click()]);
+      await Promise.all([page.waitForURL(/said=deny/), row(denied).getByRole('button', { name: /^Deny/ }).click()]);
+      await guest.waitForSelector('#entries', { timeout: 15000 });
+      const [file] = await Promise.all([guest.waitForEvent('download'), guest.click('a.name:text-is("random.bin")')]);
+      assert.ok(fs.readFileSync(await file.path()).equals(fs.readFileSync(path.join(site.shares.photos, 'random.bin'))));
+      await stranger.waitForFunction(() => document.querySelector('h1').textContent === 'Not let in', null, { timeout: 15000 });
+      assert.doesNotMatch(await stranger.content(), /Photos|random\.bin|hello/);
+      await page.goto(site.base + '/host.php');
+      assert.match(await page.textContent('#transfers'), /Download\s*random\.bin\s*3\.0 MB\s*127\.0\.0\.1/);
+    } finally {
+      await visitorBrowser.close();
+      setAccess();
+    }
+  });
+
   // Every page and state a visitor meets, at both sizes and in both colour
   // schemes: no serious or critical finding of axe, one <h1>, targets a
   // finger can hit on the phone, and a screenshot of each kept.
@@ -583,6 +860,12 @@ describe('in the browser', () => {
       },
       folder: () => page.goto(site.base + '/?d=0'),
       search: () => page.goto(site.base + '/?d=0&q=' + q('a')),
+      grid: () => page.goto(site.base + '/?d=1&p=album'),
+      'grid-preview': async () => {
+        await page.goto(site.base + '/?d=1&p=album');
+        await page.click('tr[data-name="b drawing.png"] a.view');
+        await page.waitForSelector('#preview-body img');
+      },
       preview: async () => {
         await page.goto(site.base + '/?d=0');
         await page.click('tr[data-name="pixel.png"] a.view');
@@ -600,6 +883,19 @@ describe('in the browser', () => {
         assert.match(await page.textContent('main'), /“a<b>.txt” was uploaded \(renamed “a_b_.txt”/);
       },
       error: () => page.goto(site.base + '/file.php?d=0&p=..%2F..%2Foutside.txt'),
+      // The gate and the host's page: a visitor is the browser at another of the machine's addresses.
+      code: () => {
+        setAccess('code');
+        return page.goto('http://127.0.0.2:60001/?d=0&code=WRONGCODE2');
+      },
+      waiting: () => {
+        setAccess('approve');
+        return page.goto('http://127.0.0.2:60001/');
+      },
+      host: async () => {
+        await request('/file.php?d=0&p=hello.txt');
+        return page.goto(site.base + '/host.php');
+      },
     };
     const findings = [];
     for (const [name, open] of Object.entries(pages)) {
@@ -627,6 +923,7 @@ describe('in the browser', () => {
         }
       }
     }
+    setAccess();
     await page.emulateMedia({ colorScheme: 'light' });
     await page.setViewportSize(sizes.desktop);
     assert.deepEqual(findings, []);
@@ -649,7 +946,7 @@ describe('in the browser', () => {
 // The interpreter run directly: for a Range header, which the server does not
 // pass, and for settings other than the shipped ones.
 describe('the interpreter run directly', () => {
-  function phpCgi(query, range, { page = 'file.php', args = [], body = '', type = '' } = {}) {
+  function phpCgi(query, range, { page = 'file.php', args = [], body = '', type = '', cookie = '' } = {}) {
     const www = path.join(site.app, 'www');
     const out = execFileSync(path.join(site.app, 'php', 'php-cgi'), args, {
       maxBuffer: 64 * 1024 * 1024,
@@ -659,7 +956,8 @@ describe('the interpreter run directly', () => {
         PATH: process.env.PATH, HOME: site.home, PHPRC: path.join(site.app, 'php', 'php.ini'), PHP_INI_SCAN_DIR: '',
         GATEWAY_INTERFACE: 'CGI/1.1', REQUEST_METHOD: body ? 'POST' : 'GET', QUERY_STRING: query,
         CONTENT_TYPE: type, CONTENT_LENGTH: String(body.length),
-        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range,
+        PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range, HTTP_ACCEPT_ENCODING: 'gzip',
+        HTTP_COOKIE: cookie,
       },
     });
     const end = out.indexOf('\r\n\r\n');
@@ -668,16 +966,24 @@ describe('the interpreter run directly', () => {
 
   it('reports the files of one upload past the interpreter\'s limit as not stored', async () => {
     const names = ['limit one.txt', 'limit two.txt', 'limit three.txt'];
-    const form = multipart({ token: await pageToken() }, names.map((filename) => ({ name: 'files[]', filename, content: 'x' })));
+    const { token, cookie } = await visit();
+    const form = multipart({ token }, names.map((filename) => ({ name: 'files[]', filename, content: 'x' })));
     // Errors are never shown to visitors: the warning is the page's to read.
     const reply = phpCgi('format=json', '', {
-      page: 'upload.php', args: ['-d', 'max_file_uploads=2', '-d', 'display_errors=0'], body: form.body, type: form.type,
+      page: 'upload.php', args: ['-d', 'max_file_uploads=2', '-d', 'display_errors=0'], body: form.body, type: form.type, cookie,
     });
     const json = JSON.parse(reply.body);
     assert.equal(json.ok, false);
     assert.deepEqual(json.files.map((f) => f.stored), ['limit one.txt', 'limit two.txt', null]);
     assert.match(json.files[2].error, /^Only the first 2 files of one upload can be taken: the others were not stored/);
     assert.ok(!fs.existsSync(path.join(site.uploadDir, 'limit three.txt')));
+  });
+
+  it('lists pictures as other files, without thumbnails, where the interpreter has no GD', () => {
+    // Without the scan directory no module loads: GD is missing.
+    const html = zlib.gunzipSync(phpCgi('d=1&p=album', '', { page: 'index.php' }).body).toString();
+    assert.match(html, /data-name="a photo.jpg"/);
+    assert.doesNotMatch(html, /thumb\.php|class="listing grid"/);
   });
 
   it('sends the asked part of a file for seeking, and refuses a part beyond the end', () => {

@@ -103,6 +103,10 @@ TEST(RunBounded, EndsAtTheLimitAndKeepsOnlyTheFirstBytes) {
   std::string out;
   EXPECT_TRUE(console::RunBounded(ChildPath(), {"out:a", "err:b"}, {60000, 100}, out));
   EXPECT_EQ(out, "ab");
+  // The exit code tells a program that could not start (a DLL missing) from one that ran.
+  std::uint32_t code = 0;
+  EXPECT_TRUE(console::RunBounded(ChildPath(), {"exit:42"}, {60000, 100}, out, &code));
+  EXPECT_EQ(code, 42u);
   out.clear();
   Clock::time_point start = Clock::now();
   EXPECT_FALSE(console::RunBounded(ChildPath(), {"lines:2000000000"}, {1000, 1000}, out));

@@ -2,7 +2,8 @@
 // window from another process (frame, controls, texts, tab order, message
 // boxes, balloons) and pokes it (the close-self broadcast, tray events, box
 // answers); also reads a program file's version resource.
-// Usage: ostrel_probe state | trayarea | tabs | boxes | balloons | dialog | closeself | tray <event> | answer <id>
+// Usage: ostrel_probe state | trayarea | tabs | boxes | balloons | dialog | progress | closeself | tray <event>
+//        | answer <id> [text the box says]
 //        | minimize | close | appclose [sys] | spawn-hidden <program> [argument] | processes <file>
 //        | untray | broadcast <registered message> | version <program file>
 #include <windows.h>
@@ -163,9 +164,34 @@ BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
   return FALSE;
 }
 
-BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM id) {
+// The PHP set-up's progress window: its two texts, and where its Cancel
+// button is on the screen.
+int Progress() {
+  HWND window = FindWindowA("TPhpProgress", nullptr);
+  if (window == nullptr || !IsWindowVisible(window)) {
+    std::printf("progress none\n");
+    return 0;
+  }
+  HWND cancel = GetDlgItem(window, IDCANCEL);
+  RECT r = {};
+  GetWindowRect(cancel, &r);
+  std::printf("progress %s|%s|cancel %ld %ld %ld %ld enabled=%d\n", Text(GetDlgItem(window, 200)).c_str(),
+              Text(GetDlgItem(window, 202)).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+              IsWindowEnabled(cancel) ? 1 : 0);
+  return 0;
+}
+
+// The first box shown, or the first whose text holds Says.
+struct TAnswer {
+  int Id;
+  std::string Says;
+};
+
+BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM answer) {
+  const TAnswer& a = *reinterpret_cast<const TAnswer*>(answer);
   if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
-  PostMessageA(hwnd, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  if (!a.Says.empty() && Text(GetDlgItem(hwnd, 0xFFFF)).find(a.Says) == std::string::npos) return TRUE;
+  PostMessageA(hwnd, WM_COMMAND, static_cast<WPARAM>(a.Id), 0);
   return FALSE;
 }
 
@@ -255,7 +281,11 @@ int main(int argc, char** argv) {
   if (command == "balloons") return EnumWindows(PrintBalloon, 0), 0;
   if (command == "version" && argc > 2) return PrintVersion(argv[2]);
   if (command == "dialog") return EnumWindows(PrintDialog, 0), 0;
-  if (command == "answer" && argc > 2) return EnumWindows(AnswerBox, std::atoi(argv[2])), 0;
+  if (command == "progress") return Progress();
+  if (command == "answer" && argc > 2) {
+    TAnswer answer{std::atoi(argv[2]), argc > 3 ? argv[3] : ""};
+    return EnumWindows(AnswerBox, reinterpret_cast<LPARAM>(&answer)), 0;
+  }
   if (command == "processes" && argc > 2) return CountProcesses(argv[2]);
   if (command == "untray") return RemoveTrayIcon();
   if (command == "broadcast" && argc > 2)
@@ -283,6 +313,6 @@ int main(int argc, char** argv) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|trayarea|tabs|boxes|balloons|dialog|closeself|tray <event>|answer <id>|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
+  std::fprintf(stderr, "usage: ostrel_probe state|trayarea|tabs|boxes|balloons|dialog|progress|closeself|tray <event>|answer <id> [text]|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
   return 2;
 }

@@ -101,6 +101,9 @@ check "second copy exits with 0" "0" "$rc"
 kill -0 "$pid" 2>/dev/null && ok "first copy still runs" || fail "first copy ended"
 
 # --- Start and Stop by clicks -------------------------------------------------
+# The host's site went over to code mode since the window was made: Start
+# shows, and opens, the address with the code.
+mkdir -p "$app/state" && printf '[Access]\r\nMode=code\r\nUploads=on\r\nCode=ABCDEFGH23\r\n' > "$app/state/access.ini"
 click_ctl 108
 wait_port 60001 && ok "Start: the port listens" || fail "Start: nothing listens"
 check "Start: curl gets the site" "<html>ui test site</html>" "$(curl -s --max-time 5 http://127.0.0.1:60001/)"
@@ -113,8 +116,11 @@ check "started: Add, Delete, list, Start, Stop" "0 0 0 0 1" "$(for i in 104 105 
   grep -E "^ctl $i " <<<"$state" | sed -E 's/.*enabled=([01]).*/\1/'; done | tr '\n' ' ' | sed 's/ $//')"
 for _ in $(seq 40); do [ -s "$app/iexplore.log" ] && break; sleep 0.25; done
 sleep 1
-grep -E -x -c 'http://[0-9.]+:60001' "$app/iexplore.log" 2>/dev/null | grep -q -x 1 && ok "Start opens the address in the browser" \
-  || fail "browser: $(cat "$app/iexplore.log" 2>/dev/null)"
+grep -E -x -c 'http://[0-9.]+:60001/\?code=ABCDEFGH23' "$app/iexplore.log" 2>/dev/null | grep -q -x 1 \
+  && ok "Start opens the address, with the code, in the browser" || fail "browser: $(cat "$app/iexplore.log" 2>/dev/null)"
+grep -q -E '^ctl 114 .* text=http://[0-9.]+:60001/\?code=ABCDEFGH23$' <<<"$state" && ok "the window shows it too" \
+  || fail "address after Start: $(grep '^ctl 114 ' <<<"$state")"
+rm -rf "$app/state"
 click_ctl 109
 wait_closed 60001 && ok "Stop: the port closes" || fail "Stop: still listening"
 wait_state '^ctl 115 .* text=Status: stopped$' 10 && ok "Status: stopped after Stop" || fail "status after Stop"

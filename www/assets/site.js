@@ -1,5 +1,5 @@
-// site.js - what the page does in the browser: local dates, sorting and
-// filtering of the listing, uploads with progress, previews and the QR code.
+// site.js - what the page does in the browser: local dates, uploads with
+// progress, previews and the QR code (list.js sorts and filters the listing).
 // Without it the page still lists, downloads, searches and uploads.
 (function () {
   'use strict';
@@ -27,55 +27,13 @@
     });
   }
 
-  // --- Listing: sort and filter -------------------------------------------
-
   // "cafe" finds "Café" and "ÉTÉ" finds "été", as the server's search does.
   function fold(text) {
     return text.normalize('NFD').replace(/\p{Mn}+/gu, '').normalize('NFC').toLowerCase();
   }
 
-  function setUpListing() {
-    const table = $('entries');
-    if (!table) return;
-    const body = table.tBodies[0];
-    const collator = new Intl.Collator(undefined, { numeric: true, sensitivity: 'base' });
-    const keys = {
-      name: (a, b) => collator.compare(a.dataset.name, b.dataset.name),
-      size: (a, b) => Number(a.dataset.size) - Number(b.dataset.size),
-      date: (a, b) => Number(a.dataset.mtime) - Number(b.dataset.mtime),
-    };
-    const isFolder = (row) => row.classList.contains('folder');
-    table.querySelectorAll('th[data-sort] button').forEach((button) => {
-      button.addEventListener('click', () => {
-        const th = button.closest('th');
-        const descending = th.getAttribute('aria-sort') === 'ascending';
-        table.querySelectorAll('th[data-sort]').forEach((other) => other.removeAttribute('aria-sort'));
-        th.setAttribute('aria-sort', descending ? 'descending' : 'ascending');
-        const compare = keys[th.dataset.sort];
-        const rows = Array.from(body.rows);
-        // Folders stay above files whichever way the list is sorted.
-        rows.sort((a, b) => (isFolder(b) - isFolder(a)) ||
-          (descending ? -1 : 1) * (compare(a, b) || keys.name(a, b)));
-        rows.forEach((row) => body.appendChild(row));
-      });
-    });
-
-    const filter = $('filter');
-    const noMatch = $('no-match');
-    const folded = new Map();
-    filter.addEventListener('input', () => {
-      const words = fold(filter.value).split(/\s+/).filter(Boolean);
-      let shown = 0;
-      Array.from(body.rows).forEach((row) => {
-        if (!folded.has(row)) folded.set(row, fold(row.dataset.name));
-        const name = folded.get(row);
-        const match = words.every((word) => name.includes(word));
-        row.hidden = !match;
-        if (match) shown++;
-      });
-      noMatch.hidden = shown > 0 || body.rows.length === 0;
-    });
-  }
+  // The listing (list.js) shares these.
+  window.OstrelSite = { formatSize, fold };
 
   // --- Uploads -------------------------------------------------------------
 
@@ -235,14 +193,20 @@
       pdf: (src) => Object.assign(document.createElement('iframe'), { src, title: 'PDF preview' }),
       text: (src) => Object.assign(document.createElement('iframe'), { src, title: 'Text preview' }),
     };
+    // Shows the file of a "Preview" link; the listing pages through pictures with it.
+    function show(link) {
+      title.textContent = link.dataset.name;
+      download.href = link.dataset.download;
+      body.replaceChildren(make[link.dataset.preview](link.href, link.dataset.name));
+      if (!dialog.open) dialog.showModal();
+      dialog.dispatchEvent(new CustomEvent('preview', { detail: link }));
+    }
+    window.OstrelPreview = { show };
     document.addEventListener('click', (e) => {
       const link = e.target.closest('a.view');
       if (!link || !make[link.dataset.preview]) return;
       e.preventDefault();
-      title.textContent = link.dataset.name;
-      download.href = link.dataset.download;
-      body.replaceChildren(make[link.dataset.preview](link.href, link.dataset.name));
-      dialog.showModal();
+      show(link);
     });
     $('preview-close').addEventListener('click', () => dialog.close());
     // Emptying the dialog stops a playing video or song. The event comes late:
@@ -258,11 +222,13 @@
   // --- QR code of the page's address ------------------------------------------
 
   // A phone cannot reach "localhost": show the server's network address then.
+  // The host's page in code mode carries the code, as the address handed out does.
   function pageAddress() {
     const url = new URL(window.location.href);
     const lan = document.body.dataset.lanHost;
     const loopback = /^(localhost|127(\.\d+){3}|\[::1\])$/i.test(url.hostname);
     if (loopback && lan && !/^127\./.test(lan)) url.hostname = lan;
+    if (document.body.dataset.code) url.searchParams.set('code', document.body.dataset.code);
     url.hash = '';
     return url.href;
   }
@@ -281,7 +247,6 @@
   }
 
   localDates();
-  setUpListing();
   setUpUploads();
   setUpPreview();
   setUpQr();

@@ -48,7 +48,9 @@ function h(string $text): string
 const SITE_STATUS_TEXT = [
     200 => 'OK',
     206 => 'Partial Content',
+    303 => 'See Other',
     400 => 'Bad Request',
+    401 => 'Unauthorized',
     403 => 'Forbidden',
     404 => 'Not Found',
     405 => 'Method Not Allowed',
@@ -118,6 +120,13 @@ function site_unbuffer(): void
     set_time_limit(0);
 }
 
+/** Whether the request is the host's own: it came from the address it was sent to (127.0.0.1 to 127.0.0.1 too). */
+function site_is_host(): bool
+{
+    $remote = (string) ($_SERVER['REMOTE_ADDR'] ?? '');
+    return $remote !== '' && $remote === (string) ($_SERVER['SERVER_ADDR'] ?? '');
+}
+
 /** A query or form value as text; anything else (an array, say) counts as absent. */
 function site_param(string $name): string
 {
@@ -126,9 +135,10 @@ function site_param(string $name): string
 }
 
 /**
- * Whether a request's Host names this machine: an IP address, "localhost" or
- * one of $ownNames (lower case), with any port. A request without one is let
- * through: every browser sends it.
+ * Whether a request's Host names this machine: an IP address, "localhost",
+ * one of $ownNames (lower case), or a name that only a home network gives
+ * (one label, or a router's suffix), with any port. A request without one is
+ * let through: every browser sends it. DNS rebinding needs a public name.
  */
 function site_host_allowed(string $host, array $ownNames): bool
 {
@@ -144,7 +154,9 @@ function site_host_allowed(string $host, array $ownNames): bool
     }
     $name = $m[1];
     return filter_var($name, FILTER_VALIDATE_IP, FILTER_FLAG_IPV4) !== false || $name === 'localhost'
-        || in_array($name, $ownNames, true);
+        || in_array($name, $ownNames, true) || preg_match('/^[a-z0-9]([a-z0-9-]*[a-z0-9])?'
+        . '(\.[a-z0-9]([a-z0-9-]*[a-z0-9])?)*\.(local|lan|home|home\.arpa|internal|localdomain|fritz\.box)$'
+        . '|^[a-z0-9]([a-z0-9-]*[a-z0-9])?$/', $name) === 1;
 }
 
 /** This machine's names as a visitor may type them: "box", "box.local" and the full name. */

@@ -26,12 +26,14 @@ function layout_open(string $title, array $crumbs, array $data = []): void
         . '<title>' . h($title === SITE_TITLE ? $title : $title . ' – ' . SITE_TITLE) . "</title>\n"
         . "<link rel=\"icon\" href=\"/assets/icon.svg\" type=\"image/svg+xml\">\n"
         . "<link rel=\"stylesheet\" href=\"/assets/site.css\">\n"
+        . "<link rel=\"stylesheet\" href=\"/assets/list.css\">\n"
         . "<script src=\"/assets/qr.js\" defer></script>\n"
         . "<script src=\"/assets/site.js\" defer></script>\n"
+        . "<script src=\"/assets/list.js\" defer></script>\n"
         . "</head>\n<body$attrs>\n"
         . "<a class=\"skip\" href=\"#main\">Skip to the content</a>\n<header class=\"top\">\n"
         . '<a class="brand" href="/">' . h(SITE_TITLE) . "</a>\n"
-        . layout_crumbs($crumbs) . "</header>\n<main class=\"page\" id=\"main\" tabindex=\"-1\">\n";
+        . layout_crumbs($crumbs) . layout_host_link() . "</header>\n<main class=\"page\" id=\"main\" tabindex=\"-1\">\n";
 }
 
 function layout_crumbs(array $crumbs): string
@@ -44,6 +46,12 @@ function layout_crumbs(array $crumbs): string
             : '<li><a href="' . h($href) . '">' . h($label) . '</a></li>';
     }
     return '<nav class="crumbs" aria-label="Breadcrumbs"><ol>' . $items . "</ol></nav>\n";
+}
+
+// The host is offered its own page.
+function layout_host_link(): string
+{
+    return site_is_host() ? "<a class=\"host-link\" href=\"/host.php\">Host settings</a>\n" : '';
 }
 
 function layout_close(): void

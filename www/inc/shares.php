@@ -8,6 +8,9 @@ if (!defined('OSTREL_SITE')) {
     exit;
 }
 
+// No shared name is told to anyone the gate holds back.
+require_once __DIR__ . '/gate.php';
+
 const SHARES_REFUSED = 'This address is not allowed: it points outside the shared folders.';
 
 /** The listed directories in file order: ['path' => native path, 'label' => shown name]. */

@@ -1,15 +1,18 @@
 <?php
-// token.php - the upload form's token. A POST reaches the page without its
-// cookies, so the token is a signature, over the time it was made, with a
-// secret that only this server knows: another site can neither read our
-// page to copy one nor make one itself.
+// token.php - the forms' tokens and where a POST comes from. A token is a
+// signature, with a secret only this server knows, over the form's name and
+// the visitor's own cookie (visitor.php): another site can neither read our
+// page to copy one nor make one, and a token copied from elsewhere is worth
+// nothing without the browser's cookie, which a POST from another site does
+// not carry. A POST that says it comes from another site is refused first.
 if (!defined('OSTREL_SITE')) {
     header_remove('X-Powered-By');  // so that the status is the first line out
     header('Status: 404 Not Found');
     exit;
 }
 
-const TOKEN_LIFETIME = 86400;
+require_once __DIR__ . '/visitor.php';
+
 const TOKEN_SECRET_FILE = 'ostrel-site-secret.key';
 
 // Kept beside the interpreter's upload files, outside the site root, so that
@@ -50,25 +53,40 @@ function token_secret(): ?string
     return null;
 }
 
-function token_make(): string
+/** The token of form $form for this visitor (setting the cookie when it has none); '' without a secret. */
+function token_make(string $form): string
 {
     $secret = token_secret();
-    if ($secret === null) {
-        return '';
-    }
-    $time = (string) time();
-    return $time . '-' . hash_hmac('sha256', 'upload-form ' . $time, $secret);
+    return $secret === null ? '' : hash_hmac('sha256', $form . "\n" . visitor_id(), $secret);
 }
 
-function token_check(string $token): bool
+/** Whether the POST's body, never its query, holds exactly this visitor's token of form $form. */
+function token_check(string $form): bool
 {
-    if (!preg_match('/^([0-9]{1,12})-([0-9a-f]{64})$/', $token, $m)) {
-        return false;
-    }
-    $age = time() - (int) $m[1];
-    if ($age < -300 || $age > TOKEN_LIFETIME) {
-        return false;
-    }
+    $given = $_POST['token'] ?? null;
+    $id = visitor_known_id();
     $secret = token_secret();
-    return $secret !== null && hash_equals(hash_hmac('sha256', 'upload-form ' . $m[1], $secret), $m[2]);
+    if (!is_string($given) || $id === null || $secret === null) {
+        return false;
+    }
+    return hash_equals(hash_hmac('sha256', $form . "\n" . $id, $secret), $given);
+}
+
+/**
+ * Whether a POST comes from a page of this site: its Origin, or without one
+ * its Referer, names the site the request was sent to. With $required, one of
+ * them must be there; without, a program that sends neither passes.
+ */
+function token_same_site(bool $required): bool
+{
+    $site = 'http://' . strtolower(trim((string) ($_SERVER['HTTP_HOST'] ?? '')));
+    $origin = $_SERVER['HTTP_ORIGIN'] ?? null;
+    if (is_string($origin) && $origin !== '') {
+        return strtolower($origin) === $site;
+    }
+    $referer = $_SERVER['HTTP_REFERER'] ?? null;
+    if (is_string($referer) && $referer !== '') {
+        return str_starts_with(strtolower($referer), $site . '/');
+    }
+    return !$required;
 }

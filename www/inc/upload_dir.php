@@ -8,7 +8,21 @@ if (!defined('OSTREL_SITE')) {
     exit;
 }
 
+// Nothing is received from anyone the gate holds back.
+require_once __DIR__ . '/gate.php';
+
 const UPLOAD_DIR_NAME = 'Upload Directory';
+// "name.ext", "name (2).ext" ... "name (5).ext" are tried in order, then
+// random suffixes: probing (6), (7)... would cost each upload of a popular
+// name more than the one before.
+const UPLOAD_ORDERED_NAMES = 5;
+const UPLOAD_RANDOM_NAMES = 20;
+// Below this much room beyond the file itself, a failed write counts as a full disk.
+const UPLOAD_FULL_MARGIN = 1048576;
+// Characters that draw a slash or a backslash: a name holding one could pass
+// for a path.
+const UPLOAD_SLASHES = ["\u{2044}", "\u{2215}", "\u{29F8}", "\u{FF0F}", "\u{FF3C}", "\u{2216}", "\u{29F5}",
+    "\u{29F9}", "\u{FE68}", "\u{2571}", "\u{2572}"];
 
 /** The upload directory, created when missing, as the program computes it; null when there is none. */
 function upload_dir(): ?string
@@ -55,11 +69,15 @@ function upload_windows_drive(string $path): ?string
 function upload_clean_name(string $name): string
 {
     $name = preg_replace('/^.*[\/\\\\]/s', '', $name);  // some browsers send the whole path
-    $name = preg_replace('/[\x00-\x1f\x7f<>:"|?*]/', '_', $name);
-    $name = rtrim(trim($name), '. ');
     if (!preg_match('//u', $name)) {
         $name = preg_replace('/[\x80-\xff]/', '_', $name);
     }
+    // Format characters are invisible, and a right-to-left mark makes
+    // "\u{202E}gnp.exe" look like "exe.png".
+    $name = preg_replace('/\p{Cf}+/u', '', $name);
+    $name = str_replace(UPLOAD_SLASHES, '_', $name);
+    $name = preg_replace('/[<>:"|?*\p{Cc}\p{Zl}\p{Zp}]/u', '_', $name);
+    $name = rtrim(trim($name), '. ');
     if (preg_match('/^(con|prn|aux|nul|com[0-9]|lpt[0-9])(\..*)?$/i', $name)) {
         $name = '_' . $name;
     }
@@ -88,31 +106,49 @@ function upload_cut_utf8(string $text, int $bytes): string
 }
 
 /**
- * Stores an uploaded file in $dir under its own cleaned name, or "name (2).ext"
- * and so on when that is taken. Nothing is ever written through a link: the
- * bytes go into a new file that this request alone created in $dir, which then
- * takes the first free name. Returns the name used, or null.
+ * Stores an uploaded file of $size bytes in $dir under its own cleaned name,
+ * or "name (2).ext" and so on when that is taken. Nothing is ever written
+ * through a link: the bytes go into a new file that this request alone
+ * created in $dir, which then takes a free name. Returns the name used, or
+ * null with $why 'full' (the disk is full) or 'failed'.
  */
-function upload_store(string $tmp, string $wanted, string $dir): ?string
+function upload_store(string $tmp, string $wanted, string $dir, int $size, string &$why = ''): ?string
 {
     $part = upload_part($tmp, $dir);
-    if ($part === null) {
-        return null;
-    }
-    [$base, $ext] = upload_split_name(upload_clean_name($wanted));
-    for ($n = 1; $n <= 10000; $n++) {
-        $name = $n === 1 ? $base . $ext : $base . ' (' . $n . ')' . $ext;
-        $target = $dir . DIRECTORY_SEPARATOR . $name;
-        if (upload_place($part, $target)) {
-            return $name;
+    if ($part !== null) {
+        [$base, $ext] = upload_split_name(upload_clean_name($wanted));
+        for ($n = 1; $n <= UPLOAD_ORDERED_NAMES + UPLOAD_RANDOM_NAMES; $n++) {
+            $name = upload_candidate($base, $ext, $n);
+            $target = $dir . DIRECTORY_SEPARATOR . $name;
+            if (upload_place($part, $target)) {
+                return $name;
+            }
+            // A name that is taken, or whose place is a link, even a broken one, is passed over.
+            if (!upload_taken($target)) {
+                break;
+            }
         }
-        // A name that is taken, or whose place is a link, even a broken one, is passed over.
-        if (!upload_taken($target)) {
-            break;
-        }
+        unlink($part);
     }
-    unlink($part);
+    $why = upload_disk_full($dir, $size) ? 'full' : 'failed';
     return null;
+}
+
+/** The $n-th name to try: "name.ext", "name (2).ext" ... then "name (<random>).ext". */
+function upload_candidate(string $base, string $ext, int $n): string
+{
+    if ($n === 1) {
+        return $base . $ext;
+    }
+    $suffix = $n <= UPLOAD_ORDERED_NAMES ? (string) $n : bin2hex(random_bytes(4));
+    return $base . ' (' . $suffix . ')' . $ext;
+}
+
+/** Whether the disk holding $dir lacks room for $size more bytes. */
+function upload_disk_full(string $dir, int $size): bool
+{
+    $free = disk_free_space($dir);
+    return $free !== false && $free < $size + UPLOAD_FULL_MARGIN;
 }
 
 function upload_taken(string $path): bool

@@ -6,7 +6,7 @@ const path = require('node:path');
 const os = require('node:os');
 const crypto = require('node:crypto');
 const net = require('node:net');
-const { spawn } = require('node:child_process');
+const { spawn, execFileSync } = require('node:child_process');
 
 const PORT = 60001;
 
@@ -48,7 +48,11 @@ function makeShares(root) {
   write(path.join(music, 'song.txt'), 'la la la');
   write(path.join(music, 'Café del Mar.txt'), 'café');
   write(path.join(music, 'Été indien', 'été 2024.txt'), 'été');
-  return { photos, music, sibling, missing: path.join(root, 'not there'), outside: path.join(root, 'outside.txt') };
+  // Pictures that GD made, and three that it must not decode.
+  const album = path.join(music, 'album');
+  fs.mkdirSync(album);
+  execFileSync('php-cgi', ['-q', path.join(__dirname, '..', 'php', 'pictures.php')], { env: { ...process.env, DIR: album } });
+  return { photos, music, album, sibling, missing: path.join(root, 'not there'), outside: path.join(root, 'outside.txt') };
 }
 
 function waitForPort(port, deadlineMs) {

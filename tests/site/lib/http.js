@@ -1,7 +1,10 @@
 // http.js - raw HTTP over one socket: the exact request bytes go out (no
 // client tidies a "../" away), and the reply is read until the server closes.
+// Every request accepts gzip, as browsers do; a compressed body is unpacked
+// (body), the bytes as sent stay in wire.
 'use strict';
 const net = require('node:net');
+const zlib = require('node:zlib');
 const { PORT } = require('./fixture');
 
 function parse(raw) {
@@ -14,17 +17,21 @@ function parse(raw) {
     const colon = line.indexOf(':');
     if (colon > 0) headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
   }
-  return { status, statusLine: lines[0], headers, body: raw.subarray(end + 4), raw };
+  const wire = raw.subarray(end + 4);
+  const body = headers['content-encoding'] === 'gzip' ? zlib.gunzipSync(wire) : wire;
+  return { status, statusLine: lines[0], headers, body, wire, raw };
 }
 
 /**
  * Sends method and target as given; body is a Buffer or string; headers may
- * replace Host. onFirstData runs once, with reading paused, when the first
- * bytes of the reply arrive. Times out after timeoutMs.
+ * replace Host. from: the local address to connect from (127.0.0.2 is a
+ * visitor; 127.0.0.1, the default, is the host). onFirstData runs once, with
+ * reading paused, when the first bytes of the reply arrive. Times out after timeoutMs.
  */
-function request(target, { method = 'GET', headers = {}, body = null, timeoutMs = 60000, onFirstData = null } = {}) {
+function request(target, { method = 'GET', headers = {}, body = null, timeoutMs = 60000, onFirstData = null,
+  from = '127.0.0.1' } = {}) {
   return new Promise((resolve, reject) => {
-    const socket = net.connect(PORT, '127.0.0.1');
+    const socket = net.connect({ port: PORT, host: '127.0.0.1', localAddress: from });
     const chunks = [];
     const timer = setTimeout(() => {
       socket.destroy();
@@ -51,7 +58,9 @@ function request(target, { method = 'GET', headers = {}, body = null, timeoutMs 
       resolve(parse(Buffer.concat(chunks)));
     });
     let head = `${method} ${target} HTTP/1.1\r\n`;
-    const all = { Host: `127.0.0.1:${PORT}`, 'User-Agent': 'site-test', Accept: '*/*', ...headers };
+    const all = {
+      Host: `127.0.0.1:${PORT}`, 'User-Agent': 'site-test', Accept: '*/*', 'Accept-Encoding': 'gzip', ...headers,
+    };
     if (body !== null) all['Content-Length'] = Buffer.byteLength(body);
     for (const [name, value] of Object.entries(all)) head += `${name}: ${value}\r\n`;
     socket.write(head + '\r\n');

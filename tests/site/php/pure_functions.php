@@ -10,6 +10,8 @@ require $www . '/inc/upload_dir.php';
 require $www . '/inc/send.php';
 require $www . '/inc/fold.php';
 require $www . '/inc/search.php';
+require $www . '/inc/picture.php';
+require $www . '/inc/thumbs.php';
 
 $input = json_decode(stream_get_contents(fopen('php://stdin', 'rb')), true);
 $out = [];

@@ -1,0 +1,82 @@
+// access_command_posix.cpp - "--access" on Linux.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "app/access_command.h"
+#include "base/constants.h"
+#include "base/native_fs.h"
+#include "base/scoped_fd_posix.h"
+#include "config/site_access.h"
+#include "net/local_ip.h"
+
+namespace {
+
+bool Complain(const std::string& what) {
+  std::fprintf(stderr, "ostrel: cannot set the site's access: %s: %s\n", what.c_str(), std::strerror(errno));
+  return false;
+}
+
+unsigned char RandomByte() {
+  unsigned char byte = 0;
+  while (getrandom(&byte, 1, 0) != 1) {
+  }
+  return byte;
+}
+
+// The site's pages take the same lock (PHP's flock) around every change.
+TScopedFd LockState(const std::string& dir) {
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return TScopedFd();
+  TScopedFd lock(::open((dir + "/" + kSiteLockFile).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (lock.Valid() && ::flock(lock.Get(), LOCK_EX) != 0) lock.Reset(-1);
+  return lock;
+}
+
+// Whole or not at all: the pages never read half a file.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
+  TScopedFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd.Valid()) return false;
+  const bool written = ::write(fd.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                       ::fsync(fd.Get()) == 0 && fd.Close() == 0 && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!written) ::unlink(temp.c_str());
+  return written;
+}
+
+std::string ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_string(kServerPort); }
+
+}  // namespace
+
+bool SetSiteMode(const std::string& mode) {
+  const std::string dir = SiteStateDir();
+  TScopedFd lock = LockState(dir);
+  if (!lock.Valid()) return Complain(dir);
+  const std::string path = dir + "/" + kSiteAccessFile;
+  std::string text;
+  if (native_fs::FileExists(path) && native_fs::LoadBytes(path, text).Failed()) return Complain(path);
+  if (!WriteWhole(path, WithSiteMode(text, mode, [] { return MakeCode(RandomByte); }))) return Complain(path);
+  std::printf("Access: %s\n", mode.c_str());
+  std::fflush(stdout);
+  return true;
+}
+
+bool PrintSiteAccess() {
+  const TSiteAccess access = LoadSiteAccess();
+  const char* what = access.Mode == "open"   ? "anyone who can reach this computer comes in"
+                     : access.Mode == "code" ? "visitors need the code, which the address below carries"
+                                             : "you let each new device in on the host page";
+  std::printf("Access: %s - %s\n", access.Mode.c_str(), what);
+  if (access.Damaged)
+    std::printf("The site's access settings in %s were found damaged: nobody comes in without your approval until "
+                "you set them again (--access, or the host page).\n", SiteStateDir().c_str());
+  std::printf("Tell this URL to your friends: %s\n", AddressToHandOut(ServerAddress(), access).c_str());
+  std::printf("Host page (on this computer only): http://127.0.0.1:%d/host.php\n", kServerPort);
+  std::fflush(stdout);
+  return true;
+}

@@ -1,0 +1,82 @@
+// site_access.cpp - reading and setting the site's access settings.
+#include "config/site_access.h"
+
+#include <algorithm>
+
+#include "base/native_fs.h"
+#include "base/program_env.h"
+#include "base/text.h"
+#include "config/ini_text.h"
+
+namespace {
+
+constexpr char kSection[] = "Access";
+
+bool IsMode(const std::string& mode) { return mode == "open" || mode == "code" || mode == "approve"; }
+
+bool IsCode(const std::string& code) {
+  return code.size() >= 8 && code.size() <= 64 &&
+         code.find_first_not_of(kCodeAlphabet) == std::string::npos;
+}
+
+std::string Value(const std::string& text, const char* key, const std::string& absent) {
+  return initext::ReadValue(text, kSection, key).value_or(absent);
+}
+
+// The same rules as the site's own reading: anything it would refuse is damage.
+bool IsSound(const std::string& text) {
+  const std::string mode = Value(text, "Mode", "");
+  const std::string uploads = text::UpperAscii(Value(text, "Uploads", "on"));
+  const std::string code = Value(text, "Code", "");
+  const std::string damaged = Value(text, "Damaged", "");
+  return IsMode(mode) && (uploads == "ON" || uploads == "OFF") && (code.empty() || IsCode(code)) &&
+         (mode != "code" || !code.empty()) && damaged.size() <= 12 &&
+         std::ranges::all_of(damaged, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+TSiteAccess ParseSiteAccess(const std::string& text) {
+  TSiteAccess access;
+  if (text.empty()) return access;
+  const bool sound = IsSound(text);
+  const std::string damaged = Value(text, "Damaged", "");
+  access.Code = sound ? Value(text, "Code", "") : "";
+  // A damage notice that the host has not answered yet keeps approve in force.
+  access.Damaged = !sound || (!damaged.empty() && damaged != "0");
+  access.Mode = access.Damaged ? "approve" : Value(text, "Mode", "");
+  return access;
+}
+
+std::string SiteStateDir() { return GetAppDir() + PathDelim() + kSiteStateDir; }
+
+TSiteAccess LoadSiteAccess() {
+  const std::string path = SiteStateDir() + PathDelim() + kSiteAccessFile;
+  if (!native_fs::FileExists(path)) return {};
+  std::string text;
+  if (native_fs::LoadBytes(path, text).Failed()) return ParseSiteAccess("?");
+  return ParseSiteAccess(text);
+}
+
+std::string AddressToHandOut(const std::string& address, const TSiteAccess& access) {
+  return access.Mode == "code" ? address + "/?code=" + access.Code : address;
+}
+
+std::string MakeCode(const std::function<unsigned char()>& randomByte) {
+  constexpr std::size_t size = sizeof(kCodeAlphabet) - 1;
+  constexpr unsigned limit = 256 - 256 % size;
+  std::string code;
+  while (code.size() < kCodeLength) {
+    const unsigned byte = randomByte();
+    if (byte < limit) code += kCodeAlphabet[byte % size];
+  }
+  return code;
+}
+
+std::string WithSiteMode(const std::string& text, const std::string& mode, const std::function<std::string()>& newCode) {
+  std::string result = IsSound(text) ? text : "[Access]\r\nMode=open\r\nUploads=on\r\nCode=\r\n";
+  result = initext::WriteValue(result, kSection, "Mode", mode);
+  result = initext::WriteValue(result, kSection, "Damaged", "");
+  if (mode == "code" && !IsCode(Value(result, "Code", ""))) result = initext::WriteValue(result, kSection, "Code", newCode());
+  return result;
+}

@@ -1,0 +1,40 @@
+// host.js - the host page: the QR code of the address with the code, times in
+// the host's own zone, and the list of waiting devices kept fresh, so a new
+// device shows without reloading.
+(function () {
+  'use strict';
+  const format = new Intl.DateTimeFormat(undefined, { dateStyle: 'medium', timeStyle: 'short' });
+
+  function localTimes(root) {
+    root.querySelectorAll('time[datetime]').forEach((el) => {
+      const date = new Date(el.getAttribute('datetime'));
+      if (!isNaN(date)) el.textContent = format.format(date);
+    });
+  }
+
+  function drawCode() {
+    const canvas = document.getElementById('host-qr');
+    if (canvas && window.OstrelQr) window.OstrelQr.draw(canvas, canvas.dataset.text, 4);
+  }
+
+  // The section is replaced only while the host is not using it.
+  async function refreshWaiting() {
+    const current = document.getElementById('waiting');
+    try {
+      const reply = await fetch('/host.php', { cache: 'no-store', credentials: 'same-origin' });
+      const fresh = new DOMParser().parseFromString(await reply.text(), 'text/html').getElementById('waiting');
+      if (reply.ok && fresh && current && !current.contains(document.activeElement)
+          && fresh.innerHTML !== current.innerHTML) {
+        localTimes(fresh);
+        current.replaceWith(document.importNode(fresh, true));
+      }
+    } catch (e) {
+      // The server may be restarting: try again on the next round.
+    }
+    setTimeout(refreshWaiting, 3000);
+  }
+
+  localTimes(document);
+  drawCode();
+  setTimeout(refreshWaiting, 3000);
+})();

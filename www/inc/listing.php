@@ -1,0 +1,96 @@
+<?php
+// listing.php - a folder of any size opens fast: the first rows go out as
+// HTML, the rest as compact data that the page's script shows as the visitor
+// scrolls (and sorts and filters with the rest), all of it compressed when the
+// browser takes gzip. Folders mostly of pictures open as a grid.
+if (!defined('OSTREL_SITE')) {
+    header_remove('X-Powered-By');  // so that the status is the first line out
+    header('Status: 404 Not Found');
+    exit;
+}
+
+const LISTING_HTML_ROWS = 200;
+
+/**
+ * Compresses the rest of this page when the browser accepts it. Only for
+ * pages of HTML: a download's length and byte ranges must stay exact.
+ */
+function listing_compress(): void
+{
+    if (!headers_sent() && extension_loaded('zlib')) {
+        ini_set('zlib.output_compression', '1');
+    }
+}
+
+/** How many rows go out as HTML: all of them for a browser without script ($all). */
+function listing_html_count(array $rows, bool $all): int
+{
+    return $all ? count($rows) : min(count($rows), LISTING_HTML_ROWS);
+}
+
+/** A link to the same listing ($query) with every row as HTML, for browsers without script. */
+function listing_all_link(string $query, int $count, int $shown): string
+{
+    if ($shown >= $count) {
+        return '';
+    }
+    return '<noscript><p class="all-rows"><a href="/?' . h($query . '&all=1') . '">Show all '
+        . number_format($count) . " entries on one page</a></p></noscript>\n";
+}
+
+/** 'grid' when most entries are pictures with thumbnails, '' when none is, else 'list'. */
+function listing_view(array $rows): string
+{
+    $pictures = 0;
+    foreach ($rows as $row) {
+        $pictures += ($row['thumb'] ?? '') === '' ? 0 : 1;
+    }
+    return $pictures === 0 ? '' : ($pictures * 2 > count($rows) ? 'grid' : 'list');
+}
+
+/** The switch between grid and list; the page's script shows it and remembers the choice. */
+function listing_view_switch(string $view): string
+{
+    if ($view === '') {
+        return '';
+    }
+    $button = static fn (string $name, string $label): string => '<button type="button" data-view="' . $name
+        . '" aria-pressed="' . ($view === $name ? 'true' : 'false') . '">' . $label . '</button>';
+    return '<div class="view-switch" id="view-switch" role="group" aria-label="Show as" hidden>'
+        . $button('grid', 'Pictures') . $button('list', 'List') . "</div>\n";
+}
+
+/**
+ * The rows after the first ones, as data: each row is [name, kind, size,
+ * mtime] with the place below the folder for search results, and the exact
+ * query when a name is not UTF-8 (the script could not rebuild it).
+ */
+function listing_data(array $place, array $rows): string
+{
+    if (!$rows) {
+        return '';
+    }
+    $kinds = [];
+    $known = [];
+    $items = [];
+    foreach ($rows as $row) {
+        $kind = [$row['kind'], $row['preview'], $row['thumb'] === '' ? 0 : 1, $row['is_dir'] ? 1 : 0];
+        $key = implode("\0", $kind);
+        if (!isset($known[$key])) {
+            $known[$key] = count($kinds);
+            $kinds[] = $kind;
+        }
+        $item = [$row['name'], $known[$key], $row['size'], $row['mtime']];
+        if (!preg_match('//u', $place['rel'] . $row['name'] . $row['where'])) {
+            array_push($item, '', shares_query($place['index'], $row['rel']));
+        } elseif ($row['where'] !== '') {
+            $item[] = $row['where'];
+        }
+        $items[] = $item;
+    }
+    $data = ['d' => $place['index'], 'p' => $place['rel'], 'kinds' => $kinds, 'rows' => $items];
+    // Inside <script>, "</" must not appear: the tag characters are escaped.
+    $json = json_encode($data, JSON_HEX_TAG | JSON_HEX_AMP | JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES
+        | JSON_INVALID_UTF8_SUBSTITUTE);
+    return '<script type="application/json" id="entries-data">' . $json . "</script>\n";
+}

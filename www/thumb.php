@@ -1,0 +1,32 @@
+<?php
+// thumb.php - the thumbnail of one picture of a shared folder, for the
+// listing's grid. A picture that gets none is answered 404, and the page
+// shows its icon instead.
+define('OSTREL_SITE', 1);
+require __DIR__ . '/inc/bootstrap.php';
+require __DIR__ . '/inc/shares.php';
+require __DIR__ . '/inc/picture.php';
+require __DIR__ . '/inc/thumbs.php';
+
+// A 50-megapixel picture takes 200 MB decoded where GD counts against the limit.
+ini_set('memory_limit', '384M');
+
+$place = shares_resolve(shares_load(), site_param('d'), site_param('p'), 'file');
+$name = $place['segments'][count($place['segments']) - 1];
+$thumb = thumbs_possible($name, (int) filesize($place['real'])) ? thumbs_get($place['real']) : null;
+header('X-Content-Type-Options: nosniff');
+if (!is_array($thumb)) {
+    header($thumb === 'busy' ? 'Status: 503 Service Unavailable' : 'Status: 404 Not Found');
+    header('Content-Type: text/plain; charset=UTF-8');
+    header('Cache-Control: ' . ($thumb === 'busy' ? 'no-store' : 'private, max-age=3600'));
+    echo $thumb === 'busy' ? "The server is busy making other thumbnails.\n" : "This file has no thumbnail.\n";
+    exit;
+}
+[$bytes, $type] = $thumb;
+header('Content-Type: ' . $type);
+header('Content-Length: ' . strlen($bytes));
+// The page's address for it names the file's size and time, so a changed
+// file has a new address.
+header('Cache-Control: private, max-age=604800');
+header("Content-Security-Policy: sandbox; default-src 'none'");
+echo $bytes;

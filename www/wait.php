@@ -1,0 +1,28 @@
+<?php
+// wait.php - what the host has made of a device that waits at the gate, for
+// the waiting page's script: {"state": "waiting"}, "allowed", "denied" or
+// "none" (unknown, or no longer waited for). Asking keeps the device on the
+// host's list.
+define('OSTREL_SITE', 1);
+require __DIR__ . '/inc/bootstrap.php';
+require_once __DIR__ . '/inc/visitor.php';
+require_once __DIR__ . '/inc/access.php';
+
+$id = visitor_known_id();
+$answer = 'none';
+access_update(static function (array &$state) use ($id, &$answer): bool {
+    $now = time();
+    access_prune($state, $now);
+    $key = $id === null ? null : access_device_key($id);
+    $device = $key === null ? null : ($state['devices'][$key] ?? null);
+    $answer = $device['status'] ?? (access_mode($state) === 'open' ? 'allowed' : 'none');
+    if ($answer !== 'waiting' || $device['seen'] > $now - 30) {
+        return false;
+    }
+    $state['devices'][$key]['seen'] = $now;
+    $state['devices'][$key]['expires'] = $now + ACCESS_WAIT_SECONDS;
+    return true;
+});
+header('Content-Type: application/json; charset=UTF-8');
+header('Cache-Control: no-store');
+echo json_encode(['state' => site_is_host() ? 'allowed' : $answer]);
