@@ -18,8 +18,8 @@
 
 namespace {
 
-bool Complain(const std::string& what) {
-  std::fprintf(stderr, "ostrel: cannot set the site's access: %s: %s\n", what.c_str(), std::strerror(errno));
+bool Complain(const std::string& what, const std::string& why) {
+  std::fprintf(stderr, "ostrel: cannot set the site's access: %s: %s\n", what.c_str(), why.c_str());
   return false;
 }
 
@@ -38,17 +38,6 @@ TScopedFd LockState(const std::string& dir) {
   return lock;
 }
 
-// Whole or not at all: the pages never read half a file.
-bool WriteWhole(const std::string& path, const std::string& text) {
-  const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
-  TScopedFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd.Valid()) return false;
-  const bool written = ::write(fd.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       ::fsync(fd.Get()) == 0 && fd.Close() == 0 && ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!written) ::unlink(temp.c_str());
-  return written;
-}
-
 std::string ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_string(kServerPort); }
 
 }  // namespace
@@ -56,11 +45,16 @@ std::string ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_st
 bool SetSiteMode(const std::string& mode) {
   const std::string dir = SiteStateDir();
   TScopedFd lock = LockState(dir);
-  if (!lock.Valid()) return Complain(dir);
+  if (!lock.Valid()) return Complain(dir, std::strerror(errno));
   const std::string path = dir + "/" + kSiteAccessFile;
   std::string text;
-  if (native_fs::FileExists(path) && native_fs::LoadBytes(path, text).Failed()) return Complain(path);
-  if (!WriteWhole(path, WithSiteMode(text, mode, [] { return MakeCode(RandomByte); }))) return Complain(path);
+  if (native_fs::FileExists(path))
+    if (const native_fs::TOsError error = native_fs::LoadBytes(path, text); error.Failed())
+      return Complain(path, error.text);
+  // Whole or not at all: the pages never read half a file.
+  const std::string changed = WithSiteMode(text, mode, [] { return MakeCode(RandomByte); });
+  if (const native_fs::TOsError error = native_fs::ReplaceBytes(path, changed); error.Failed())
+    return Complain(path, error.text);
   std::printf("Access: %s\n", mode.c_str());
   std::fflush(stdout);
   return true;

@@ -1,6 +1,7 @@
 // native_fs.h - the one seam to the platform's file system, with the code-page
-// rule its names follow: what is at a path, whole-file reads and writes,
-// directories, removal, a file opened for sending, and the path rules (the
+// rule its names follow: what is at a path, whole-file reads and writes (and
+// replacements), a file written piece by piece, directories, renames, removal
+// (of whole trees too), a file opened for sending, and the path rules (the
 // canonical form, inside a root, the same name). One source file per platform;
 // paths are 8-bit text in the platform's own form. Any thread.
 #pragma once
@@ -16,6 +17,10 @@ namespace native_fs {
 // File: a plain file (on Linux not a device, pipe or socket, which are None).
 enum class TPathKind { None, File, Directory };
 TPathKind KindOf(const std::string& path);
+// What the entry at path is itself, a link not followed: Directory for a
+// directory (on Windows a folder link too, which is a directory there), File
+// for whatever else is there (on Linux a link, a device).
+TPathKind EntryKindOf(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // The names of the files (not folders) directly in dir; none when it cannot be read.
@@ -44,6 +49,36 @@ TOsError StoreBytes(const std::string& path, const std::string& content);
 TOsError MakeDirectory(const std::string& path);
 // Named so that the Windows headers' DeleteFile macro cannot rewrite it.
 bool RemoveFile(const std::string& path);
+// Renames a file or a directory within one drive; fails when something is at
+// to already.
+TOsError Rename(const std::string& from, const std::string& to);
+// Removes a file, or a directory with all it holds; a link goes, never what it
+// points at (on Windows read-only entries go too). What cannot be removed is
+// left, the rest goes; failedAt: the first entry that stayed.
+TOsError RemoveTree(const std::string& path, std::string& failedAt);
+// Writes content whole or not at all: a new file beside path (its owner's
+// alone on Linux), flushed to the disk, then renamed over path, so that a
+// reader sees the old content or the new, never a part.
+TOsError ReplaceBytes(const std::string& path, const std::string& content);
+
+// A new file written piece by piece, closed with its owner.
+class TWriteFile {
+ public:
+  TWriteFile();
+  ~TWriteFile();
+  TWriteFile(const TWriteFile&) = delete;
+  TWriteFile& operator=(const TWriteFile&) = delete;
+
+  // Creates path; fails when something is there already.
+  TOsError Create(const std::string& path);
+  TOsError Write(const char* data, std::size_t size);
+  // What a full disk reports may come only here.
+  TOsError Close();
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> F;
+};
 
 // A plain file opened for reading, closed with its owner.
 class TReadFile {

@@ -40,6 +40,24 @@ int WindowsCodeOf(int error) {
   }
 }
 
+TOsError WriteAll(int fd, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t put = ::write(fd, data + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return Failure(put < 0 ? errno : ENOSPC, true);
+    done += static_cast<std::size_t>(put);
+  }
+  return {};
+}
+
+// The failure of the entry at path, kept in failedAt.
+TOsError FailureAt(const std::string& path, std::string& failedAt) {
+  const int error = errno;
+  failedAt = path;
+  return Failure(error, false);
+}
+
 }  // namespace
 
 // ---- What is at a path ----
@@ -49,6 +67,12 @@ TPathKind KindOf(const std::string& path) {
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return TPathKind::None;
   if (S_ISREG(st.st_mode)) return TPathKind::File;
   return S_ISDIR(st.st_mode) ? TPathKind::Directory : TPathKind::None;
+}
+
+TPathKind EntryKindOf(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return TPathKind::None;
+  return S_ISDIR(st.st_mode) ? TPathKind::Directory : TPathKind::File;
 }
 
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
@@ -91,13 +115,7 @@ TOsError LoadBytes(const std::string& path, std::string& content) {
 TOsError StoreBytes(const std::string& path, const std::string& content) {
   TScopedFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!file.Valid()) return Failure(errno, false);
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t put = ::write(file.Get(), content.data() + done, content.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return Failure(put < 0 ? errno : ENOSPC, true);
-    done += static_cast<std::size_t>(put);
-  }
+  if (TOsError error = WriteAll(file.Get(), content.data(), content.size()); error.Failed()) return error;
   if (file.Close() != 0) return Failure(errno, true);
   return {};
 }
@@ -109,6 +127,61 @@ TOsError MakeDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+TOsError Rename(const std::string& from, const std::string& to) {
+  // rename() would replace what is at to.
+  if (EntryKindOf(to) != TPathKind::None) return Failure(EEXIST, false);
+  if (::rename(from.c_str(), to.c_str()) != 0) return Failure(errno, false);
+  return {};
+}
+
+TOsError RemoveTree(const std::string& path, std::string& failedAt) {
+  if (EntryKindOf(path) != TPathKind::Directory)
+    return ::unlink(path.c_str()) == 0 ? TOsError{} : FailureAt(path, failedAt);
+  TOsError first;
+  if (std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), ::closedir); dir) {
+    while (const dirent* entry = ::readdir(dir.get())) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      std::string at;
+      const TOsError error = RemoveTree(path + "/" + name, at);
+      if (error.Failed() && !first.Failed()) {
+        first = error;
+        failedAt = at;
+      }
+    }
+  }
+  if (first.Failed()) return first;
+  return ::rmdir(path.c_str()) == 0 ? TOsError{} : FailureAt(path, failedAt);
+}
+
+TOsError ReplaceBytes(const std::string& path, const std::string& content) {
+  const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
+  TScopedFd file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!file.Valid()) return Failure(errno, false);
+  TOsError error = WriteAll(file.Get(), content.data(), content.size());
+  if (!error.Failed() && ::fsync(file.Get()) != 0) error = Failure(errno, true);
+  if (!error.Failed() && file.Close() != 0) error = Failure(errno, true);
+  if (!error.Failed() && ::rename(temp.c_str(), path.c_str()) != 0) error = Failure(errno, true);
+  if (error.Failed()) ::unlink(temp.c_str());
+  return error;
+}
+
+struct TWriteFile::TImpl {
+  TScopedFd Fd;
+};
+
+TWriteFile::TWriteFile() : F(std::make_unique<TImpl>()) {}
+TWriteFile::~TWriteFile() = default;
+
+TOsError TWriteFile::Create(const std::string& path) {
+  F->Fd.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  return F->Fd.Valid() ? TOsError{} : Failure(errno, false);
+}
+
+TOsError TWriteFile::Write(const char* data, std::size_t size) { return WriteAll(F->Fd.Get(), data, size); }
+
+TOsError TWriteFile::Close() { return F->Fd.Close() == 0 ? TOsError{} : Failure(errno, true); }
 
 struct TReadFile::TImpl {
   TScopedFd Fd;

@@ -24,6 +24,24 @@ TScopedHandle OpenForReading(const std::string& path, DWORD share) {
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+TOsError WriteAll(HANDLE file, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1 << 20));
+    DWORD put = 0;
+    if (!WriteFile(file, data + done, chunk, &put, nullptr) || put == 0) return Failure(GetLastError(), true);
+    done += put;
+  }
+  return {};
+}
+
+// The failure of the entry at path, kept in failedAt.
+TOsError FailureAt(const std::string& path, std::string& failedAt) {
+  const DWORD error = GetLastError();
+  failedAt = path;
+  return Failure(error, false);
+}
+
 std::int64_t SizeOf(const TScopedHandle& file) {
   LARGE_INTEGER size;
   return GetFileSizeEx(file.Get(), &size) ? size.QuadPart : 0;
@@ -38,6 +56,9 @@ TPathKind KindOf(const std::string& path) {
   if (path.empty() || a == INVALID_FILE_ATTRIBUTES) return TPathKind::None;
   return (a & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TPathKind::Directory : TPathKind::File;
 }
+
+// The attributes describe a link itself, not what it points at.
+TPathKind EntryKindOf(const std::string& path) { return KindOf(path); }
 
 bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::File; }
 
@@ -89,15 +110,7 @@ TOsError StoreBytes(const std::string& path, const std::string& content) {
   TScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failure(GetLastError(), false);
-  std::size_t done = 0;
-  while (done < content.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
-    DWORD put = 0;
-    if (!WriteFile(file.Get(), content.data() + done, chunk, &put, nullptr) || put == 0)
-      return Failure(GetLastError(), true);
-    done += put;
-  }
-  return {};
+  return WriteAll(file.Get(), content.data(), content.size());
 }
 
 TOsError MakeDirectory(const std::string& path) {
@@ -106,6 +119,78 @@ TOsError MakeDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+TOsError Rename(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING: what is at to stays and the move fails.
+  return MoveFileExA(from.c_str(), to.c_str(), 0) ? TOsError{} : Failure(GetLastError(), false);
+}
+
+TOsError RemoveTree(const std::string& path, std::string& failedAt) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FailureAt(path, failedAt);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    return DeleteFileA(path.c_str()) ? TOsError{} : FailureAt(path, failedAt);
+  // A junction or folder link goes, never what it points at.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return RemoveDirectoryA(path.c_str()) ? TOsError{} : FailureAt(path, failedAt);
+  TOsError first;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    std::unique_ptr<void, BOOL (*)(HANDLE)> closer(search, FindClose);
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string at;
+      const TOsError error = RemoveTree(path + "\\" + name, at);
+      if (error.Failed() && !first.Failed()) {
+        first = error;
+        failedAt = at;
+      }
+    } while (FindNextFileA(search, &found));
+  }
+  if (first.Failed()) return first;
+  return RemoveDirectoryA(path.c_str()) ? TOsError{} : FailureAt(path, failedAt);
+}
+
+TOsError ReplaceBytes(const std::string& path, const std::string& content) {
+  const std::string temp = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+  TOsError error;
+  {
+    TScopedHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return Failure(GetLastError(), false);
+    error = WriteAll(file.Get(), content.data(), content.size());
+    if (!error.Failed() && !FlushFileBuffers(file.Get())) error = Failure(GetLastError(), true);
+  }
+  if (!error.Failed() && !MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    error = Failure(GetLastError(), true);
+  if (error.Failed()) DeleteFileA(temp.c_str());
+  return error;
+}
+
+struct TWriteFile::TImpl {
+  TScopedHandle Handle;
+};
+
+TWriteFile::TWriteFile() : F(std::make_unique<TImpl>()) {}
+TWriteFile::~TWriteFile() = default;
+
+TOsError TWriteFile::Create(const std::string& path) {
+  F->Handle = TScopedHandle(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return F->Handle.Valid() ? TOsError{} : Failure(GetLastError(), false);
+}
+
+TOsError TWriteFile::Write(const char* data, std::size_t size) { return WriteAll(F->Handle.Get(), data, size); }
+
+// A full disk fails the write itself: no flush (it would cost a disk round
+// trip for each of the some hundred files that PHP's set-up writes).
+TOsError TWriteFile::Close() {
+  F->Handle.Close();
+  return {};
+}
 
 struct TReadFile::TImpl {
   TScopedHandle Handle;
