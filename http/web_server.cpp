@@ -132,6 +132,10 @@ void TWebServer::HandleConnection(TIdPeerThread& thread) {
     TIdTCPServerConnection& connection = *thread.Connection();
     const TRequest request = TOstrel::ReadRequest(
         connection, TDeadline::At(connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs)));
+    if (request.Malformed()) {
+      connection.CloseConnection();
+      return;
+    }
     const bool get = request.MethodIs("GET"), post = request.MethodIs("POST");
     const std::string target = TOstrel::MapUrlToFile(FWebRoot, request.Url(), kDefaultDocs, "|");
     const bool isPhp = text::UpperAscii(MimeExtensionOf(target)) == ".PHP";
