@@ -4,7 +4,9 @@
 # first VISITOR_READERS connections that ask for a 64 MiB page and never read
 # it (each opened again 100 ms after the server closes it), then
 # VISITOR_HEADS heads that are never finished, each for VISITOR_SECONDS,
-# after a quiet round without either. A sampler reads twice a second the
+# after a quiet round without either; last, one reader of the page that never
+# reads, for STALL_SECONDS, whose reply the write time-out must end (its
+# interpreter last seen about 60 s in). A sampler reads twice a second the
 # interpreters running for 127.0.0.2 and in all, the server's descriptors of
 # 127.0.0.2's connections, and its threads.
 # Usage: bench/visitor_caps.sh [path/to/ostrel]   (default: build/bench-linux/app/ostrel)
@@ -17,7 +19,8 @@ VISITOR_SECONDS=${VISITOR_SECONDS:-60}
 VISITOR_READERS=${VISITOR_READERS:-300}
 VISITOR_HEADS=${VISITOR_HEADS:-20000}
 QUIET_SECONDS=${QUIET_SECONDS:-10}
-VISITOR_ROUNDS=${VISITOR_ROUNDS:-"quiet readers heads"}
+STALL_SECONDS=${STALL_SECONDS:-75}
+VISITOR_ROUNDS=${VISITOR_ROUNDS:-"quiet readers heads stall"}
 VISITOR=127.0.0.2
 PROBE_FROM=127.0.0.3
 # Descriptors for the heads (raise_limits).
@@ -79,14 +82,17 @@ visitor_run() {
     heads)
       "$TMP/idle_clients" 60001 "$VISITOR_HEADS" "$VISITOR_SECONDS" "$VISITOR" \
         'GET /bench/1k.bin HTTP/1.1\r\nHost: x\r\n' ;;
+    stall)
+      "$TMP/idle_clients" 60001 1 "$STALL_SECONDS" "$VISITOR" 'GET /bench/stream.php HTTP/1.1\r\nHost: x\r\n\r\n' ;;
   esac >"$2" 2>&1
 }
 
 # One round: sampler and probes around the visitor, then the wait for the
 # server to come back to where it was. Appends a line to $SUMMARY.
 visitor_round() {
-  local kind=$1 pid=${PID[ours]} stop=$TMP/stop-$1 helpers base after peaks sstat pstat clients
+  local kind=$1 pid=${PID[ours]} stop=$TMP/stop-$1 helpers base after peaks sstat pstat clients t0 last
   rm -f "$stop"
+  t0=$(now_ms)
   base="$(fds_of "$pid") $(threads_of "$pid") $(children_of "$pid")"
   visitor_sample_loop "$pid" "$stop" "$RES/samples-$kind.txt" & helpers=($!)
   probe_loop ours 1k.bin 0.1 "$RES/static-$kind.txt" "$stop" 5 & helpers+=($!)
@@ -98,6 +104,10 @@ visitor_round() {
   after=$(settle "$pid" 90 "$base")
   peaks=$(awk '{ if ($2 > a) a = $2; if ($3 > b) b = $3; if ($4 > c) c = $4; if ($5 > d) d = $5 }
                END { printf "%d %d %d %d\n", a, b, c, d }' "$RES/samples-$kind.txt")
+  # When an interpreter of the visitor was last seen, in seconds into the round.
+  last=$(awk -v t0="$t0" '$2 > 0 { t = $1 } END { print t ? sprintf("%.1f", (t - t0) / 1000) : "-" }' \
+    "$RES/samples-$kind.txt")
+  peaks="$peaks $last"
   sstat=$(probe_stats "$RES/static-$kind.txt")
   pstat=$(probe_stats "$RES/php-$kind.txt")
   clients=$(tr '\n' ' ' <"$RES/clients-$kind.txt" | sed 's/ *$//')
@@ -122,14 +132,15 @@ for kind in $VISITOR_ROUNDS; do visitor_round "$kind"; done
 stop_server ours
 
 {
-  fmt='%-8s | %-22s | %-28s | %-28s | %-24s | %s\n'
+  fmt='%-8s | %-26s | %-28s | %-28s | %-24s | %s\n'
   # shellcheck disable=SC2059
-  printf "$fmt" round "peak int/all fd thr" "static ms: p50 p99 max n fail" "PHP ms: p50 p99 max n fail" \
+  printf "$fmt" round "peak int/all fd thr, last" "static ms: p50 p99 max n fail" "PHP ms: p50 p99 max n fail" \
     "fd thr int: before -> after" "visitor's connections"
   awk -F' [|] ' -v fmt="$fmt" '{ printf fmt, $1, $2, $3, $4, $5, $6 }' "$SUMMARY"
   echo
   echo "peak: the most interpreters running for $VISITOR, interpreters in all, the server's descriptors of" \
-       "$VISITOR's connections, its threads (sampled every 0.5 s)."
+       "$VISITOR's connections, its threads (sampled every 0.5 s); last: seconds into the round when an" \
+       "interpreter of $VISITOR was last seen."
   echo "static: a 1 KiB file every 0.1 s (5 s limit); PHP: method.php every 0.5 s (10 s limit), both from" \
        "$PROBE_FROM; a failure counts as its limit."
 } | tee "$RES/table.txt"
