@@ -39,18 +39,18 @@ void LookUpFields(const std::string& head) {
   if (!host.empty() && (static_cast<unsigned char>(host.front()) <= ' ' ||
                         static_cast<unsigned char>(host.back()) <= ' '))
     std::abort();
-  // A head the dispatch would serve has a request line ending in its version,
-  // no control byte in that line or in its decoded path, no escaped NUL in its
-  // query, and no line folded onto another.
+  // A head the dispatch would serve has a request line ending in its version
+  // (blanks may follow), no control byte in that line or in its decoded path,
+  // no escaped NUL in its query, and no line folded onto another.
   const TRequest request(head);
   if (!request.Malformed()) {
     auto control = [](const std::string& s) {
       return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\x7f'; });
     };
+    const std::string line = request.Line().substr(0, request.Line().find_last_not_of(' ') + 1);
     const bool versioned = request.Version().size() > 5 && text::UpperAscii(request.Version().substr(0, 5)) == "HTTP/" &&
-                           request.Line().size() >= request.Version().size() &&
-                           request.Line().compare(request.Line().size() - request.Version().size(),
-                                                  std::string::npos, request.Version()) == 0;
+                           line.size() >= request.Version().size() &&
+                           line.compare(line.size() - request.Version().size(), std::string::npos, request.Version()) == 0;
     const bool folded = head.find("\r\n ") != std::string::npos || head.find("\r\n\t") != std::string::npos;
     if (control(request.Line()) || control(url) || !versioned || folded ||
         request.Query().find("%00") != std::string::npos)
