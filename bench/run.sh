@@ -14,6 +14,9 @@ IDLE_COUNT=${IDLE_COUNT:-10000}
 # Which measurements run (all of them unless told): a before/after comparison
 # of one figure need not wait for the others.
 BENCH_PARTS=${BENCH_PARTS:-static downloads php idle stop}
+# Ours is asked as a visitor (from 127.0.0.1 at 127.0.0.2), so that its figures
+# include the caps per visitor; the idle connections come from the host itself.
+OURS_HOST=${OURS_HOST:-127.0.0.2}
 part() { [[ " $BENCH_PARTS " == *" $1 "* ]]; }
 
 source "$HERE/lib/common.sh"

@@ -76,6 +76,44 @@ std::string WordOf(std::string_view line, std::size_t index) {
   }
 }
 
+bool IsControl(char c) { return static_cast<unsigned char>(c) < ' ' || c == '\x7f'; }
+
+bool HasControl(std::string_view s) { return std::any_of(s.begin(), s.end(), IsControl); }
+
+// Whether raw holds an escape of a control byte; of a NUL only, with nulOnly.
+// The query is left to the page, which decodes it itself: a form's text with
+// its line breaks is sent as %0D%0A, and only a NUL is never text.
+bool EscapesControl(std::string_view raw, bool nulOnly) {
+  for (std::size_t i = raw.find('%'); i != std::string_view::npos && i + 2 < raw.size(); i = raw.find('%', i + 1)) {
+    const int high = HexDigit(raw[i + 1]), low = HexDigit(raw[i + 2]);
+    if (high < 0 || low < 0) continue;
+    const char c = static_cast<char>(high * 16 + low);
+    if (nulOnly ? c == '\0' : IsControl(c)) return true;
+  }
+  return false;
+}
+
+// "HTTP/" (any case), digits, ".", digits.
+bool IsHttpVersion(std::string_view word) {
+  if (word.size() < 8 || !SameTextAscii(word.substr(0, 5), "HTTP/")) return false;
+  const std::size_t dot = word.find('.', 5);
+  auto digits = [](std::string_view d) {
+    return !d.empty() && std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return dot != std::string_view::npos && digits(word.substr(5, dot - 5)) && digits(word.substr(dot + 1));
+}
+
+// Whether a line after the request line begins with a blank or a tab.
+bool HasFoldedLine(std::string_view headerLines) {
+  for (std::size_t at = 0; at < headerLines.size();) {
+    if (headerLines[at] == ' ' || headerLines[at] == '\t') return true;
+    const std::size_t end = headerLines.find("\r\n", at);
+    if (end == std::string_view::npos) break;
+    at = end + 2;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool THeaderLine::Is(std::string_view name) const { return SameTextAscii(TrimView(Name), name); }
@@ -113,6 +151,11 @@ TRequest::TRequest(std::string head) : FHead(std::move(head)) {
   std::vector<THeaderLine> line = HeaderLinesOf(FLine);
   if (!line.empty()) FLineAsHeader = std::move(line.front());
   if (lineEnd != std::string_view::npos) FHeaders = HeaderLinesOf(all.substr(lineEnd + 2));
+
+  // The version ends the line: a fourth word means a blank inside the target.
+  FMalformed = HasControl(FLine) || !IsHttpVersion(FVersion) || !WordOf(FLine, 3).empty() ||
+               EscapesControl(FPath, false) || EscapesControl(FQuery, true) || HasControl(FUrl) ||
+               (lineEnd != std::string_view::npos && HasFoldedLine(all.substr(lineEnd + 2)));
 }
 
 bool TRequest::MethodIs(std::string_view upper) const { return SameTextAscii(FMethod, upper); }

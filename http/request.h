@@ -46,6 +46,12 @@ class TRequest {
   const std::string& Version() const { return FVersion; }
   // The lines after the request line that hold a ":", in their order.
   const std::vector<THeaderLine>& Headers() const { return FHeaders; }
+  // A head the server refuses unanswered, whatever it asks for: a control byte
+  // in the request line (as sent, or escaped in the path; an escaped NUL
+  // anywhere), a request line that does not end in its HTTP version, or a
+  // header line folded onto the one before it (begun with a blank or a tab).
+  // Lines so made are read differently by different readers.
+  bool Malformed() const { return FMalformed; }
 
   // The value of the first line whose name, trimmed, equals name without
   // regard to ASCII case; "" when there is none. Every line of the head is
@@ -58,6 +64,7 @@ class TRequest {
  private:
   std::string FHead, FLine, FMethod, FTarget, FPath, FQuery, FUrl, FVersion;
   std::vector<THeaderLine> FHeaders;
+  bool FMalformed = false;
   // The request line read as a header line, which the lookup's rule counts
   // too; a head so written names no method this server serves.
   std::optional<THeaderLine> FLineAsHeader;

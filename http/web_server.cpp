@@ -61,6 +61,8 @@ void TWebServer::Start(int port) {
   } catch (...) {
     FLocalIP.clear();  // no address: the pages see an empty LOCAL_ADDR
   }
+  FServer->MaxConnectionsPerVisitor = MaxConnectionsPerVisitor;
+  FInterpreterPlaces.SetLimits(MaxInterpretersPerVisitor, MaxInterpreters);
   for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
     try {
       FServer->Bindings().Clear();
@@ -135,8 +137,13 @@ bool TWebServer::Stop() {
 void TWebServer::HandleConnection(TIdPeerThread& thread) {
   try {
     TIdTCPServerConnection& connection = *thread.Connection();
+    connection.WriteTimeout = WriteTimeoutMs;
     const TRequest request = TOstrel::ReadRequest(
         connection, TDeadline::At(connection.AcceptedAt() + std::chrono::milliseconds(RequestHeadTimeoutMs)));
+    if (request.Malformed()) {
+      connection.CloseConnection();
+      return;
+    }
     const bool get = request.MethodIs("GET"), post = request.MethodIs("POST");
     const std::string target = TOstrel::MapUrlToFile(FWebRoot, request.Url(), kDefaultDocs, "|");
     const bool isPhp = text::UpperAscii(MimeExtensionOf(target)) == ".PHP";

@@ -20,6 +20,7 @@
 
 #include "http/interpreter_check.h"
 #include "http/request.h"
+#include "net/visitor_places.h"
 
 class TIdMimeTable;
 class TIdPeerThread;
@@ -56,6 +57,27 @@ class TWebServer {
   static constexpr int kRequestHeadTimeoutMs = 60000;
   int RequestHeadTimeoutMs = kRequestHeadTimeoutMs;  // set before Start; tests make it short
 
+  // One visitor (a connection from another address than the one it reached;
+  // the host's own are never held back) must not take the machine: its open
+  // connections past this are closed at the accept...
+  static constexpr int kMaxConnectionsPerVisitor = 64;
+  // ...its page requests past this many running interpreters are closed
+  // unanswered...
+  static constexpr int kMaxInterpretersPerVisitor = 16;
+  // ...and the visitors' interpreters in all are held to this many, a page
+  // request beyond waiting this long for a free place, then closed unanswered.
+  static constexpr int kMaxInterpreters = 128;
+  static constexpr int kInterpreterWaitMs = 30000;
+  // A reply (a file, a redirect, a page) whose client takes no byte for this
+  // long is ended, with its interpreter; a slow reader that keeps taking goes on.
+  static constexpr int kWriteTimeoutMs = 60000;
+  // Set before Start; tests make them small.
+  int MaxConnectionsPerVisitor = kMaxConnectionsPerVisitor;
+  int MaxInterpretersPerVisitor = kMaxInterpretersPerVisitor;
+  int MaxInterpreters = kMaxInterpreters;
+  int InterpreterWaitMs = kInterpreterWaitMs;
+  int WriteTimeoutMs = kWriteTimeoutMs;
+
  private:
   void CheckInterpreterNow(const std::string& path);
   std::string PhpExe() const;  // waits for the check's verdict
@@ -65,6 +87,7 @@ class TWebServer {
               const std::string& phpExe);
 
   std::mutex FBusy;  // serializes building the interpreter's environment and starting it
+  TVisitorPlaces FInterpreterPlaces;  // the visitors' running interpreters
   std::unique_ptr<TIdMimeTable> FMimeTable;
   std::unique_ptr<TIdTCPServer> FServer;
   std::string FWebRoot;  // written by Start only, after its Stop

@@ -45,6 +45,20 @@ void TWebServer::RunPhp(TIdPeerThread& thread, const TRequest& request, const st
   }
 
   const TIdSocketHandle& endpoint = connection.SocketHandler()->Endpoint();
+  // Declared before the process, so that it is given back once the
+  // interpreter has ended.
+  TVisitorPlace place;
+  if (endpoint.FromVisitor()) {
+    // Past its share the request is closed unanswered; while all places are
+    // held it waits its turn, for as long as its client stays.
+    place = FInterpreterPlaces.Take(endpoint.RemoteIP(), InterpreterWaitMs, [&connection] {
+      return connection.WaitWith(TIdWatch::HangUp, TIdWaitList(), 0) != TIdWoken::ClientGone;
+    });
+    if (!place) {
+      connection.CloseConnection();
+      return;
+    }
+  }
   const cgi_env::TCgiValues values{FWebRoot, scriptFile, endpoint.RemoteAddress(), FLocalIP, endpoint.LocalAddress()};
   const std::vector<std::string> environment =
       InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(phpExe)));

@@ -78,5 +78,6 @@ inline constexpr int ConnAborted = 10053;
 inline constexpr int ConnReset = 10054;
 inline constexpr int NoBufferSpace = 10055;  // ENOBUFS/ENOMEM, WSAENOBUFS
 inline constexpr int Shutdown = 10058;
+inline constexpr int TimedOut = 10060;
 inline constexpr int HostNotFound = 11001;
 }  // namespace IdErr

@@ -17,3 +17,8 @@ int TIdIOHandlerSocket::Send(const void* buffer, int length, bool moreFollows) {
   if (!Connected()) throw EIdClosedSocket();
   return TIdStack::Send(FEndpoint->Handle(), buffer, length, moreFollows);
 }
+
+int TIdIOHandlerSocket::SendNow(const void* buffer, int length, bool moreFollows) {
+  if (!Connected()) throw EIdClosedSocket();
+  return TIdStack::SendNow(FEndpoint->Handle(), buffer, length, moreFollows);
+}

@@ -58,6 +58,10 @@ TIdSocketHandle::TAcceptResult TIdSocketHandle::Accept(socket_t listening) {
     throw EIdSocketError(code);
   }
   FHandle = s;
+  // Its own name cannot fail on a socket just accepted; were it to, the
+  // connection counts as a visitor's.
+  FLocal = TIdAddress{};
+  TIdStack::LocalName(s, FLocal);
   FReleased.store(false);
   FOpen.store(true, std::memory_order_release);
   return TAcceptResult::Accepted;

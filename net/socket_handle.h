@@ -38,7 +38,12 @@ class TIdSocketHandle {
 
   std::string RemoteAddress() const { return IPToText(FPeer.IP); }
   int RemotePort() const { return FPeer.Port; }
+  std::uint32_t RemoteIP() const { return FPeer.IP; }
   std::string LocalAddress() const;
+  // Whether an accepted connection comes from a visitor: from another address
+  // than the one it reached. The host's own connections come from the
+  // address they reach (a loopback one, or the machine's own).
+  bool FromVisitor() const { return FPeer.IP != FLocal.IP; }
 
  private:
   void Release();
@@ -47,4 +52,5 @@ class TIdSocketHandle {
   std::atomic<bool> FOpen{false};      // usable for calls
   std::atomic<bool> FReleased{false};  // the handle went back to the system
   TIdAddress FPeer;
+  TIdAddress FLocal;  // of an accepted socket, read at the accept
 };

@@ -73,6 +73,14 @@ class TIdStack {
   // moreFollows: hold a short piece for the next one (where the platform can),
   // so a reply head and a small body leave in one segment.
   static int Send(socket_t s, const void* buffer, int length, bool moreFollows = false);
+  // Send that never waits: -1 with 10035 when the socket takes nothing now.
+  static int SendNow(socket_t s, const void* buffer, int length, bool moreFollows = false);
+  // 1 when the socket can take more (or has failed: the next send tells), 0
+  // after timeoutMs.
+  static int WaitWritable(socket_t s, int timeoutMs);
+  // Makes the close that follows reset the connection, dropping what it
+  // still holds unsent rather than trying to deliver it on its own.
+  static void DiscardUnsent(socket_t s);
   // Sends at once what earlier sends held back with moreFollows.
   static void Push(socket_t s);
   // Sleeps until the socket shows what watch asks, one of others is ready, or

@@ -185,8 +185,9 @@ int TIdStack::Recv(socket_t s, void* buffer, int length) {
   }
 }
 
-int TIdStack::Send(socket_t s, const void* buffer, int length, bool moreFollows) {
-  const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
+namespace {
+
+int SendWithFlags(socket_t s, const void* buffer, int length, int flags) {
   for (;;) {
     ssize_t r = ::send(s, buffer, static_cast<size_t>(length), flags);
     if (r >= 0) return static_cast<int>(r);
@@ -195,6 +196,27 @@ int TIdStack::Send(socket_t s, const void* buffer, int length, bool moreFollows)
     errno = e == EPIPE && ResetByPeer(s) ? ECONNRESET : e;
     return Fail();
   }
+}
+
+}  // namespace
+
+int TIdStack::Send(socket_t s, const void* buffer, int length, bool moreFollows) {
+  return SendWithFlags(s, buffer, length, MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0));
+}
+
+int TIdStack::SendNow(socket_t s, const void* buffer, int length, bool moreFollows) {
+  return SendWithFlags(s, buffer, length, MSG_NOSIGNAL | MSG_DONTWAIT | (moreFollows ? MSG_MORE : 0));
+}
+
+int TIdStack::WaitWritable(socket_t s, int timeoutMs) {
+  pollfd p{s, POLLOUT, 0};
+  const int r = ::poll(&p, 1, timeoutMs);
+  return r == 0 ? 0 : 1;  // interrupted or failed: the next send tells
+}
+
+void TIdStack::DiscardUnsent(socket_t s) {
+  linger off{1, 0};
+  ::setsockopt(s, SOL_SOCKET, SO_LINGER, &off, sizeof off);
 }
 
 bool TIdStack::Disconnect(socket_t s) {

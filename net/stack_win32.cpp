@@ -98,6 +98,34 @@ int TIdStack::Send(socket_t s, const void* buffer, int length, bool /*moreFollow
   return r == SOCKET_ERROR ? Fail() : r;
 }
 
+// The socket is switched to non-blocking for the one call: a blocking send
+// here returns only once all of it is taken, however long that is.
+int TIdStack::SendNow(socket_t s, const void* buffer, int length, bool /*moreFollows*/) {
+  u_long on = 1, off = 0;
+  if (::ioctlsocket(s, FIONBIO, &on) != 0) return Fail();
+  const int r = ::send(s, static_cast<const char*>(buffer), length, 0);
+  const int code = r == SOCKET_ERROR ? WSAGetLastError() : 0;
+  ::ioctlsocket(s, FIONBIO, &off);
+  if (r != SOCKET_ERROR) return r;
+  tLastError = code;
+  return -1;
+}
+
+int TIdStack::WaitWritable(socket_t s, int timeoutMs) {
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(s, &writable);
+  FD_SET(s, &failed);
+  timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  return ::select(0, nullptr, &writable, &failed, &tv) == 0 ? 0 : 1;  // a failure: the next send tells
+}
+
+void TIdStack::DiscardUnsent(socket_t s) {
+  linger off{1, 0};
+  ::setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), sizeof off);
+}
+
 // Nothing is ever held back here.
 void TIdStack::Push(socket_t) {}
 

@@ -10,6 +10,8 @@
 namespace {
 constexpr std::size_t kCompactAfter = 32768;
 constexpr int kWaitForever = -2;
+// A write that waits for room asks the socket again at least this often.
+constexpr long long kWriteSliceMs = 1000;
 }  // namespace
 
 void TIdInputQueue::Take(void* out, std::size_t n) {
@@ -131,7 +133,7 @@ void TIdTCPConnection::WriteBytes(const void* buffer, int n, bool moreFollows) {
   if (!IsConnected()) throw EIdNotConnected();
   const char* p = static_cast<const char*>(buffer);
   while (n > 0) {
-    int sent = FIOHandler->Send(p, n, moreFollows);
+    int sent = WriteTimeout > 0 ? SendWithin(p, n, moreFollows) : FIOHandler->Send(p, n, moreFollows);
     FPeerClosed = sent == 0;
     CheckClosed(true, false);
     if (sent < 0) {
@@ -141,6 +143,30 @@ void TIdTCPConnection::WriteBytes(const void* buffer, int n, bool moreFollows) {
     }
     p += sent;
     n -= sent;
+  }
+}
+
+// Sends what the socket takes of the n bytes, waiting while it takes none. A
+// client that takes no byte for WriteTimeout would hold the reply, its thread
+// and any interpreter behind it for ever: the connection is reset, so that what
+// is still queued does not linger in the system either. The socket is asked
+// again after each slice, not only once it shows room: it shows room only
+// when much of what it holds has gone, and a client that takes a little at a
+// time is still taking.
+int TIdTCPConnection::SendWithin(const char* bytes, int n, bool moreFollows) {
+  const auto limit = std::chrono::milliseconds(WriteTimeout);
+  const auto slice = std::clamp<long long>(WriteTimeout / 10, 1, kWriteSliceMs);
+  const auto since = std::chrono::steady_clock::now();
+  for (;;) {
+    const int sent = FIOHandler->SendNow(bytes, n, moreFollows);
+    if (sent >= 0 || TIdStack::LastError() != IdErr::WouldBlock) return sent;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - (std::chrono::steady_clock::now() - since));
+    if (left.count() <= 0) {
+      TIdStack::DiscardUnsent(FIOHandler->Endpoint().Handle());
+      DropSocket();
+      throw EIdSocketError(IdErr::TimedOut);
+    }
+    TIdStack::WaitWritable(FIOHandler->Endpoint().Handle(), static_cast<int>(std::min<long long>(left.count(), slice)));
   }
 }
 

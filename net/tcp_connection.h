@@ -71,6 +71,10 @@ class TIdTCPConnection : public TIdComponent {
   TIdInputQueue& InputQueue() { return FInputQueue; }
 
   int ReadTimeout = 0;  // ms; 0 waits without limit
+  // How long a write may find the client taking no byte (ms); then the
+  // connection is reset and the write raises EIdSocketError 10060. 0 waits
+  // without limit.
+  int WriteTimeout = 0;
   int RecvBufferSize = 32768;
   int SendBufferSize = 32768;
   std::function<void()> OnDisconnected;
@@ -78,6 +82,7 @@ class TIdTCPConnection : public TIdComponent {
  private:
   void DestroyHandler();
   void CloseSocketHere();
+  int SendWithin(const char* bytes, int n, bool moreFollows);
 
   std::mutex FHandlerLock;  // guards FIOHandler's teardown against DropSocket
   std::unique_ptr<TIdIOHandlerSocket> FIOHandler;

@@ -59,6 +59,7 @@ void TIdListenerThread::RunOnce() {
       Stop();
       return;
     }
+    if (!FServer->SeatVisitor(*transport)) return;  // closed with its transport, unanswered
     connection->MarkAccepted();
     peer = static_cast<TIdPeerThread*>(FServer->ThreadMgr().AcquireThread());
     connection->AttachIOHandler(std::move(transport), true);
@@ -171,8 +172,18 @@ void TIdTCPServer::NotifyDisconnect(TIdPeerThread& peer) {
   if (OnDisconnect) OnDisconnect(peer);
 }
 
+bool TIdTCPServer::SeatVisitor(TIdIOHandlerSocket& transport) {
+  const TIdSocketHandle& endpoint = transport.Endpoint();
+  if (!endpoint.FromVisitor()) return true;  // the host's own are never held back
+  TVisitorPlace place = FVisitorConnections.Take(endpoint.RemoteIP());
+  if (!place) return false;
+  transport.HoldPlace(std::move(place));
+  return true;
+}
+
 void TIdTCPServer::Activate() {
   if (FBindings.Count() == 0) FBindings.Add();
+  FVisitorConnections.SetLimits(MaxConnectionsPerVisitor, 0);
   TIdThreadMgr& mgr = ThreadMgr();
   mgr.ThreadStackSize = PeerThreadStackSize;
   mgr.ThreadClassFactory = [this](std::size_t stack) { return new TIdPeerThread(this, stack); };

@@ -19,6 +19,7 @@
 #include "net/tcp_connection.h"
 #include "net/thread.h"
 #include "net/thread_mgr.h"
+#include "net/visitor_places.h"
 
 class TIdTCPServer;
 class TIdListenerThread;
@@ -98,12 +99,18 @@ class TIdTCPServer : public TIdComponent {
   TIdReuseSocket ReuseSocket = TIdReuseSocket::OSDependent;
   // Each connection's thread is small: it runs one request handler.
   std::size_t PeerThreadStackSize = 128 * 1024;
+  // Open connections one visitor (a connection from another address than the
+  // one it reached) may hold; one more is closed at its accept, before it
+  // costs a thread. 0: no limit. Read at activation.
+  int MaxConnectionsPerVisitor = 0;
 
   TPeerEvent OnConnect, OnExecute, OnDisconnect;
   TPeerExceptionEvent OnException;
   TListenExceptionEvent OnListenException;
 
   std::size_t PeerCount();
+  // The visitors' connections, counted per address.
+  const TVisitorPlaces& VisitorConnections() const { return FVisitorConnections; }
 
   // Used by the listener and peer threads.
   TIdThreadMgr& ThreadMgr();
@@ -113,6 +120,9 @@ class TIdTCPServer : public TIdComponent {
   void NotifyConnect(TIdPeerThread& peer);
   bool DispatchExecute(TIdPeerThread& peer);
   void NotifyDisconnect(TIdPeerThread& peer);
+  // Gives a visitor's accepted transport its place; false when its address
+  // holds its share of connections already.
+  bool SeatVisitor(TIdIOHandlerSocket& transport);
 
  private:
   void Activate();
@@ -128,4 +138,5 @@ class TIdTCPServer : public TIdComponent {
   std::vector<std::unique_ptr<TIdListenerThread>> FListeners;  // guarded by FListenersLock
   std::mutex FPeersLock;
   std::unordered_set<TIdPeerThread*> FPeerThreads;  // guarded by FPeersLock
+  TVisitorPlaces FVisitorConnections;
 };

@@ -3,7 +3,11 @@
 
 declare -A ROUND_REQUESTS ROUND_CPU_NS
 
-url_of() { echo "http://127.0.0.1:${PORT[$1]}/bench/$2"; }
+# The others listen on 127.0.0.1; ours on every address, and is asked at
+# OURS_HOST: the program takes a connection from another address than the one
+# it reached for a visitor's, whose requests go through the caps.
+OURS_HOST=${OURS_HOST:-127.0.0.1}
+url_of() { echo "http://$([ "$1" = ours ] && echo "$OURS_HOST" || echo 127.0.0.1):${PORT[$1]}/bench/$2"; }
 
 # Whether the server answers the file whole (size and status).
 check_file() {

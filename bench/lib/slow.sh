@@ -15,13 +15,14 @@ children_of() {
 
 # Requests $2 every $3 seconds until the file $5 exists (or the run's folder
 # is gone: the run was cut short); one line per request in $4: start time
-# (ms), HTTP status (000: none) and the time taken (s). A request gets $6 seconds.
+# (ms), HTTP status (000: none) and the time taken (s). A request gets $6
+# seconds. With PROBE_FROM set, the probes connect from that address.
 probe_loop() {
   local name=$1 path=$2 every=$3 out=$4 stop=$5 limit=$6 url t r
   url=$(url_of "$name" "$path")
   while [ ! -e "$stop" ] && [ -d "$TMP" ]; do
     t=$(now_ms)
-    r=$(curl -s -m "$limit" -o /dev/null -w '%{http_code} %{time_total}' "$url")
+    r=$(curl -s -m "$limit" ${PROBE_FROM:+--interface "$PROBE_FROM"} -o /dev/null -w '%{http_code} %{time_total}' "$url")
     echo "$t ${r:-000 $limit}" >>"$out"
     sleep "$every"
   done

@@ -66,7 +66,9 @@ fi
 # --- refusals: closed without a reply ----------------------------------------
 for req in 'HEAD / HTTP/1.1\r\n\r\n' 'PUT /a.html HTTP/1.1\r\nContent-Length: 0\r\n\r\n' \
            'OPTIONS / HTTP/1.1\r\n\r\n' 'POST /a.html HTTP/1.1\r\nContent-Length: 0\r\n\r\n' \
-           'POST /docs HTTP/1.1\r\nContent-Length: 0\r\n\r\n' 'GET /missing.html HTTP/1.1\r\n\r\n'; do
+           'POST /docs HTTP/1.1\r\nContent-Length: 0\r\n\r\n' 'GET /missing.html HTTP/1.1\r\n\r\n' \
+           'GET /a.html\r\n\r\n' 'GET /a.html HTTP/1.1\r\n Host: x\r\n\r\n' \
+           'GET /a.html?x=\ry HTTP/1.1\r\n\r\n' 'GET /a.html%00 HTTP/1.1\r\n\r\n'; do
   check "no reply: ${req%% HTTP*}" "" "$(raw $port "$req")"
 done
 [ "$mode" = wine ] && check "no reply: .php without interpreter" "" "$(raw $port 'GET /page.php HTTP/1.1\r\n\r\n')"

@@ -1,5 +1,6 @@
 // request_head_fuzz.cpp - bytes from a client through ReadRequest, then every
 // field lookup of the dispatch and the gateway on the head that came out.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "fuzz/connection_pair.h"
+#include "base/text.h"
 #include "http/cgi_env.h"
 #include "http/ostrel.h"
 #include "net/exceptions.h"
@@ -37,9 +39,26 @@ void LookUpFields(const std::string& head) {
   if (!host.empty() && (static_cast<unsigned char>(host.front()) <= ' ' ||
                         static_cast<unsigned char>(host.back()) <= ' '))
     std::abort();
+  // A head the dispatch would serve has a request line ending in its version
+  // (blanks may follow), no control byte in that line or in its decoded path,
+  // no escaped NUL in its query, and no line folded onto another.
+  const TRequest request(head);
+  if (!request.Malformed()) {
+    auto control = [](const std::string& s) {
+      return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\x7f'; });
+    };
+    const std::string line = request.Line().substr(0, request.Line().find_last_not_of(' ') + 1);
+    const bool versioned = request.Version().size() > 5 && text::UpperAscii(request.Version().substr(0, 5)) == "HTTP/" &&
+                           line.size() >= request.Version().size() &&
+                           line.compare(line.size() - request.Version().size(), std::string::npos, request.Version()) == 0;
+    const bool folded = head.find("\r\n ") != std::string::npos || head.find("\r\n\t") != std::string::npos;
+    if (control(request.Line()) || control(url) || !versioned || folded ||
+        request.Query().find("%00") != std::string::npos)
+      std::abort();
+  }
   // The gateway's environment: every name one the gateway owns (an inherited
   // one of that name is dropped), no NUL that would split a Windows block.
-  for (const std::string& entry : cgi_env::Build(TRequest(head), {"/www", "/www/p.php", "10.0.0.1", "10.0.0.2", "10.0.0.3"}))
+  for (const std::string& entry : cgi_env::Build(request, {"/www", "/www/p.php", "10.0.0.1", "10.0.0.2", "10.0.0.3"}))
     if (entry.find('\0') != std::string::npos || !cgi_env::IsCgiName(entry.substr(0, entry.find('='))))
       std::abort();
 }

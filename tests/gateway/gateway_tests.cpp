@@ -130,8 +130,8 @@ class GatewayTest : public ::testing::TestWithParam<std::string> {
   }
 
   // Requests the page that never ends and waits until it runs.
-  bool StartForeverPage(TLoopbackClient& client) {
-    if (!client.Connect(Port) || !client.Send("GET /forever.php HTTP/1.1\r\n\r\n")) return false;
+  bool StartForeverPage(TLoopbackClient& client, const char* from = "") {
+    if (!client.Connect(Port, 0, from) || !client.Send("GET /forever.php HTTP/1.1\r\n\r\n")) return false;
     std::string reply;
     for (int i = 0; i < 100 && reply.find("started\n") == std::string::npos; ++i) client.Receive(reply, 200);
     return reply.find("started\n") != std::string::npos;
@@ -379,6 +379,57 @@ TEST_P(GatewayTest, UploadsCutOffHalfWayLeavePhpTempAsItWas) {
   }
   EXPECT_TRUE(WaitNoChildren());
   EXPECT_EQ(count(), 0);
+}
+
+// A visitor's page requests past its share of interpreters are closed
+// unanswered; while all places are held, a request waits its turn and is
+// closed unanswered when none comes in time; the host's own pages are never
+// held back.
+TEST_P(GatewayTest, VisitorsShareTheInterpreters) {
+  Server->MaxInterpretersPerVisitor = 2;
+  Server->MaxInterpreters = 3;
+  Server->InterpreterWaitMs = 4000;
+  Server->Start(Port);
+  ASSERT_TRUE(Server->Active());
+  const std::string page = "GET /status.php HTTP/1.1\r\n\r\n";
+  auto fetchFrom = [&](const char* from) {
+    TLoopbackClient client;
+    std::string reply;
+    EXPECT_TRUE(client.Connect(Port, 0, from) && client.Send(page) && client.ReadToEnd(reply, 20000));
+    return reply;
+  };
+  TLoopbackClient first, second, other, host;
+  ASSERT_TRUE(StartForeverPage(first, "127.0.0.2"));
+  ASSERT_TRUE(StartForeverPage(second, "127.0.0.2"));
+  EXPECT_EQ(fetchFrom("127.0.0.2"), "");
+  ASSERT_TRUE(StartForeverPage(other, "127.0.0.3"));
+  ASSERT_TRUE(StartForeverPage(host));
+  const auto since = std::chrono::steady_clock::now();
+  EXPECT_EQ(fetchFrom("127.0.0.3"), "");
+  EXPECT_GE(ElapsedMs(since), 3900) << "closed before its wait was up";
+  // A place that comes free goes to the request that waits.
+  TLoopbackClient waiting;
+  ASSERT_TRUE(waiting.Connect(Port, 0, "127.0.0.3") && waiting.Send(page));
+  SleepMs(200);
+  first.Close();
+  std::string reply;
+  EXPECT_TRUE(waiting.ReadToEnd(reply, 20000));
+  EXPECT_EQ(BodyOf(reply), "missing");
+}
+
+// A reply whose client takes nothing is ended after the write time-out, and
+// the page's interpreter with it.
+TEST_P(GatewayTest, PageWhoseClientTakesNothingEndsWithItsInterpreter) {
+  Server->WriteTimeoutMs = 500;
+  Server->Start(Port);
+  ASSERT_TRUE(Server->Active());
+  TLoopbackClient client;
+  ASSERT_TRUE(client.Connect(Port, 4096) && client.Send("GET /big.php HTTP/1.1\r\n\r\n"));
+  SleepMs(500);
+  EXPECT_TRUE(WaitNoChildren(20000)) << "the page of a client that reads nothing still runs";
+  std::string got;
+  client.ReadToEnd(got, 20000);
+  EXPECT_LT(got.size(), BigPageOutput().size());
 }
 
 TEST_P(GatewayTest, WaitingForAPageKeepsNoCoreBusy) {

@@ -111,14 +111,15 @@ TEST(ReadRequest, ClientLeavingBeforeTheEmptyLineFailsTheRead) {
   EXPECT_EQ("", r.Head);
 }
 
-// The web server with a short head limit, serving a site from a temporary
-// application directory through connections of a test server.
+// The web server with a short head limit (and write limit), serving a site
+// from a temporary application directory through connections of a test server.
 class THeadLimitedSite {
  public:
-  explicit THeadLimitedSite(int headTimeoutMs)
+  explicit THeadLimitedSite(int headTimeoutMs, int writeTimeoutMs = TWebServer::kWriteTimeoutMs)
       : FApp("head-limit"), Server([this](TIdPeerThread& t) { Web.HandleConnection(t); }) {
     FApp.Write("www/big.bin", std::string(8 << 20, 'b'));
     Web.RequestHeadTimeoutMs = headTimeoutMs;
+    Web.WriteTimeoutMs = writeTimeoutMs;
     Web.Start(0);  // takes the site root; its own listener is not used
   }
 
@@ -154,6 +155,30 @@ TEST(ReadRequest, WebServerDoesNotLimitAReplyThatOutlastsTheHeadLimit) {
   const std::size_t blank = got.find("\r\n\r\n");
   ASSERT_NE(std::string::npos, blank);
   EXPECT_EQ(std::size_t{8} << 20, got.size() - blank - 4);
+}
+
+// A reply whose client takes nothing for the write limit is ended; one whose
+// client takes a little at a time, with pauses shorter than the limit, goes on
+// well past it and arrives whole.
+TEST(ReadRequest, WebServerEndsAReplyWhoseClientStopsTaking) {
+  THeadLimitedSite site(60000, 500);
+  TLoopbackClient steady, stopped;
+  ASSERT_TRUE(steady.Connect(site.Server.Port, 4096) && steady.Send("GET /big.bin HTTP/1.1\r\n\r\n"));
+  ASSERT_TRUE(stopped.Connect(site.Server.Port, 4096) && stopped.Send("GET /big.bin HTTP/1.1\r\n\r\n"));
+  std::string got;
+  const auto since = std::chrono::steady_clock::now();
+  while (ElapsedMs(since) < 3000) {
+    steady.Receive(got, 200);
+    SleepMs(200);
+  }
+  EXPECT_TRUE(steady.ReadToEnd(got, 60000));
+  const std::size_t blank = got.find("\r\n\r\n");
+  ASSERT_NE(std::string::npos, blank);
+  EXPECT_EQ(std::size_t{8} << 20, got.size() - blank - 4) << "the steady reader's reply was cut";
+  // The other's reply was ended long ago: its client finds it cut short.
+  std::string cut;
+  stopped.ReadToEnd(cut, 10000);
+  EXPECT_LT(cut.size(), std::size_t{8} << 20);
 }
 
 }  // namespace

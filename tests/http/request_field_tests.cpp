@@ -134,6 +134,37 @@ TEST(RequestField, TheRequestValueKeepsTheLinesPartsAndTheHeadersInOrder) {
   EXPECT_EQ(TRequest("GET /no-version\r\n\r\n").Version(), "");
 }
 
+// Heads the dispatch refuses unanswered, and near misses it must still serve.
+TEST(RequestField, MalformedHeadsAreTold) {
+  const std::pair<std::string, bool> cases[] = {
+      {"GET /a.txt HTTP/1.1\r\nHost: h\r\n\r\n", false},
+      {"get   /a.txt   http/1.0\r\n\r\n", false},
+      {"GET /a?text=one%0D%0Atwo%09three HTTP/1.1\r\n\r\n", false},  // a form's multi-line text
+      {"GET /caf%C3%A9%7E HTTP/1.1\r\n\r\n", false},
+      {"GET /a HTTP/1.1\r\nHost:\th\r\n\r\n", false},
+      {"GET /a%%41 HTTP/1.1\r\n\r\n", false},
+      {"GET /a/b/c.txt%00 HTTP/1.1\r\n\r\n", true},
+      {"GET /a?x=%00 HTTP/1.1\r\n\r\n", true},
+      {"GET /a%0d%0aX: 1 HTTP/1.1\r\n\r\n", true},
+      {"GET /a%1F HTTP/1.1\r\n\r\n", true},
+      {"GET /a%7f HTTP/1.1\r\n\r\n", true},
+      {std::string("GET /a\0b HTTP/1.1\r\n\r\n", 21), true},
+      {"GET /a?x=\ry HTTP/1.1\r\n\r\n", true},
+      {"GET /a?x=\ny HTTP/1.1\r\n\r\n", true},
+      {"GET\t/a HTTP/1.1\r\n\r\n", true},
+      {"GET /a HTTP/1.1\x7f\r\n\r\n", true},
+      {"GET /a?x\r\nHost: h\r\n\r\n", true},  // no version: the headers would join the query
+      {"GET /a HTTP\r\n\r\n", true},
+      {"GET /a HTTP/1.\r\n\r\n", true},
+      {"GET /a b HTTP/1.1\r\n\r\n", true},
+      {"GET /a HTTP/1.1 x\r\n\r\n", true},
+      {"GET\r\n\r\n", true},
+      {"GET /a HTTP/1.1\r\nHost: h\r\n X-Folded: 1\r\n\r\n", true},
+      {"GET /a HTTP/1.1\r\n\tHost: h\r\n\r\n", true},
+  };
+  for (const auto& [head, malformed] : cases) EXPECT_EQ(malformed, TRequest(head).Malformed()) << head;
+}
+
 TEST(RequestField, HeaderValueOfAnInterpreterHeaderBlock) {
   const std::string block = "Status: 302 Found\r\nLocation: /next.php\r\nContent-type: text/html";
   EXPECT_EQ("302 Found", TOstrel::GetHeaderValue(block, "status"));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <set>
 #include <thread>
 
@@ -17,6 +19,14 @@
 #endif
 
 namespace {
+
+// 127.0.0.last as the socket layer gives addresses (network byte order).
+std::uint32_t Loopback(unsigned char last) {
+  const unsigned char bytes[4] = {127, 0, 0, last};
+  std::uint32_t ip;
+  std::memcpy(&ip, bytes, sizeof ip);
+  return ip;
+}
 
 #ifndef _WIN32
 // Lowers this process's open-files limit so that only `spare` more descriptors
@@ -305,6 +315,44 @@ TEST(TcpServer, PeerAddressIsTheClientsLoopbackAddress) {
   ASSERT_TRUE(s.WaitFor([&] { return s.Port >= 0; }));
   EXPECT_EQ("127.0.0.1", s.Read([&] { return s.Address; }));
   EXPECT_GT(s.Read([&] { return s.Port; }), 0);
+}
+
+// A visitor (a connection from another address than the one it reached) past
+// its share of open connections is closed at the accept, before it has a
+// thread; other visitors and the host's own connections are not held back,
+// and a place comes free with the connection that held it.
+TEST(TcpServer, AVisitorsConnectionsPastItsShareAreClosedAtTheAccept) {
+  struct : TShared {
+    int Calls = 0;
+  } s;
+  TTestServer server(
+      [&](TIdPeerThread& t) {
+        s.Update([&] { ++s.Calls; });
+        try {
+          t.Connection()->ReadByte();  // held until the client sends or leaves
+        } catch (const std::exception&) {
+        }
+      },
+      2);
+  auto served = [&](int calls) { return s.WaitFor([&] { return s.Calls == calls; }); };
+  TLoopbackClient first, second, third, other, host1, host2, host3, again;
+  ASSERT_TRUE(first.Connect(server.Port, 0, "127.0.0.2"));
+  ASSERT_TRUE(second.Connect(server.Port, 0, "127.0.0.2"));
+  ASSERT_TRUE(served(2));
+  ASSERT_TRUE(third.Connect(server.Port, 0, "127.0.0.2"));
+  std::string got;
+  EXPECT_TRUE(third.ReadToEnd(got, 5000)) << "a third connection of 127.0.0.2 was kept";
+  ASSERT_TRUE(other.Connect(server.Port, 0, "127.0.0.3"));
+  ASSERT_TRUE(host1.Connect(server.Port));
+  ASSERT_TRUE(host2.Connect(server.Port));
+  ASSERT_TRUE(host3.Connect(server.Port));
+  ASSERT_TRUE(served(6));
+  EXPECT_EQ(2, server.Server.VisitorConnections().HeldBy(Loopback(2)));
+  first.Close();
+  for (int waited = 0; waited < kPatienceMs && server.Server.VisitorConnections().HeldBy(Loopback(2)) > 1; waited += 5)
+    SleepMs(5);
+  ASSERT_TRUE(again.Connect(server.Port, 0, "127.0.0.2"));
+  EXPECT_TRUE(served(7)) << "the place of a connection that ended did not come free";
 }
 
 }  // namespace

@@ -12,8 +12,9 @@ class TLoopbackClient {
   TLoopbackClient& operator=(const TLoopbackClient&) = delete;
 
   // recvBuffer > 0 sets a small receive buffer first, so a server that writes
-  // to a client that does not read blocks soon.
-  bool Connect(int port, int recvBuffer = 0);
+  // to a client that does not read blocks soon. from: a loopback address to
+  // connect from ("127.0.0.2"), so that the server sees a visitor; "" for 127.0.0.1.
+  bool Connect(int port, int recvBuffer = 0, const char* from = "");
   bool Send(const std::string& bytes);
   // > 0 bytes appended to out, 0 at the end of the stream, -1 on time-out or error.
   int Receive(std::string& out, int timeoutMs);

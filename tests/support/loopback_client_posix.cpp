@@ -30,11 +30,15 @@ sockaddr_in Address(std::uint32_t hostOrderIp, int port) {
 TLoopbackClient::TLoopbackClient() : FSocket(kNone) {}
 TLoopbackClient::~TLoopbackClient() { Close(); }
 
-bool TLoopbackClient::Connect(int port, int recvBuffer) {
+bool TLoopbackClient::Connect(int port, int recvBuffer, const char* from) {
   Close();
   FSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (FSocket < 0) return false;
   if (recvBuffer > 0) ::setsockopt(Fd(FSocket), SOL_SOCKET, SO_RCVBUF, &recvBuffer, sizeof recvBuffer);
+  if (*from != '\0') {
+    sockaddr_in source = Address(ntohl(::inet_addr(from)), 0);
+    if (::bind(Fd(FSocket), reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) return false;
+  }
   sockaddr_in a = Address(INADDR_LOOPBACK, port);
   return ::connect(Fd(FSocket), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }

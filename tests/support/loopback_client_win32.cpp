@@ -34,12 +34,16 @@ TLoopbackClient::~TLoopbackClient() {
   WSACleanup();
 }
 
-bool TLoopbackClient::Connect(int port, int recvBuffer) {
+bool TLoopbackClient::Connect(int port, int recvBuffer, const char* from) {
   Close();
   FSocket = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_STREAM, 0));
   if (FSocket == kNone) return false;
   if (recvBuffer > 0)
     ::setsockopt(Sock(FSocket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&recvBuffer), sizeof recvBuffer);
+  if (*from != '\0') {
+    sockaddr_in source = Address(ntohl(::inet_addr(from)), 0);
+    if (::bind(Sock(FSocket), reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) return false;
+  }
   sockaddr_in a = Address(INADDR_LOOPBACK, port);
   return ::connect(Sock(FSocket), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }

@@ -74,7 +74,8 @@ TCaught CaughtFrom(Step&& step) {
 // A server listening on 0.0.0.0 at a free port, with the handler as OnConnect.
 class TTestServer {
  public:
-  explicit TTestServer(TIdTCPServer::TPeerEvent onConnect) {
+  explicit TTestServer(TIdTCPServer::TPeerEvent onConnect, int maxConnectionsPerVisitor = 0) {
+    Server.MaxConnectionsPerVisitor = maxConnectionsPerVisitor;
     Server.SetDefaultPort(0);
     Server.OnConnect = std::move(onConnect);
     Server.SetActive(true);
