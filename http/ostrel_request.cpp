@@ -1,5 +1,5 @@
-// ostrel_request.cpp - reading the request head, and the field lookups on
-// text that the specification names.
+// ostrel_request.cpp - reading the request head, and the lookups of its
+// fields and of the request line's own words.
 #include <cstring>
 
 #include "http/ostrel.h"

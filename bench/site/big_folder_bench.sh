@@ -23,20 +23,7 @@ if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
   export OSTREL_BENCH_INSIDE=1 ROUNDS=$rounds NODE_PATH=$modules/node_modules
   exec unshare -n bash "$0" "$built"
 fi
-ip link set lo up
-
-work=$(mktemp -d /tmp/ostrel-big-folder.XXXXXX)
-server=
-cleanup() {
-  [ -n "$server" ] && kill -TERM "$server" 2>/dev/null && wait "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-app=$work/app
-cp -a "$built" "$app"
-rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
-mkdir -p "$work/home"
+source "$here/app_copy.sh" ostrel-big-folder
 # Documents, songs and archives of assorted sizes (no pictures: their
 # thumbnails are another matter), named as a phone or a scanner names them.
 node -e '

@@ -17,20 +17,8 @@ if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
   export OSTREL_BENCH_INSIDE=1 ROUNDS=$rounds SIZE_MIB=$size_mib
   exec unshare -n bash "$0" "$built"
 fi
-ip link set lo up
-
-work=$(mktemp -d /tmp/ostrel-site-bench.XXXXXX)
-server=
-cleanup() {
-  [ -n "$server" ] && kill -TERM "$server" 2>/dev/null && wait "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-app=$work/app
-cp -a "$built" "$app"
-rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
-mkdir -p "$work/share" "$work/home"
+source "$here/app_copy.sh" ostrel-site-bench
+mkdir -p "$work/share"
 printf '%s\r\n' "$work/share" > "$app/www/dirs.ini"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/share/big.bin"
 ln "$work/share/big.bin" "$app/www/big.bin"   # the same bytes for the static reply

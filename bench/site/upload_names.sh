@@ -17,20 +17,7 @@ if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
   export OSTREL_BENCH_INSIDE=1 UPLOADS=$uploads
   exec unshare -n bash "$0" "$built"
 fi
-ip link set lo up
-
-work=$(mktemp -d /tmp/ostrel-upload-bench.XXXXXX)
-server=
-cleanup() {
-  [ -n "$server" ] && kill -TERM "$server" 2>/dev/null && wait "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-app=$work/app
-cp -a "$built" "$app"
-rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
-mkdir -p "$work/home"
+source "$here/app_copy.sh" ostrel-upload-bench
 : > "$app/www/dirs.ini"
 head -c 65536 /dev/urandom > "$work/photo.jpg"
 HOME=$work/home XDG_RUNTIME_DIR=$work "$app/ostrel" > "$work/server.out" 2>&1 &

@@ -1,0 +1,18 @@
+# app_copy.sh - sourced by the site's benchmarks once they run in a network
+# namespace of their own: loopback up, a work folder ($work, named after $1)
+# that goes on exit with the server in $server, and in $app a copy of the
+# built program ($built) with the repository's www ($repo) and an empty home.
+ip link set lo up
+
+work=$(mktemp -d "/tmp/$1.XXXXXX")
+server=
+cleanup() {
+  [ -n "$server" ] && kill -TERM "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+app=$work/app
+cp -a "$built" "$app"
+rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
+mkdir -p "$work/home"
