@@ -1,7 +1,8 @@
 # app_copy.sh - sourced by the site's benchmarks once they run in a network
 # namespace of their own: loopback up, a work folder ($work, named after $1)
 # that goes on exit with the server in $server, and in $app a copy of the
-# built program ($built) with the repository's www ($repo) and an empty home.
+# built program ($built) with the repository's www ($repo) and an empty home;
+# start_app runs it there and returns once its port answers.
 ip link set lo up
 
 work=$(mktemp -d "/tmp/$1.XXXXXX")
@@ -16,3 +17,12 @@ app=$work/app
 cp -a "$built" "$app"
 rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
 mkdir -p "$work/home"
+
+start_app() {
+  HOME=$work/home XDG_RUNTIME_DIR=$work "$app/ostrel" > "$work/server.out" 2>&1 &
+  server=$!
+  for _ in $(seq 200); do
+    (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && break
+    sleep 0.1
+  done
+}

@@ -39,12 +39,7 @@ node -e '
   }' "$work/share/100" "$work/share/10000"
 printf '%s\r\n' "$work/share/100" "$work/share/10000" > "$app/www/dirs.ini"
 
-HOME=$work/home XDG_RUNTIME_DIR=$work "$app/ostrel" > "$work/server.out" 2>&1 &
-server=$!
-for _ in $(seq 200); do
-  (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && break
-  sleep 0.1
-done
+start_app
 
 base=http://127.0.0.1:60001
 node "$here/big_folder.js" "$rounds" "100=$base/?d=0" "10000=$base/?d=1" > "$work/results.json"

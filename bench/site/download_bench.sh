@@ -33,12 +33,19 @@ exec /usr/bin/time -f %M -a -o "$work/php-rss.txt" "$real_php" "\$@"
 EOF
 chmod +x "$app/php/php-cgi"
 
-HOME=$work/home XDG_RUNTIME_DIR=$work "$app/ostrel" > "$work/server.out" 2>&1 &
-server=$!
-for _ in $(seq 200); do
-  (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && break
-  sleep 0.1
-done
+# time writes its line once php-cgi has ended, which may be after the reply's
+# last byte: wait (a few seconds at most) for the lines of the runs so far.
+await_rss() {
+  for _ in $(seq 50); do
+    [ "$(cat "$work/php-rss.txt" 2>/dev/null | wc -l)" -ge "$1" ] && return
+    sleep 0.1
+  done
+}
+
+start_app
+# The program's own check of the interpreter at its start is no download.
+await_rss 1
+: > "$work/php-rss.txt"
 
 fetch() {  # url -> "bytes seconds bytes_per_second"
   curl -s -o /dev/null --max-time 300 -w '%{size_download} %{time_total} %{speed_download}\n' "$1"
@@ -64,11 +71,13 @@ for round in $(seq "$rounds"); do
   done
 done
 
+await_rss "$rounds"
 peak_kib=$(sort -n "$work/php-rss.txt" | tail -1)
 
 # The same folder as one zip: every byte is read twice (checksum, then data).
 : > "$work/php-rss.txt"
 read -r zip_bytes zip_secs zip_speed < <(fetch 'http://127.0.0.1:60001/zip.php?d=0')
+await_rss 1
 zip_peak_kib=$(sort -n "$work/php-rss.txt" | tail -1)
 ratio=$(awk -v p="$best_php" -v s="$best_static" 'BEGIN { printf "%.2f", p / s }')
 echo

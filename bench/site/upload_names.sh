@@ -20,12 +20,7 @@ fi
 source "$here/app_copy.sh" ostrel-upload-bench
 : > "$app/www/dirs.ini"
 head -c 65536 /dev/urandom > "$work/photo.jpg"
-HOME=$work/home XDG_RUNTIME_DIR=$work "$app/ostrel" > "$work/server.out" 2>&1 &
-server=$!
-for _ in $(seq 200); do
-  (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && break
-  sleep 0.1
-done
+start_app
 
 # The form's token is bound to the cookie of the page that carries it.
 token=$(curl -s -c "$work/jar" http://127.0.0.1:60001/ | sed -n 's/.*name="token" value="\([0-9a-f]*\)".*/\1/p')
