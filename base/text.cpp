@@ -3,20 +3,30 @@
 
 namespace text {
 
-std::string Trim(const std::string& s) {
+std::string_view TrimView(std::string_view s) {
   std::size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
   return s.substr(b, e - b);
 }
 
+std::string Trim(const std::string& s) { return std::string(TrimView(s)); }
+
+namespace {
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
 std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : s) c = UpperChar(c);
   return s;
 }
 
-bool SameTextAscii(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+  return true;
+}
 
 std::pair<std::string, std::string> Cut(const std::string& s, const std::string& d) {
   std::size_t at = s.find(d);

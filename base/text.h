@@ -10,9 +10,12 @@ namespace text {
 
 // Removes every byte up to and including the space from both ends.
 std::string Trim(const std::string& s);
+std::string_view TrimView(std::string_view s);  // the same, without a copy
 // Upper-cases a to z only.
 std::string UpperAscii(std::string s);
-bool SameTextAscii(const std::string& a, const std::string& b);
+// Equal but for the case of a to z; copies nothing (the request's field
+// lookups call it for every header line).
+bool SameTextAscii(std::string_view a, std::string_view b);
 // Cuts s at the first d: {piece before, remainder after}; {s, ""} when d is absent.
 std::pair<std::string, std::string> Cut(const std::string& s, const std::string& d);
 // Replaces every occurrence of from by to, repeating while any occurs.

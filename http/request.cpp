@@ -10,23 +10,6 @@
 
 namespace {
 
-// Blanks and control bytes, as text::Trim removes them.
-std::string_view TrimView(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
-char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
-  return true;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -95,7 +78,7 @@ bool EscapesControl(std::string_view raw, bool nulOnly) {
 
 // "HTTP/" (any case), digits, ".", digits.
 bool IsHttpVersion(std::string_view word) {
-  if (word.size() < 8 || !SameTextAscii(word.substr(0, 5), "HTTP/")) return false;
+  if (word.size() < 8 || !text::SameTextAscii(word.substr(0, 5), "HTTP/")) return false;
   const std::size_t dot = word.find('.', 5);
   auto digits = [](std::string_view d) {
     return !d.empty() && std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -116,7 +99,7 @@ bool HasFoldedLine(std::string_view headerLines) {
 
 }  // namespace
 
-bool THeaderLine::Is(std::string_view name) const { return SameTextAscii(TrimView(Name), name); }
+bool THeaderLine::Is(std::string_view name) const { return text::SameTextAscii(text::TrimView(Name), name); }
 
 std::vector<THeaderLine> HeaderLinesOf(std::string_view text) {
   std::vector<THeaderLine> lines;
@@ -128,7 +111,7 @@ std::vector<THeaderLine> HeaderLinesOf(std::string_view text) {
     const std::string_view line = text.substr(pos, end - pos);
     const std::size_t colon = line.find(':');
     if (colon != std::string_view::npos)
-      lines.push_back({std::string(line.substr(0, colon)), std::string(TrimView(line.substr(colon + 1)))});
+      lines.push_back({std::string(line.substr(0, colon)), std::string(text::TrimView(line.substr(colon + 1)))});
     pos = end + 2;
   }
   return lines;
@@ -158,7 +141,7 @@ TRequest::TRequest(std::string head) : FHead(std::move(head)) {
                (lineEnd != std::string_view::npos && HasFoldedLine(all.substr(lineEnd + 2)));
 }
 
-bool TRequest::MethodIs(std::string_view upper) const { return SameTextAscii(FMethod, upper); }
+bool TRequest::MethodIs(std::string_view upper) const { return text::SameTextAscii(FMethod, upper); }
 
 const std::string& TRequest::Header(std::string_view name) const {
   static const std::string kNone;
@@ -169,8 +152,8 @@ const std::string& TRequest::Header(std::string_view name) const {
 }
 
 std::string TRequest::Field(std::string_view name) const {
-  if (SameTextAscii(name, "method")) return FMethod;
-  if (SameTextAscii(name, "url")) return FUrl;
-  if (SameTextAscii(name, "query")) return FQuery;
+  if (text::SameTextAscii(name, "method")) return FMethod;
+  if (text::SameTextAscii(name, "url")) return FUrl;
+  if (text::SameTextAscii(name, "query")) return FQuery;
   return Header(name);
 }
