@@ -30,6 +30,7 @@ stage=$app/.stage
 rm -rf "$stage"; mkdir -p "$stage"
 (cd "$built" && tar cf - ./ostrel ./php) | (cd "$stage" && tar xf -)
 cp -R "$root/www" "$stage/www"
+cp -R "$root/site_inc" "$stage/site_inc"
 for own in Setup.ini www/dirs.ini php/php.ini php/temp php/conf.d; do rm -rf "${stage:?}/$own"; done
 (cd "$stage" && find . ! -type d | sort) > "$app/.shipped.new"
 if [ -f "$app/.shipped" ]; then

@@ -2,12 +2,11 @@
 // file.php - one file of a shared folder: a download, or with view=1 a
 // preview that the browser shows itself. Streamed in pieces; one byte range
 // is honoured when the request names one, so videos can seek.
-define('OSTREL_SITE', 1);
-require __DIR__ . '/inc/bootstrap.php';
-require __DIR__ . '/inc/shares.php';
-require __DIR__ . '/inc/mime.php';
-require __DIR__ . '/inc/send.php';
-require __DIR__ . '/inc/held_file.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require dirname(__DIR__) . '/site_inc/shares.php';
+require dirname(__DIR__) . '/site_inc/mime.php';
+require dirname(__DIR__) . '/site_inc/send.php';
+require dirname(__DIR__) . '/site_inc/held_file.php';
 
 const PREVIEW_TEXT_MAX = 1048576;
 

@@ -4,12 +4,11 @@
 // addresses locked out, the visitors of the last hour and the last
 // transfers. Every change is a POST from this page (its token, its Origin);
 // from any other address the page answers 403.
-define('OSTREL_SITE', 1);
-require __DIR__ . '/inc/bootstrap.php';
-require __DIR__ . '/inc/format.php';
-require __DIR__ . '/inc/token.php';
-require __DIR__ . '/inc/layout.php';
-require_once __DIR__ . '/inc/access.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require dirname(__DIR__) . '/site_inc/format.php';
+require dirname(__DIR__) . '/site_inc/token.php';
+require dirname(__DIR__) . '/site_inc/layout.php';
+require_once dirname(__DIR__) . '/site_inc/access.php';
 
 const HOST_SAID = [
     'saved' => 'The settings were saved.',

@@ -1,19 +1,18 @@
 <?php
 // index.php - the site's entry: the shared folders, the listing of one folder
 // or the names found below it, beside the upload form and the page's QR code.
-define('OSTREL_SITE', 1);
-require __DIR__ . '/inc/bootstrap.php';
-require __DIR__ . '/inc/shares.php';
-require __DIR__ . '/inc/mime.php';
-require __DIR__ . '/inc/format.php';
-require __DIR__ . '/inc/fold.php';
-require __DIR__ . '/inc/search.php';
-require __DIR__ . '/inc/token.php';
-require __DIR__ . '/inc/upload_dir.php';
-require __DIR__ . '/inc/layout.php';
-require __DIR__ . '/inc/picture.php';
-require __DIR__ . '/inc/thumbs.php';
-require __DIR__ . '/inc/listing.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require dirname(__DIR__) . '/site_inc/shares.php';
+require dirname(__DIR__) . '/site_inc/mime.php';
+require dirname(__DIR__) . '/site_inc/format.php';
+require dirname(__DIR__) . '/site_inc/fold.php';
+require dirname(__DIR__) . '/site_inc/search.php';
+require dirname(__DIR__) . '/site_inc/token.php';
+require dirname(__DIR__) . '/site_inc/upload_dir.php';
+require dirname(__DIR__) . '/site_inc/layout.php';
+require dirname(__DIR__) . '/site_inc/picture.php';
+require dirname(__DIR__) . '/site_inc/thumbs.php';
+require dirname(__DIR__) . '/site_inc/listing.php';
 
 listing_compress();
 

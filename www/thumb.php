@@ -2,11 +2,10 @@
 // thumb.php - the thumbnail of one picture of a shared folder, for the
 // listing's grid. A picture that gets none is answered 404, and the page
 // shows its icon instead.
-define('OSTREL_SITE', 1);
-require __DIR__ . '/inc/bootstrap.php';
-require __DIR__ . '/inc/shares.php';
-require __DIR__ . '/inc/picture.php';
-require __DIR__ . '/inc/thumbs.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require dirname(__DIR__) . '/site_inc/shares.php';
+require dirname(__DIR__) . '/site_inc/picture.php';
+require dirname(__DIR__) . '/site_inc/thumbs.php';
 
 // A 50-megapixel picture takes 200 MB decoded where GD counts against the limit.
 ini_set('memory_limit', '384M');

@@ -2,15 +2,14 @@
 // upload.php - stores the files of the upload form in the upload directory,
 // each under a name of its own. Answers the page's script in JSON and a
 // browser without script with a plain page.
-define('OSTREL_SITE', 1);
 // The interpreter drops the files past its per-request limit before the page
 // runs, and says so only here.
 $startupError = error_get_last();
-require __DIR__ . '/inc/bootstrap.php';
-require __DIR__ . '/inc/format.php';
-require __DIR__ . '/inc/token.php';
-require __DIR__ . '/inc/upload_dir.php';
-require __DIR__ . '/inc/layout.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require dirname(__DIR__) . '/site_inc/format.php';
+require dirname(__DIR__) . '/site_inc/token.php';
+require dirname(__DIR__) . '/site_inc/upload_dir.php';
+require dirname(__DIR__) . '/site_inc/layout.php';
 
 const UPLOAD_ERRORS = [
     UPLOAD_ERR_OK => [500, 'could not be saved on the server.'],

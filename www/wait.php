@@ -3,10 +3,9 @@
 // the waiting page's script: {"state": "waiting"}, "allowed", "denied" or
 // "none" (unknown, or no longer waited for). Asking keeps the device on the
 // host's list.
-define('OSTREL_SITE', 1);
-require __DIR__ . '/inc/bootstrap.php';
-require_once __DIR__ . '/inc/visitor.php';
-require_once __DIR__ . '/inc/access.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require_once dirname(__DIR__) . '/site_inc/visitor.php';
+require_once dirname(__DIR__) . '/site_inc/access.php';
 
 $id = visitor_known_id();
 $answer = 'none';

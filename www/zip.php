@@ -1,10 +1,9 @@
 <?php
 // zip.php - a whole folder as one zip archive, streamed while it is built.
-define('OSTREL_SITE', 1);
-require __DIR__ . '/inc/bootstrap.php';
-require __DIR__ . '/inc/shares.php';
-require __DIR__ . '/inc/send.php';
-require __DIR__ . '/inc/zip_stream.php';
+require dirname(__DIR__) . '/site_inc/bootstrap.php';
+require dirname(__DIR__) . '/site_inc/shares.php';
+require dirname(__DIR__) . '/site_inc/send.php';
+require dirname(__DIR__) . '/site_inc/zip_stream.php';
 
 // The list of entries is kept while the archive is written.
 ini_set('memory_limit', '256M');

@@ -15,7 +15,7 @@ trap cleanup EXIT
 
 app=$work/app
 cp -a "$built" "$app"
-rm -rf "$app/www" && cp -r "$repo/www" "$app/www"
+rm -rf "$app/www" "$app/site_inc" && cp -r "$repo/www" "$app/www" && cp -r "$repo/site_inc" "$app/site_inc"
 mkdir -p "$work/home"
 
 start_app() {

@@ -52,7 +52,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/pkg" > "$work/cpack.log" 2>&
 zip=$(ls "$work"/pkg/*-portable.zip); setup=$(ls "$work"/pkg/*-setup.exe)
 ok "both packages made: $(basename "$zip") $(stat -c %s "$zip") bytes, $(basename "$setup") $(stat -c %s "$setup") bytes"
 expected=$( (printf 'ostrel.exe\nphp/\nphp/README.txt\nphp/extensions/\nphp/temp/\n'
-             cd "$src" && find www -type d -printf '%p/\n' -o -type f -print) | sort)
+             cd "$src" && find www site_inc -type d -printf '%p/\n' -o -type f -print) | sort)
 check "zip: exactly the shipped tree" "$expected" "$(unzip -Z1 "$zip" | sort)"
 unzip -p "$zip" php/README.txt | grep -q 'x64 Non Thread Safe' && unzip -p "$zip" php/README.txt | grep -q 'php-cgi.exe' \
   && unzip -p "$zip" php/README.txt | grep -q 'writes php.ini' && ok "php\\README.txt says which PHP and who writes php.ini" \
@@ -67,7 +67,7 @@ cp "$setup" "$work/setup.exe"
 check "/S installs with exit code 0" "0" "$(timeout 120 wine "$work/setup.exe" /S > /dev/null 2>&1; echo $?)"
 [ -f "$inst/ostrel.exe" ] && ok "into the user's own programs folder" \
   || fail "nothing in $inst ($instwin); beside it: $(ls "$(dirname "$inst")" 2>&1 | tr '\n' ' ')"
-diff -r "$src/www" "$inst/www" > /dev/null && ok "the site installed whole" || fail "site differs"
+diff -r "$src/www" "$inst/www" > /dev/null && diff -r "$src/site_inc" "$inst/site_inc" > /dev/null && ok "the site installed whole" || fail "site differs"
 [ -d "$inst/php/temp" ] && [ -d "$inst/php/extensions" ] && [ -f "$inst/php/README.txt" ] && ok "php folder laid out" \
   || fail "php folder: $(ls -R "$inst/php" 2>&1)"
 [ ! -e "$inst/php/php-cgi.exe" ] && [ ! -s "$work/server.log" ] && ok "a silent install downloads no PHP" \

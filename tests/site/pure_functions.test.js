@@ -9,14 +9,14 @@ const fs = require('node:fs');
 const os = require('node:os');
 const { execFileSync } = require('node:child_process');
 
-const WWW = path.join(__dirname, '..', '..', 'www');
+const SITE_INC = path.join(__dirname, '..', '..', 'site_inc');
 
 /** Calls [function, args] pairs in php-cgi and returns their results. */
 function php(calls) {
   const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'pure_functions.php')], {
     input: JSON.stringify(calls),
     // As the host, whom the gate never holds: it reads no state.
-    env: { PATH: process.env.PATH, SITE_WWW: WWW, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200',
+    env: { PATH: process.env.PATH, SITE_INC, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200',
       REMOTE_ADDR: '127.0.0.1', SERVER_ADDR: '127.0.0.1' },
   });
   return JSON.parse(out.toString());

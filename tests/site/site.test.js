@@ -420,11 +420,11 @@ describe('refusals', () => {
     }
   });
 
-  it('answers a direct request for an include file with nothing', async () => {
+  it('never runs an include file on its own: no URL reaches the folder beside the site', async () => {
     for (const file of ['bootstrap', 'shares', 'zip_stream', 'token', 'thumbs', 'picture', 'listing']) {
-      const reply = await request(`/inc/${file}.php`);
-      assert.equal(reply.status, 404, file);
-      assert.equal(reply.body.length, 0, file);
+      for (const target of [`/inc/${file}.php`, `/../site_inc/${file}.php`, `/%2e%2e/site_inc/${file}.php`]) {
+        assert.equal((await request(target)).raw.length, 0, target);
+      }
     }
   });
 });

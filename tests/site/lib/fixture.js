@@ -81,8 +81,10 @@ async function startSite(builtAppDir) {
   fs.cpSync(builtAppDir, app, { recursive: true, verbatimSymlinks: true });
   // The pages under test are the repository's: the build copies them only
   // when it links the program, so the built copy may be older.
-  fs.rmSync(path.join(app, 'www'), { recursive: true, force: true });
-  fs.cpSync(path.join(__dirname, '..', '..', '..', 'www'), path.join(app, 'www'), { recursive: true });
+  for (const folder of ['www', 'site_inc']) {
+    fs.rmSync(path.join(app, folder), { recursive: true, force: true });
+    fs.cpSync(path.join(__dirname, '..', '..', '..', folder), path.join(app, folder), { recursive: true });
+  }
   fs.rmSync(path.join(app, 'www', 'dirs.ini'), { force: true });
   const shares = makeShares(path.join(work, 'shares'));
   // Blank lines and a missing folder are part of what the page must cope with.

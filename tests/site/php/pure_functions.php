@@ -2,16 +2,15 @@
 // pure_functions.php - runs the site's pure helpers on fixed inputs and prints
 // the results as JSON, so that rules this machine cannot reach through the
 // server (Windows paths) are checked too. Run by pure_functions.test.js.
-define('OSTREL_SITE', 1);
-$www = getenv('SITE_WWW');
-require $www . '/inc/bootstrap.php';
-require $www . '/inc/shares.php';
-require $www . '/inc/upload_dir.php';
-require $www . '/inc/send.php';
-require $www . '/inc/fold.php';
-require $www . '/inc/search.php';
-require $www . '/inc/picture.php';
-require $www . '/inc/thumbs.php';
+$inc = getenv('SITE_INC');
+require $inc . '/bootstrap.php';
+require $inc . '/shares.php';
+require $inc . '/upload_dir.php';
+require $inc . '/send.php';
+require $inc . '/fold.php';
+require $inc . '/search.php';
+require $inc . '/picture.php';
+require $inc . '/thumbs.php';
 
 $input = json_decode(stream_get_contents(fopen('php://stdin', 'rb')), true);
 $out = [];

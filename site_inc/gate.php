@@ -5,12 +5,6 @@
 // the host through, everyone in open mode, and devices the host let in (by
 // the code or by approval); anyone else gets a page that names nothing
 // shared, and the request ends there.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 require_once __DIR__ . '/visitor.php';
 require_once __DIR__ . '/access.php';
 

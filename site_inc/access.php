@@ -7,12 +7,6 @@
 // in visitors.json. Every change rewrites a file whole (a temporary file,
 // then a rename) under one lock. A file that cannot be read or makes no sense
 // never opens the gate: the site goes over to approve mode and tells the host.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const ACCESS_MODES = ['open', 'code', 'approve'];
 // No 0/O, 1/I/L: a code read off a screen is typed right.
 const ACCESS_CODE_ALPHABET = '23456789ABCDEFGHJKMNPQRSTUVWXYZ';
@@ -36,7 +30,7 @@ const ACCESS_MAX_ADDRESSES = 500;
 
 function access_dir(): string
 {
-    return dirname(__DIR__, 2) . DIRECTORY_SEPARATOR . 'state';
+    return dirname(__DIR__) . DIRECTORY_SEPARATOR . 'state';
 }
 
 /** The state as a fresh site has it: open, uploads on, nobody known. */

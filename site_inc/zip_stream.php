@@ -4,12 +4,6 @@
 // before the first byte and the whole length can be announced; each file's
 // checksum is read just before its data. Zip64 records take over where a
 // size or an offset passes 4 GiB.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const ZIP_MAX_ENTRIES = 100000;
 const ZIP_U32_MAX = 0xFFFFFFFF;
 

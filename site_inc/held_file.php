@@ -2,12 +2,6 @@
 // held_file.php - opening a shared file so that what is read is what was
 // resolved: a name swapped for a link between the check and the open would
 // otherwise be read through, to anything the program may read.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 /**
  * $real (a regular file that shares_resolve found inside $root) opened for
  * reading, when the file opened is a regular file inside $root; else null.

@@ -1,11 +1,5 @@
 <?php
 // format.php - sizes and dates as a visitor reads them.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 function format_size(int|float $bytes): string
 {
     if ($bytes < 1024) {

@@ -3,12 +3,6 @@
 // first bytes, its size from its header before any pixel is decoded, decoded
 // by GD only when that stays within bounds, shrunk, and turned the way the
 // camera's orientation tag says.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const PICTURE_MAX_PIXELS = 50000000;
 const PICTURE_MAX_BYTES = 50000000;
 const PICTURE_TYPES = [

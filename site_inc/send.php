@@ -1,11 +1,5 @@
 <?php
 // send.php - streaming a file's bytes to the visitor in pieces, never whole.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const SEND_CHUNK = 262144;
 
 /**

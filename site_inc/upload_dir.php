@@ -2,12 +2,6 @@
 // upload_dir.php - where uploads land (outside the site root, so nothing
 // stored there is ever run as a page) and how a file gets its name there
 // without replacing another.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 // Nothing is received from anyone the gate holds back.
 require_once __DIR__ . '/gate.php';
 
@@ -30,7 +24,7 @@ function upload_dir(): ?string
     if (site_is_windows()) {
         $www = (string) ($_SERVER['APPL_PHYSICAL_PATH'] ?? '');
         if ($www === '') {
-            $www = dirname(__DIR__) . '\\';
+            $www = dirname(__DIR__) . '\\www\\';
         }
         if (preg_match('/[\x80-\xff]/', $www) && function_exists('sapi_windows_cp_conv')) {
             $www = (string) sapi_windows_cp_conv(sapi_windows_cp_get('ansi'), 65001, $www);

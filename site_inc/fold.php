@@ -2,12 +2,6 @@
 // fold.php - names compared as people read them: "cafe" finds "Café" and
 // "ÉTÉ" finds "été". Works without the interpreter's optional Unicode
 // extensions, which a server may lack.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 // Each letter of FOLD_FROM is the letter at the same place in FOLD_TO with its
 // accents; both come from Unicode's canonical decompositions of the Latin,
 // Greek and Cyrillic letters.

@@ -3,12 +3,6 @@
 // HTML, the rest as compact data that the page's script shows as the visitor
 // scrolls (and sorts and filters with the rest), all of it compressed when the
 // browser takes gzip. Folders mostly of pictures open as a grid.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const LISTING_HTML_ROWS = 200;
 
 /**

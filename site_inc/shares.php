@@ -2,12 +2,6 @@
 // shares.php - the shared directories of dirs.ini, and the one road by which a
 // visitor's path becomes a file: checked name by name, resolved, and kept
 // inside its shared directory.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 // No shared name is told to anyone the gate holds back.
 require_once __DIR__ . '/gate.php';
 
@@ -16,7 +10,7 @@ const SHARES_REFUSED = 'This address is not allowed: it points outside the share
 /** The listed directories in file order: ['path' => native path, 'label' => shown name]. */
 function shares_load(): array
 {
-    $file = dirname(__DIR__) . DIRECTORY_SEPARATOR . 'dirs.ini';
+    $file = dirname(__DIR__) . DIRECTORY_SEPARATOR . 'www' . DIRECTORY_SEPARATOR . 'dirs.ini';
     $text = is_file($file) ? file_get_contents($file) : '';
     if (!is_string($text)) {
         return [];

@@ -3,12 +3,6 @@
 // first request (picture.php), kept in the interpreter's temporary folder
 // (outside the site) under a name made of the file's path, size and time, in
 // a cache of bounded size. At most two are made at once on the whole machine.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const THUMB_SIZE = 256;
 const THUMB_CACHE_BYTES = 268435456;
 // Files of the cache count at least one disk block, so that the bound also

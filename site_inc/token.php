@@ -5,12 +5,6 @@
 // page to copy one nor make one, and a token copied from elsewhere is worth
 // nothing without the browser's cookie, which a POST from another site does
 // not carry. A POST that says it comes from another site is refused first.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 require_once __DIR__ . '/visitor.php';
 
 const TOKEN_SECRET_FILE = 'ostrel-site-secret.key';

@@ -1,12 +1,6 @@
 <?php
 // layout.php - the frame shared by the site's HTML pages: head, top bar with
 // breadcrumbs, and the end of the page.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const SITE_TITLE = 'Ostrel File Sharing';
 
 /**

@@ -1,12 +1,6 @@
 <?php
 // mime.php - content type, kind shown in the listing and preview class of a
 // file, from its extension (the interpreter has no content sniffing built in).
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 // extension => [content type, kind, preview]; preview is how the browser may
 // show it: image, audio, video, pdf, text, or '' for download only.
 const MIME_TABLE = [

@@ -1,12 +1,6 @@
 <?php
 // bootstrap.php - what every page does first: no PHP message ever reaches a
 // visitor, text is UTF-8, and every failure ends in a plain error page.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 // The interpreter's configuration shows errors in the page; a warning would
 // leak a server path, so they are silenced here and checked by return values.
 ini_set('display_errors', '0');

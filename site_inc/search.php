@@ -2,12 +2,6 @@
 // search.php - names below a folder that hold every word typed, regardless of
 // case and accents, nearest first, bounded in length, time and count so that
 // neither a whole disk nor a hostile query can tie a page up.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const SEARCH_MAX_RESULTS = 500;
 const SEARCH_MAX_SECONDS = 5.0;
 const SEARCH_MAX_FOLDERS = 20000;

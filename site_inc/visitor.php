@@ -2,12 +2,6 @@
 // visitor.php - the site's own cookie, one per browser: random, readable by
 // no script, sent on no POST from another site. Forms' tokens are bound to it
 // and the host lets devices in by it.
-if (!defined('OSTREL_SITE')) {
-    header_remove('X-Powered-By');  // so that the status is the first line out
-    header('Status: 404 Not Found');
-    exit;
-}
-
 const VISITOR_COOKIE = 'ostrel_device';
 const VISITOR_LIFETIME = 30 * 86400;
 
