@@ -11,6 +11,7 @@
 
 #include "app/access_command.h"
 #include "base/constants.h"
+#include "base/deadline.h"
 #include "base/native_fs.h"
 #include "base/scoped_fd_posix.h"
 #include "config/site_access.h"
@@ -30,11 +31,30 @@ unsigned char RandomByte() {
   return byte;
 }
 
-// The site's pages take the same lock (PHP's flock) around every change.
-TScopedFd LockState(const std::string& dir) {
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return TScopedFd();
-  TScopedFd lock(::open((dir + "/" + kSiteLockFile).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (lock.Valid() && ::flock(lock.Get(), LOCK_EX) != 0) lock.Reset(-1);
+// The site's pages take the same lock (PHP's flock) around every change, and
+// wait for it as long: a holder that never lets go ends the command, not the
+// wait. why: the reason there is none.
+TScopedFd LockState(const std::string& dir, std::string& why) {
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    why = std::strerror(errno);
+    return TScopedFd();
+  }
+  // O_NONBLOCK: a pipe planted there opens at once, and is then refused.
+  TScopedFd lock(::open((dir + "/" + kSiteLockFile).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                        0600));
+  struct stat st;
+  if (!lock.Valid() || ::fstat(lock.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = std::string("its lock file ") + kSiteLockFile + " is not a plain file, or cannot be opened";
+    return TScopedFd();
+  }
+  const TDeadline deadline = TDeadline::In(kSiteLockWaitMs);
+  while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.Passed()) {
+      why = errno == EWOULDBLOCK ? "the site is busy (its lock stayed taken), try again" : std::strerror(errno);
+      return TScopedFd();
+    }
+    ::usleep(10000);
+  }
   return lock;
 }
 
@@ -44,13 +64,14 @@ std::string ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_st
 
 bool SetSiteMode(const std::string& mode) {
   const std::string dir = SiteStateDir();
-  TScopedFd lock = LockState(dir);
-  if (!lock.Valid()) return Complain(dir, std::strerror(errno));
+  std::string why;
+  TScopedFd lock = LockState(dir, why);
+  if (!lock.Valid()) return Complain(dir, why);
   const std::string path = dir + "/" + kSiteAccessFile;
   std::string text;
-  if (native_fs::FileExists(path))
-    if (const native_fs::TOsError error = native_fs::LoadBytes(path, text); error.Failed())
-      return Complain(path, error.text);
+  // Whatever is there that cannot be read as a plain file (a pipe, a link) is
+  // damage, which the mode set now answers: it starts afresh.
+  if (native_fs::LoadPlainBytes(path, text).Failed()) text.clear();
   // Whole or not at all: the pages never read half a file.
   const std::string changed = WithSiteMode(text, mode, [] { return MakeCode(RandomByte); });
   if (const native_fs::TOsError error = native_fs::ReplaceBytes(path, changed); error.Failed())

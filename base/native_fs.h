@@ -25,6 +25,9 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // The names of the files (not folders) directly in dir; none when it cannot be read.
 std::vector<std::string> FileNamesIn(const std::string& dir);
+// The names of all entries directly in dir (files, folders, links, pipes), without "." and "..";
+// false when it cannot be read.
+bool EntryNamesIn(const std::string& dir, std::vector<std::string>& names);
 // When the file was last written; false when nothing is there.
 bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at);
 
@@ -40,6 +43,10 @@ struct TOsError {
 
 // Reads the whole file into content.
 TOsError LoadBytes(const std::string& path, std::string& content);
+// Reads the whole file when the entry at path is a plain file itself (not a
+// link, a folder, a pipe or a device), never waiting for a pipe's other end;
+// anything else fails. missing: nothing is there (or its folder is not).
+TOsError LoadPlainBytes(const std::string& path, std::string& content);
 // Creates the file, or empties an existing one, and writes content. A file that
 // cannot be created is left as it was.
 TOsError StoreBytes(const std::string& path, const std::string& content);

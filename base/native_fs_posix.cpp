@@ -88,6 +88,15 @@ std::vector<std::string> FileNamesIn(const std::string& dir) {
   return names;
 }
 
+bool EntryNamesIn(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(dir.c_str()), ::closedir);
+  if (listing == nullptr) return false;
+  while (const dirent* entry = ::readdir(listing.get()))
+    if (const std::string name = entry->d_name; name != "." && name != "..") names.push_back(name);
+  return true;
+}
+
 bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
@@ -101,6 +110,28 @@ bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& 
 TOsError LoadBytes(const std::string& path, std::string& content) {
   TScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file.Valid()) return Failure(errno, false);
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Failure(errno, true);
+    if (got == 0) return {};
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+TOsError LoadPlainBytes(const std::string& path, std::string& content) {
+  // O_NONBLOCK: a pipe opens at once, without a writer, and is then refused.
+  TScopedFd file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.Valid()) {
+    TOsError error = Failure(errno, false);
+    error.missing = errno == ENOENT || errno == ENOTDIR;
+    return error;
+  }
+  struct stat st;
+  if (::fstat(file.Get(), &st) != 0) return Failure(errno, true);
+  if (!S_ISREG(st.st_mode)) return Failure(EINVAL, true);
   content.clear();
   char buffer[65536];
   for (;;) {

@@ -78,6 +78,20 @@ std::vector<std::string> FileNamesIn(const std::string& dir) {
   return names;
 }
 
+bool EntryNamesIn(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  WIN32_FIND_DATAA found;
+  std::unique_ptr<void, BOOL (*)(HANDLE)> search(FindFirstFileA((dir + "\\*").c_str(), &found), FindClose);
+  if (search.get() == INVALID_HANDLE_VALUE) {
+    (void)search.release();  // nothing to close
+    return false;
+  }
+  do {
+    if (const std::string name = found.cFileName; name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search.get(), &found));
+  return true;
+}
+
 bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
@@ -96,6 +110,31 @@ TOsError LoadBytes(const std::string& path, std::string& content) {
   TScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failure(GetLastError(), false);
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return Failure(GetLastError(), true);
+    if (got == 0) return {};
+    content.append(buffer, got);
+  }
+}
+
+TOsError LoadPlainBytes(const std::string& path, std::string& content) {
+  // A link (a reparse point) is opened as itself, and then refused.
+  TScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) {
+    const DWORD code = GetLastError();
+    TOsError error = Failure(code, false);
+    error.missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    return error;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Get(), &info)) return Failure(GetLastError(), true);
+  if (GetFileType(file.Get()) != FILE_TYPE_DISK ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    return Failure(ERROR_INVALID_PARAMETER, true);
   content.clear();
   char buffer[65536];
   for (;;) {

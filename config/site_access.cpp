@@ -2,6 +2,7 @@
 #include "config/site_access.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/native_fs.h"
 #include "base/program_env.h"
@@ -34,11 +35,19 @@ bool IsSound(const std::string& text) {
          std::ranges::all_of(damaged, [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// No state folder at all, or one that holds nothing but the lock: nothing was
+// ever stored, so nothing can have been lost.
+bool IsFresh(const std::string& stateDir) {
+  if (native_fs::EntryKindOf(stateDir) == native_fs::TPathKind::None) return true;
+  std::vector<std::string> names;
+  return native_fs::KindOf(stateDir) == native_fs::TPathKind::Directory && native_fs::EntryNamesIn(stateDir, names) &&
+         std::ranges::all_of(names, [](const std::string& name) { return name == kSiteLockFile; });
+}
+
 }  // namespace
 
 TSiteAccess ParseSiteAccess(const std::string& text) {
   TSiteAccess access;
-  if (text.empty()) return access;
   const bool sound = IsSound(text);
   const std::string damaged = Value(text, "Damaged", "");
   access.Code = sound ? Value(text, "Code", "") : "";
@@ -50,13 +59,14 @@ TSiteAccess ParseSiteAccess(const std::string& text) {
 
 std::string SiteStateDir() { return GetAppDir() + PathDelim() + kSiteStateDir; }
 
-TSiteAccess LoadSiteAccess() {
-  const std::string path = SiteStateDir() + PathDelim() + kSiteAccessFile;
-  if (!native_fs::FileExists(path)) return {};
+TSiteAccess LoadSiteAccess(const std::string& stateDir) {
   std::string text;
-  if (native_fs::LoadBytes(path, text).Failed()) return ParseSiteAccess("?");
-  return ParseSiteAccess(text);
+  const native_fs::TOsError error = native_fs::LoadPlainBytes(stateDir + PathDelim() + kSiteAccessFile, text);
+  if (error.Failed() && error.missing && IsFresh(stateDir)) return {};
+  return ParseSiteAccess(error.Failed() ? "" : text);
 }
+
+TSiteAccess LoadSiteAccess() { return LoadSiteAccess(SiteStateDir()); }
 
 std::string AddressToHandOut(const std::string& address, const TSiteAccess& access) {
   return access.Mode == "code" ? address + "/?code=" + access.Code : address;

@@ -3,6 +3,10 @@
 // serves. The site's pages keep the file (they write it whole, under the lock
 // state/.lock); the program reads it for the address it gives out, and the
 // Linux program's --access sets the mode. Any thread; each call reads the file.
+// The state fails shut, as the site reads it: only a state folder that holds
+// nothing yet (but its lock) is a fresh site, open; an access.ini that is
+// empty, not a plain file, unreadable or makes no sense, or one that is gone
+// while anything else is left, is damage, and damage is approve mode.
 #pragma once
 #include <functional>
 #include <string>
@@ -10,6 +14,8 @@
 inline constexpr char kSiteStateDir[] = "state";
 inline constexpr char kSiteAccessFile[] = "access.ini";
 inline constexpr char kSiteLockFile[] = ".lock";
+// How long a change waits for the lock, as the site's pages do, before it gives up.
+inline constexpr int kSiteLockWaitMs = 3000;
 // Without look-alikes (no 0/O, 1/I/L), so a code read off a screen is typed right.
 inline constexpr char kCodeAlphabet[] = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
 inline constexpr std::size_t kCodeLength = 10;
@@ -20,10 +26,12 @@ struct TSiteAccess {
   bool Damaged = false;       // the file makes no sense, or the site found its state damaged: approve is in force
 };
 
-// The settings in access.ini's text, as the site reads them; "" is a fresh site (open).
+// The settings in access.ini's text, as the site reads them; "" is damage.
 TSiteAccess ParseSiteAccess(const std::string& text);
 
-// The settings of the file beside www; an unreadable file counts as damaged.
+// The settings in stateDir/access.ini, read without waiting (a pipe there is damage).
+TSiteAccess LoadSiteAccess(const std::string& stateDir);
+// The settings of the state folder beside www.
 TSiteAccess LoadSiteAccess();
 
 // The folder of the site's state: GetAppDir + "/state".

@@ -1,9 +1,13 @@
 // site_access_test.cpp - the site's access settings as the program reads them:
 // whatever the site's pages would refuse is damage, and damage is approve
-// mode; the address to give out; the mode set as the host page sets it.
+// mode; only a state folder that holds nothing yet is a fresh site; the
+// address to give out; the mode set as the host page sets it.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "config/site_access.h"
+#include "support/temp_dir.h"
 
 namespace {
 constexpr char kCode[] = "ABCDEFGH23";
@@ -15,7 +19,7 @@ TEST(SiteAccess, ReadsAsTheSiteDoesAndDamageIsApprove) {
     bool damaged;
   };
   const std::vector<TRow> rows = {
-      {"", "open", "", false},
+      {"", "approve", "", true},
       {"[Access]\r\nMode=code\r\nUploads=on\r\nCode=ABCDEFGH23\r\nDamaged=\r\n", "code", kCode, false},
       {"[access]\nmode=approve\nuploads=OFF\n", "approve", "", false},
       {"[Access]\r\nMode=open\r\nCode=ABCDEFGH23\r\n", "open", kCode, false},
@@ -33,6 +37,36 @@ TEST(SiteAccess, ReadsAsTheSiteDoesAndDamageIsApprove) {
     EXPECT_EQ(row.mode, access.Mode) << row.text;
     EXPECT_EQ(row.code, access.Code) << row.text;
     EXPECT_EQ(row.damaged, access.Damaged) << row.text;
+  }
+}
+
+// Links and pipes in the folder are the Linux program's test (tests/app/entry_posix.sh).
+TEST(SiteAccess, OnlyAFolderThatHoldsNothingYetIsAFreshSite) {
+  struct TRow {
+    const char* what;
+    std::function<void(const TTempDir&)> make;
+    std::string mode;
+    bool damaged;
+  };
+  const std::string sound = "[Access]\r\nMode=code\r\nUploads=on\r\nCode=ABCDEFGH23\r\n";
+  const std::vector<TRow> rows = {
+      {"no state folder", [](const TTempDir&) {}, "open", false},
+      {"a folder with only its lock", [](const TTempDir& t) { t.Write("state/.lock", ""); }, "open", false},
+      {"a sound file", [&](const TTempDir& t) { t.Write("state/access.ini", sound); }, "code", false},
+      {"an empty file", [](const TTempDir& t) { t.Write("state/access.ini", ""); }, "approve", true},
+      {"the file gone, the visitors left",
+       [](const TTempDir& t) { t.Write("state/visitors.json", "{}"); }, "approve", true},
+      {"the file gone, a damaged copy left",
+       [](const TTempDir& t) { t.Write("state/access.ini.damaged", "x"); }, "approve", true},
+      {"a folder for the file", [](const TTempDir& t) { t.MakeDir("state/access.ini"); }, "approve", true},
+      {"a file for the folder", [](const TTempDir& t) { t.Write("state", ""); }, "approve", true},
+  };
+  for (const TRow& row : rows) {
+    const TTempDir app("site-state");
+    row.make(app);
+    const TSiteAccess access = LoadSiteAccess(app.At("state"));
+    EXPECT_EQ(row.mode, access.Mode) << row.what;
+    EXPECT_EQ(row.damaged, access.Damaged) << row.what;
   }
 }
 
