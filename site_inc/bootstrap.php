@@ -14,8 +14,17 @@ ini_set('default_charset', 'UTF-8');
 header_remove('X-Powered-By');
 
 set_exception_handler(static function (Throwable $e): void {
+    if ($e instanceof SiteBusy) {
+        site_error(503, 'The site is busy, try again in a moment.');
+    }
     site_error(500, 'Something went wrong on the server. Please try again.');
 });
+
+/** What ends a request that waited its limit for the site's lock: it changed nothing. */
+final class SiteBusy extends RuntimeException
+{
+}
+
 // A fatal error (memory exhausted, say) would otherwise end in a blank page.
 register_shutdown_function(static function (): void {
     $error = error_get_last();
@@ -50,7 +59,9 @@ const SITE_STATUS_TEXT = [
     405 => 'Method Not Allowed',
     413 => 'Payload Too Large',
     416 => 'Range Not Satisfiable',
+    429 => 'Too Many Requests',
     500 => 'Internal Server Error',
+    503 => 'Service Unavailable',
     507 => 'Insufficient Storage',
 ];
 
@@ -128,37 +139,95 @@ function site_param(string $name): string
     return is_string($value) ? $value : '';
 }
 
+// What a home router appends to the names of the machines it gives addresses to.
+const SITE_ROUTER_SUFFIXES = ['lan', 'local', 'home', 'home.arpa', 'internal', 'localdomain', 'fritz.box'];
+
+/** The name or IP address that a Host header names, lower case, without port and final dot; null when malformed. */
+function site_host_name(string $host): ?string
+{
+    $host = strtolower(trim($host));
+    if (filter_var($host, FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false) {
+        return $host;
+    }
+    if (preg_match('/^\[([0-9a-f:.]+)\](:[0-9]*)?$/', $host, $m)) {
+        return filter_var($m[1], FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false ? $m[1] : null;
+    }
+    return preg_match('/^([^:\[\]]+?)\.?(:[0-9]*)?$/', $host, $m) ? $m[1] : ($host === '' ? '' : null);
+}
+
 /**
- * Whether a request's Host names this machine: an IP address, "localhost",
- * one of $ownNames (lower case), or a name that only a home network gives
- * (one label, or a router's suffix), with any port. A request without one is
- * let through: every browser sends it. DNS rebinding needs a public name.
+ * Whether a request's Host names this machine: an IP address, "localhost" or
+ * one of $ownNames (lower case), with any port. Any other name may be one
+ * that a device of the network answers for, and then points here (DNS
+ * rebinding): the host's own browser would take its page for ours. A request
+ * without a Host is let through: every browser sends one.
  */
 function site_host_allowed(string $host, array $ownNames): bool
 {
-    $host = strtolower(trim($host));
-    if ($host === '' || filter_var($host, FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false) {
-        return true;
-    }
-    if (preg_match('/^\[([0-9a-f:.]+)\](:[0-9]*)?$/', $host, $m)) {
-        return filter_var($m[1], FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false;
-    }
-    if (!preg_match('/^([^:\[\]]+?)\.?(:[0-9]*)?$/', $host, $m)) {
-        return false;
-    }
-    $name = $m[1];
-    return filter_var($name, FILTER_VALIDATE_IP, FILTER_FLAG_IPV4) !== false || $name === 'localhost'
-        || in_array($name, $ownNames, true) || preg_match('/^[a-z0-9]([a-z0-9-]*[a-z0-9])?'
-        . '(\.[a-z0-9]([a-z0-9-]*[a-z0-9])?)*\.(local|lan|home|home\.arpa|internal|localdomain|fritz\.box)$'
-        . '|^[a-z0-9]([a-z0-9-]*[a-z0-9])?$/', $name) === 1;
+    $name = site_host_name($host);
+    return $name === '' || ($name !== null && (filter_var($name, FILTER_VALIDATE_IP) !== false
+        || $name === 'localhost' || in_array($name, $ownNames, true)));
 }
 
-/** This machine's names as a visitor may type them: "box", "box.local" and the full name. */
+/**
+ * Whether a Host names this machine by a loopback address, "localhost", one
+ * of $ownAddresses or of $ownNames: the only names the host page and every
+ * change of the site's settings answer under.
+ */
+function site_host_is_own(string $host, array $ownNames, array $ownAddresses): bool
+{
+    $name = site_host_name($host);
+    if ($name === null || $name === '') {
+        return false;
+    }
+    $ip = inet_pton($name);
+    if ($ip === false) {
+        return $name === 'localhost' || in_array($name, $ownNames, true);
+    }
+    // 127.0.0.0/8, ::1 and 127/8 written as an IPv4-mapped IPv6 address.
+    if ($ip[0] === "\x7f" || $ip === inet_pton('::1')
+        || (strlen($ip) === 16 && substr($ip, 0, 12) === "\0\0\0\0\0\0\0\0\0\0\xff\xff" && $ip[12] === "\x7f")) {
+        return true;
+    }
+    foreach ($ownAddresses as $address) {
+        if (inet_pton((string) $address) === $ip) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/** The names a machine called $hostName goes by: the full and the short name, the short one with a router's suffix. */
+function site_names_of(string $hostName): array
+{
+    $full = rtrim(strtolower($hostName), '.');
+    $short = explode('.', $full)[0];
+    if ($short === '') {
+        return [];
+    }
+    $names = [$full, $short];
+    foreach (SITE_ROUTER_SUFFIXES as $suffix) {
+        $names[] = $short . '.' . $suffix;
+    }
+    return array_values(array_unique($names));
+}
+
+/** This machine's names as a visitor may type them. */
 function site_own_names(): array
 {
-    $full = strtolower((string) gethostname());
-    $short = explode('.', $full)[0];
-    return $short === '' ? [] : array_values(array_unique([$full, $short, $short . '.local']));
+    return site_names_of((string) gethostname());
+}
+
+/** This machine's IP addresses: of its network interfaces, and the one the request reached. */
+function site_own_addresses(): array
+{
+    $addresses = [(string) ($_SERVER['SERVER_ADDR'] ?? ''), (string) ($_SERVER['LOCAL_ADDR'] ?? '')];
+    foreach (function_exists('net_get_interfaces') ? (net_get_interfaces() ?: []) : [] as $interface) {
+        foreach ($interface['unicast'] ?? [] as $unicast) {
+            $addresses[] = (string) ($unicast['address'] ?? '');
+        }
+    }
+    return array_values(array_filter($addresses, static fn(string $a): bool => $a !== ''));
 }
 
 // A page of another site whose name was pointed at this machine (DNS

@@ -90,8 +90,8 @@ describe('site helpers', () => {
     ]);
   });
 
-  it('serves only a Host that names this machine or a name a home router gives, whatever its case, port or final dot', () => {
-    const own = ['box.lan', 'box', 'box.local'];
+  it('serves only a Host that names this machine, whatever its case, port or final dot', () => {
+    const own = ['box', 'box.lan', 'box.fritz.box'];
     table('site_host_allowed', [
       [['127.0.0.1:60001', own], true],
       [['10.0.0.5.', own], true],
@@ -99,7 +99,7 @@ describe('site helpers', () => {
       [['[::1]:60001', own], true],
       [['[fe80::1%25eth0]', own], false],
       [['BOX.lan', own], true],
-      [['box.local:60001', own], true],
+      [['box.fritz.box.:60001', own], true],
       [['', own], true],
       [['attacker.example:60001', own], false],
       [['1.2.3.4.attacker.example', own], false],
@@ -109,18 +109,47 @@ describe('site helpers', () => {
       [['[evil]', own], false],
       [[':60001', own], false],
       [['127.0.0.1:abc', own], false],
-      [['pc', own], true],
-      [['PC.lan:60001', own], true],
-      [['nas.fritz.box', own], true],
-      [['pc.home.arpa.', own], true],
-      [['pc.internal', own], true],
-      [['pc.localdomain', own], true],
-      [['my-pc.home', own], true],
-      [['pc.lan.evil.example', own], false],
-      [['pc.arpa', own], false],
-      [['pc_x', own], false],
-      [['-pc.lan', own], false],
+      // Names a router or any device of the network may answer for: a page of theirs could be pointed here.
+      [['attacker.lan:60001', own], false],
+      [['attacker.local', own], false],
+      [['pc', own], false],
+      [['nas.fritz.box', own], false],
+      [['pc.home.arpa.', own], false],
+      [['box.local', own], false],
     ]);
+  });
+
+  it('knows this machine by its full and short name, the short one with a router\'s suffix', () => {
+    table('site_names_of', [
+      ['Box.Example.COM', ['box.example.com', 'box', 'box.lan', 'box.local', 'box.home', 'box.home.arpa',
+        'box.internal', 'box.localdomain', 'box.fritz.box']],
+      ['pc', ['pc', 'pc.lan', 'pc.local', 'pc.home', 'pc.home.arpa', 'pc.internal', 'pc.localdomain', 'pc.fritz.box']],
+      ['', []],
+    ]);
+  });
+
+  it('opens the host page only under a loopback address, localhost, or this machine\'s own address or name', () => {
+    const own = ['box', 'box.lan'];
+    const addresses = ['192.168.1.20', 'fd00::2'];
+    table('site_host_is_own', [
+      ['127.0.0.1:60001', true],
+      ['127.9.9.9', true],
+      ['[::1]:60001', true],
+      ['[0:0:0:0:0:0:0:1]', true],
+      ['[::ffff:127.0.0.1]', true],
+      ['localhost:60001', true],
+      ['192.168.1.20:60001', true],
+      ['[FD00:0::2]:60001', true],
+      ['BOX.lan.:60001', true],
+      ['box', true],
+      ['192.168.1.21:60001', false],
+      ['10.0.0.5', false],
+      ['[fd00::3]', false],
+      ['attacker.lan:60001', false],
+      ['box.local', false],
+      ['', false],
+      ['[evil]', false],
+    ].map(([host, expected]) => [[host, own, addresses], expected]));
   });
 
   it('reads names and queries regardless of case and accents, and bounds a query', () => {
