@@ -5,8 +5,11 @@
 // the folder "state" beside the site root, which no URL reaches: the
 // settings in access.ini (the program reads and writes them too), the rest
 // in visitors.json. Every change rewrites a file whole (a temporary file,
-// then a rename) under one lock. A file that cannot be read or makes no sense
-// never opens the gate: the site goes over to approve mode and tells the host.
+// then a rename) under one lock, which a page waits for a few seconds at
+// most. Only a state folder that holds nothing yet is a fresh site (open); a
+// file that is gone while others are left, empty, not a plain file, unreadable
+// or makes no sense never opens the gate: the site goes over to approve mode
+// and tells the host.
 const ACCESS_MODES = ['open', 'code', 'approve'];
 // No 0/O, 1/I/L: a code read off a screen is typed right.
 const ACCESS_CODE_ALPHABET = '23456789ABCDEFGHJKMNPQRSTUVWXYZ';
@@ -25,8 +28,23 @@ const ACCESS_TRANSFERS = 100;
 // Bounds on what strangers can make the site keep.
 const ACCESS_MAX_DEVICES = 500;
 const ACCESS_MAX_WAITING = 20;
-const ACCESS_MAX_WAITING_PER_ADDRESS = 3;
+const ACCESS_MAX_WAITING_PER_ADDRESS = 1;
 const ACCESS_MAX_ADDRESSES = 500;
+// A holder of the lock that never lets go costs a request this long at most.
+const ACCESS_LOCK_WAIT_SECONDS = 3;
+// The largest state file read; a larger one is damage.
+const ACCESS_MAX_FILE_BYTES = 8 << 20;
+// A waiting device asks every few seconds; one that has not for this long has stopped.
+const ACCESS_ASKING_SECONDS = 60;
+// A waiting device's asking is written at most this often.
+const ACCESS_ASKED_EVERY = 30;
+// A device the host turned away keeps its address from the waiting list this
+// long; one turned away with its address blocked, as long as it is kept.
+const ACCESS_DENY_BARS_SECONDS = 600;
+// A device let in and used this recently is never dropped to make room for another.
+const ACCESS_IN_USE_SECONDS = 3600;
+// Devices let in by the code from one address within a minute.
+const ACCESS_ADMITS_PER_MINUTE = 5;
 
 function access_dir(): string
 {
@@ -36,7 +54,7 @@ function access_dir(): string
 /** The state as a fresh site has it: open, uploads on, nobody known. */
 function access_defaults(): array
 {
-    return ['mode' => 'open', 'uploads' => true, 'code' => '', 'damaged' => 0,
+    return ['mode' => 'open', 'uploads' => true, 'code' => '', 'damaged' => 0, 'broken' => '',
         'devices' => [], 'wrong' => [], 'locked' => [], 'seen' => [], 'transfers' => []];
 }
 
@@ -82,26 +100,29 @@ function access_device_key(string $id): string
  * Runs $change(&$state) under the lock with the state as stored, and stores
  * it when $change returns true (or when the state had to be repaired).
  * Returns what $change returned, or null when the state folder cannot be
- * used at all; $state is then the approve-mode fallback.
+ * used at all; $state is then the approve-mode fallback, with the reason in
+ * 'broken'. Throws SiteBusy, having changed nothing, when the lock stays
+ * taken for ACCESS_LOCK_WAIT_SECONDS.
  */
 function access_update(callable $change, ?array &$state = null)
 {
     $dir = access_dir();
-    // Where no state can ever be kept, there is none to be damaged: the site is as it always was.
-    if (!is_dir($dir) && !mkdir($dir, 0700) && !is_dir($dir)) {
-        $state = access_defaults();
-        return null;
-    }
-    $lock = fopen($dir . DIRECTORY_SEPARATOR . '.lock', 'c');
-    if ($lock === false || !flock($lock, LOCK_EX)) {
-        $state = access_damaged(access_defaults());
+    $lock = access_lock($dir, $broken);
+    if ($lock === null) {
+        $state = array_merge(access_damaged(access_defaults()), ['broken' => $broken]);
         return null;
     }
     try {
         [$state, $repair] = access_load($dir);
         $result = $change($state);
-        if ($result === true || $repair) {
+        if ($result === true) {
             access_save($dir, $state);
+        } elseif ($repair) {
+            try {
+                access_save($dir, $state);
+            } catch (RuntimeException $e) {
+                // The damage stays in force all the same; the next request tries again.
+            }
         }
         return $result;
     } finally {
@@ -110,45 +131,116 @@ function access_update(callable $change, ?array &$state = null)
     }
 }
 
+/** The site's lock in $dir, held; null, with why in $broken, when the folder cannot be used. */
+function access_lock(string $dir, ?string &$broken)
+{
+    clearstatcache();
+    if (!is_dir($dir)) {
+        $made = !file_exists($dir) && !is_link($dir) && (mkdir($dir, 0700) || is_dir($dir));
+        if (!$made) {
+            $broken = file_exists($dir) || is_link($dir) ? 'it is not a folder' : 'it cannot be made';
+            return null;
+        }
+    }
+    $lock = access_open($dir . DIRECTORY_SEPARATOR . '.lock', 'c+');
+    if ($lock === null) {
+        $broken = 'its lock file “.lock” is not a plain file, or cannot be opened';
+        return null;
+    }
+    // flock has no time limit of its own: a holder that never lets go would hold every page.
+    $deadline = hrtime(true) + ACCESS_LOCK_WAIT_SECONDS * 1000000000;
+    while (!flock($lock, LOCK_EX | LOCK_NB)) {
+        if (hrtime(true) >= $deadline) {
+            fclose($lock);
+            throw new SiteBusy('the site\'s state stayed locked');
+        }
+        usleep(random_int(2000, 15000));
+    }
+    return $lock;
+}
+
+/**
+ * $file opened with $mode when it is a plain file itself (not a link, a
+ * folder or a pipe); else null. A pipe is opened without waiting for its
+ * other end, so that it cannot hold the page.
+ */
+function access_open(string $file, string $mode)
+{
+    $entry = lstat($file);
+    if ($entry !== false && ($entry['mode'] & 0170000) !== 0100000) {
+        return null;
+    }
+    // 'n': O_NONBLOCK, where the system has it.
+    $fh = fopen($file, site_is_windows() ? $mode : $mode . 'n');
+    if ($fh === false) {
+        return null;
+    }
+    $opened = fstat($fh);
+    if ($opened === false || ($opened['mode'] & 0170000) !== 0100000) {
+        fclose($fh);
+        return null;
+    }
+    return $fh;
+}
+
 function access_damaged(array $state): array
 {
     $state['damaged'] = $state['damaged'] ?: time();
     return $state;
 }
 
-/** [state, whether it was damaged and is now to be stored repaired]. A damaged file is kept beside. */
+/** [state, whether it was damaged and is now to be stored repaired]. A damaged file is kept beside as ".damaged". */
 function access_load(string $dir): array
 {
+    clearstatcache();
     $state = access_defaults();
-    $settings = access_read_file($dir . DIRECTORY_SEPARATOR . 'access.ini');
-    $visitors = access_read_file($dir . DIRECTORY_SEPARATOR . 'visitors.json');
-    $okSettings = $settings === '' || access_parse_settings($settings, $state);
-    $okVisitors = $visitors === '' || access_parse_visitors($visitors, $state);
-    if ($okSettings && $okVisitors) {
+    $path = static fn(string $name): string => $dir . DIRECTORY_SEPARATOR . $name;
+    $settings = access_read_file($path('access.ini'));
+    $visitors = access_read_file($path('visitors.json'));
+    // Without access.ini, only a folder that holds nothing else is a fresh site.
+    $damaged = array_keys(array_filter([
+        'access.ini' => $settings === null ? !access_is_fresh($dir)
+            : !is_string($settings) || !access_parse_settings($settings, $state),
+        'visitors.json' => $visitors !== null && (!is_string($visitors) || !access_parse_visitors($visitors, $state)),
+    ]));
+    if (!$damaged) {
         return [$state, false];
     }
-    foreach (['access.ini' => $okSettings, 'visitors.json' => $okVisitors] as $file => $ok) {
-        if (!$ok) {
-            copy($dir . DIRECTORY_SEPARATOR . $file, $dir . DIRECTORY_SEPARATOR . $file . '.damaged');
+    foreach ($damaged as $name) {
+        // Moved aside, whatever it is: a pipe or a folder cannot be copied.
+        if (file_exists($path($name)) || is_link($path($name))) {
+            rename($path($name), $path($name) . '.damaged');
         }
     }
     return [access_damaged($state), true];
 }
 
-/** The file's text; '' when there is none; null when it exists but cannot be read. */
-function access_read_file(string $file): ?string
+/** A file of the state: its text; null when nothing is there; false when it is not a plain file that can be read. */
+function access_read_file(string $file): string|false|null
 {
-    if (!file_exists($file)) {
-        return '';
+    if (lstat($file) === false) {
+        return null;
     }
-    $text = file_get_contents($file);
-    return is_string($text) ? $text : null;
+    $fh = access_open($file, 'rb');
+    if ($fh === null) {
+        return false;
+    }
+    $text = stream_get_contents($fh, ACCESS_MAX_FILE_BYTES + 1);
+    fclose($fh);
+    return is_string($text) && strlen($text) <= ACCESS_MAX_FILE_BYTES ? $text : false;
+}
+
+/** Whether the state folder holds nothing yet but its lock. */
+function access_is_fresh(string $dir): bool
+{
+    $names = scandir($dir);
+    return is_array($names) && array_diff($names, ['.', '..', '.lock']) === [];
 }
 
 /** Reads access.ini into $state; false when it makes no sense. */
-function access_parse_settings(?string $text, array &$state): bool
+function access_parse_settings(string $text, array &$state): bool
 {
-    $ini = $text === null ? false : parse_ini_string($text, true, INI_SCANNER_RAW);
+    $ini = parse_ini_string($text, true, INI_SCANNER_RAW);
     $section = is_array($ini) ? (array_change_key_case($ini, CASE_LOWER)['access'] ?? null) : null;
     $values = is_array($section) ? array_change_key_case($section, CASE_LOWER) : null;
     if (!is_array($values) || !in_array($values['mode'] ?? '', ACCESS_MODES, true)) {
@@ -169,9 +261,9 @@ function access_parse_settings(?string $text, array &$state): bool
 }
 
 /** Reads visitors.json into $state; false when it makes no sense. */
-function access_parse_visitors(?string $text, array &$state): bool
+function access_parse_visitors(string $text, array &$state): bool
 {
-    $data = $text === null ? null : json_decode($text, true);
+    $data = json_decode($text, true);
     if (!is_array($data)) {
         return false;
     }
@@ -227,9 +319,13 @@ function access_prune(array &$state, int $now): void
     $codeKey = access_code_key($state['code']);
     $state['devices'] = array_filter($state['devices'], static fn(array $d): bool => $d['expires'] > $now
         && ($d['status'] !== 'allowed' || $d['code'] === $codeKey));
-    if (count($state['devices']) > ACCESS_MAX_DEVICES) {
-        uasort($state['devices'], static fn(array $a, array $b): int => ($b['seen'] ?? 0) <=> ($a['seen'] ?? 0));
-        $state['devices'] = array_slice($state['devices'], 0, ACCESS_MAX_DEVICES, true);
+    // Each kind on its own, so that strangers waiting never push out devices let in.
+    foreach (['allowed', 'waiting', 'denied'] as $status) {
+        $kind = array_filter($state['devices'], static fn(array $d): bool => $d['status'] === $status);
+        uasort($kind, static fn(array $a, array $b): int => access_last_active($a) <=> access_last_active($b));
+        foreach (array_slice(array_keys($kind), 0, max(0, count($kind) - ACCESS_MAX_DEVICES)) as $key) {
+            unset($state['devices'][$key]);
+        }
     }
     foreach ($state['wrong'] as $addr => $times) {
         $times = array_values(array_filter((array) $times, static fn($t): bool => is_int($t) && $t > $now - ACCESS_WRONG_WINDOW));
@@ -247,6 +343,65 @@ function access_prune(array &$state, int $now): void
             $state[$part] = array_slice($state[$part], -ACCESS_MAX_ADDRESSES, null, true);
         }
     }
+}
+
+/** When a device was last used, asked, or answered by the host. */
+function access_last_active(array $device): int
+{
+    return max((int) ($device['seen'] ?? 0), (int) ($device['since'] ?? 0));
+}
+
+/** Notes that a device let in was used, at most once a minute; whether that changed the state. */
+function access_note_use(array &$state, string $key, int $now): bool
+{
+    if (($state['devices'][$key]['seen'] ?? 0) > $now - ACCESS_SEEN_EVERY) {
+        return false;
+    }
+    $state['devices'][$key]['seen'] = $now;
+    return true;
+}
+
+/** Notes that a waiting device still asks, which keeps its place; whether that changed the state. */
+function access_note_asking(array &$state, string $key, int $now): bool
+{
+    if (($state['devices'][$key]['seen'] ?? 0) > $now - ACCESS_ASKED_EVERY) {
+        return false;
+    }
+    $state['devices'][$key]['seen'] = $now;
+    $state['devices'][$key]['expires'] = $now + ACCESS_WAIT_SECONDS;
+    return true;
+}
+
+function access_still_asking(array $device, int $now): bool
+{
+    return ($device['seen'] ?? 0) > $now - ACCESS_ASKING_SECONDS;
+}
+
+/** Whether the host turned a device of $addr away in the last ten minutes, or blocked the address. */
+function access_address_barred(array $state, string $addr, int $now): bool
+{
+    foreach ($state['devices'] as $d) {
+        if ($d['status'] === 'denied' && ($d['addr'] ?? '') === $addr
+            && (!empty($d['blocked']) || ($d['since'] ?? 0) > $now - ACCESS_DENY_BARS_SECONDS)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/** The host's answer to a device: 'allow', 'deny', or 'block' (deny, and keep its address from asking). */
+function access_answer(array &$state, string $key, string $action, int $now): bool
+{
+    $device = $state['devices'][$key] ?? null;
+    if ($device === null || !in_array($action, ['allow', 'deny', 'block'], true)) {
+        return false;
+    }
+    $allow = $action === 'allow';
+    $state['devices'][$key] = array_merge($device, [
+        'status' => $allow ? 'allowed' : 'denied', 'since' => $now, 'blocked' => $action === 'block',
+        'expires' => $now + ($allow ? ACCESS_DEVICE_LIFETIME : ACCESS_DENIED_SECONDS),
+        'code' => access_code_key($state['code'])]);
+    return true;
 }
 
 /** A device's name for the host, from its User-Agent: "iPhone, Safari", "Windows, Firefox". */

@@ -27,7 +27,7 @@ function gate_pass(): void
         header('Location: ' . gate_here(false));
         exit;
     }
-    gate_refuse($verdict ?? 'busy', $state);
+    gate_refuse($verdict ?? 'unusable', $state);
 }
 
 /** [what the gate makes of this request: 'in', 'admitted' or why not; whether the state changed]. */
@@ -37,12 +37,14 @@ function gate_decide(array &$state): array
     $addr = (string) ($_SERVER['REMOTE_ADDR'] ?? '');
     access_prune($state, $now);
     $id = visitor_known_id();
-    $device = $id === null ? null : ($state['devices'][access_device_key($id)] ?? null);
+    $key = $id === null ? '' : access_device_key($id);
+    $device = $state['devices'][$key] ?? null;
     $mode = access_mode($state);
     if ($mode === 'open' || ($device['status'] ?? '') === 'allowed') {
-        return ['in', access_note_seen($state, $addr, $mode === 'open' ? 'open' : 'in', $now)];
+        $used = ($device['status'] ?? '') === 'allowed' && access_note_use($state, $key, $now);
+        return ['in', access_note_seen($state, $addr, $mode === 'open' ? 'open' : 'in', $now) || $used];
     }
-    $verdict = $mode === 'code' ? gate_by_code($state, $addr, $now) : gate_by_approval($state, $device, $addr, $now);
+    $verdict = $mode === 'code' ? gate_by_code($state, $addr, $now) : gate_by_approval($state, $key, $addr, $now);
     access_note_seen($state, $addr, $verdict, $now);
     return [$verdict, true];
 }
@@ -59,6 +61,10 @@ function gate_by_code(array &$state, string $addr, int $now): string
     }
     if (hash_equals($state['code'], access_code_typed($typed))) {
         unset($state['wrong'][$addr]);
+        $refused = gate_room_for_one($state, $addr, $now);
+        if ($refused !== null) {
+            return $refused;
+        }
         // A new cookie at the door: one known before it proves nothing.
         $state['devices'][access_device_key(visitor_new_id())] = gate_device($state, 'allowed', $addr, $now);
         return 'admitted';
@@ -71,20 +77,70 @@ function gate_by_code(array &$state, string $addr, int $now): string
     return 'wrong';
 }
 
-function gate_by_approval(array &$state, ?array $device, string $addr, int $now): string
+/**
+ * Why a device with the right code cannot be let in now ('often' from one
+ * address, 'full' with every place in use), or null, having made room: the
+ * device used least recently goes, unless it is still in use.
+ */
+function gate_room_for_one(array &$state, string $addr, int $now): ?string
 {
+    $allowed = array_filter($state['devices'], static fn(array $d): bool => $d['status'] === 'allowed');
+    $fromHere = array_filter($allowed, static fn(array $d): bool => $d['addr'] === $addr && $d['since'] > $now - 60);
+    if (count($fromHere) >= ACCESS_ADMITS_PER_MINUTE) {
+        return 'often';
+    }
+    if (count($allowed) < ACCESS_MAX_DEVICES) {
+        return null;
+    }
+    uasort($allowed, static fn(array $a, array $b): int => access_last_active($a) <=> access_last_active($b));
+    $least = array_key_first($allowed);
+    if (access_last_active($allowed[$least]) > $now - ACCESS_IN_USE_SECONDS) {
+        return 'full';
+    }
+    unset($state['devices'][$least]);
+    return null;
+}
+
+/**
+ * Approve mode: a known device gets its answer; a new one a place on the
+ * waiting list, one per address, none for an address the host turned away.
+ */
+function gate_by_approval(array &$state, string $key, string $addr, int $now): string
+{
+    $device = $state['devices'][$key] ?? null;
     if ($device !== null) {
+        if ($device['status'] === 'waiting') {
+            access_note_asking($state, $key, $now);
+        }
         return $device['status'];
     }
     // Only a page asked for asks the host; a POST is no knock at the door.
-    $method = strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? ''));
-    $waiting = array_filter($state['devices'], static fn(array $d): bool => $d['status'] === 'waiting');
-    $fromHere = array_filter($waiting, static fn(array $d): bool => $d['addr'] === $addr);
-    if ($method !== 'GET') {
+    if (strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? '')) !== 'GET') {
         return 'ask';
     }
-    if (count($waiting) >= ACCESS_MAX_WAITING || count($fromHere) >= ACCESS_MAX_WAITING_PER_ADDRESS) {
-        return 'busy';
+    if (access_address_barred($state, $addr, $now)) {
+        return 'denied';
+    }
+    $waiting = array_filter($state['devices'], static fn(array $d): bool => $d['status'] === 'waiting');
+    // A device of this address that stopped asking gives its place up.
+    $fromHere = 0;
+    foreach ($waiting as $other => $d) {
+        if ($d['addr'] === $addr && access_still_asking($d, $now)) {
+            $fromHere++;
+        } elseif ($d['addr'] === $addr) {
+            unset($state['devices'][$other], $waiting[$other]);
+        }
+    }
+    if ($fromHere >= ACCESS_MAX_WAITING_PER_ADDRESS) {
+        return 'another';
+    }
+    if (count($waiting) >= ACCESS_MAX_WAITING) {
+        $quiet = array_filter($waiting, static fn(array $d): bool => !access_still_asking($d, $now));
+        if (!$quiet) {
+            return 'busy';
+        }
+        uasort($quiet, static fn(array $a, array $b): int => $a['since'] <=> $b['since']);
+        unset($state['devices'][array_key_first($quiet)]);
     }
     $state['devices'][access_device_key(visitor_new_id())] = gate_device($state, 'waiting', $addr, $now);
     return 'waiting';
@@ -128,6 +184,13 @@ function gate_refuse(string $verdict, ?array $state): void
         'denied' => [403, 'Not let in', 'The host did not let this device in.'],
         'busy' => [403, 'Not let in yet', 'The host lets devices in one by one, and too many are waiting. '
             . 'Please try again later.'],
+        'another' => [403, 'Not let in yet', 'Another device at this address is already waiting for the host. '
+            . 'Please try again once the host has answered it.'],
+        'often' => [429, 'Not let in yet', 'Too many devices came in from this address just now. '
+            . 'Please try again in a minute.'],
+        'full' => [403, 'Not let in yet', 'As many devices as the site keeps are let in and in use. '
+            . 'Ask the person at the computer to forget some, then try again.'],
+        'unusable' => [503, 'Not let in yet', 'This site cannot let visitors in right now. Please try again later.'],
         'ask' => [403, 'Not let in yet', 'Open this site’s start page to ask the host to let this device in.'],
     ][$verdict];
     [$status, $title, $message] = $text;

@@ -3,18 +3,20 @@
 // mode, the upload switch, the code), the devices waiting and let in, the
 // addresses locked out, the visitors of the last hour and the last
 // transfers. Every change is a POST from this page (its token, its Origin);
-// from any other address the page answers 403.
+// from any other address, or under a name not this machine's, it answers 403.
 require dirname(__DIR__) . '/site_inc/bootstrap.php';
 require dirname(__DIR__) . '/site_inc/format.php';
 require dirname(__DIR__) . '/site_inc/token.php';
 require dirname(__DIR__) . '/site_inc/layout.php';
 require_once dirname(__DIR__) . '/site_inc/access.php';
+require dirname(__DIR__) . '/site_inc/host_access.php';
 
 const HOST_SAID = [
     'saved' => 'The settings were saved.',
     'new-code' => 'A new code was made. Devices let in before must enter it, or be let in again.',
     'allow' => 'The device was let in.',
-    'deny' => 'The device was turned away.',
+    'deny' => 'The device was turned away; its address may not ask again for ten minutes.',
+    'block' => 'The device was turned away, and its address may not ask again for a day.',
     'forget' => 'The device was forgotten: it must be let in again.',
     'forget-all' => 'All devices were forgotten: each must be let in again.',
 ];
@@ -24,9 +26,7 @@ const HOST_MODES = [
     'approve' => ['Approve', 'You let each new device in here, by the number it shows.'],
 ];
 
-if (!site_is_host()) {
-    site_error(403, 'This page can be opened only on the computer the site runs on.');
-}
+host_access_guard();
 if (strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? '')) === 'POST') {
     if (!token_same_site(true) || !token_check('host')) {
         site_error(403, 'This change did not come from this page, so nothing was changed. Please reload the page '
@@ -51,11 +51,7 @@ $said = HOST_SAID[site_param('said')] ?? '';
 if ($said !== '') {
     echo '<p class="host-said" role="status">' . h($said) . "</p>\n";
 }
-if ($state['damaged'] > 0) {
-    echo '<p class="host-warning" role="alert">The site’s state file was found damaged on '
-        . h(format_date($state['damaged'])) . ' (a copy is kept beside it as “.damaged”). Until you save the '
-        . "settings below, the site is in approve mode: nobody comes in without your approval.</p>\n";
-}
+host_access_notices($state, HOST_MODES);
 host_settings($state, $token);
 host_code($state, $token);
 host_waiting($state, $token);
@@ -91,14 +87,8 @@ function host_apply(array &$state, string $action): bool
             return true;
         case 'allow':
         case 'deny':
-            if ($device === null) {
-                return false;
-            }
-            $state['devices'][$key] = array_merge($device, [
-                'status' => $action === 'allow' ? 'allowed' : 'denied', 'since' => $now,
-                'expires' => $now + ($action === 'allow' ? ACCESS_DEVICE_LIFETIME : ACCESS_DENIED_SECONDS),
-                'code' => access_code_key($state['code'])]);
-            return true;
+        case 'block':
+            return access_answer($state, $key, $action, $now);
         case 'forget':
             unset($state['devices'][$key]);
             return $device !== null;
@@ -180,25 +170,6 @@ function host_time(int $time): string
     return '<time datetime="' . format_iso_date($time) . '">' . h(format_date($time)) . '</time>';
 }
 
-function host_waiting(array $state, string $token): void
-{
-    $rows = [];
-    foreach ($state['devices'] as $key => $d) {
-        if ($d['status'] === 'allowed') {
-            continue;
-        }
-        $name = h($d['name'] . ' at ' . $d['addr'] . ', number ' . $d['number']);
-        $rows[] = ['<strong class="host-number">' . h($d['number']) . '</strong>', h($d['name']), h($d['addr']),
-            host_time($d['since']), $d['status'] === 'denied' ? 'Turned away' : 'Waiting',
-            host_button($token, 'allow', 'Allow<span class="visually-hidden"> ' . $name . '</span>', $key)
-            . ($d['status'] === 'denied' ? ''
-                : host_button($token, 'deny', 'Deny<span class="visually-hidden"> ' . $name . '</span>', $key,
-                    ' class="secondary"'))];
-    }
-    host_table('waiting', 'Devices asking to come in', ['Number', 'Device', 'Address', 'Since', 'State', 'Answer'],
-        $rows, 'No device is waiting.');
-}
-
 function host_devices(array $state, string $token): void
 {
     $rows = [];
@@ -229,7 +200,9 @@ function host_visitors(array $state): void
 {
     $what = ['open' => 'came in (open)', 'in' => 'came in', 'code' => 'was asked for the code',
         'wrong' => 'typed a wrong code', 'locked' => 'locked out', 'waiting' => 'waiting',
-        'denied' => 'turned away', 'busy' => 'not let in (too many waiting)', 'ask' => 'not let in'];
+        'denied' => 'turned away', 'busy' => 'not let in (too many waiting)', 'ask' => 'not let in',
+        'another' => 'not let in (another device of the address waits)', 'often' => 'not let in (too many at once)',
+        'full' => 'not let in (no place left)'];
     $rows = [];
     foreach (array_reverse($state['seen'], true) as $addr => $s) {
         $rows[] = [h((string) $addr), h((string) ($s['name'] ?? '')), host_time((int) ($s['time'] ?? 0)),

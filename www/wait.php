@@ -15,12 +15,7 @@ access_update(static function (array &$state) use ($id, &$answer): bool {
     $key = $id === null ? null : access_device_key($id);
     $device = $key === null ? null : ($state['devices'][$key] ?? null);
     $answer = $device['status'] ?? (access_mode($state) === 'open' ? 'allowed' : 'none');
-    if ($answer !== 'waiting' || $device['seen'] > $now - 30) {
-        return false;
-    }
-    $state['devices'][$key]['seen'] = $now;
-    $state['devices'][$key]['expires'] = $now + ACCESS_WAIT_SECONDS;
-    return true;
+    return $answer === 'waiting' && access_note_asking($state, $key, $now);
 });
 header('Content-Type: application/json; charset=UTF-8');
 header('Cache-Control: no-store');

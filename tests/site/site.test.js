@@ -560,6 +560,171 @@ describe('who may come in', () => {
       assert.ok(fs.existsSync(path.join(site.app, 'state', file + '.damaged')), file);
     }
   });
+
+  const stateOf = (file) => path.join(site.app, 'state', file);
+  const hostOf = async (headers = {}) => {
+    const page = await request('/host.php', { headers });
+    const token = page.body.toString().match(/name="token" value="([^"]+)"/);
+    return { status: page.status, html: page.body.toString(), token: token ? token[1] : '', cookie: cookieOf(page) };
+  };
+
+  // DNS rebinding: a name that a device of the network answers for, pointed
+  // at this machine after the host's browser opened a page under it.
+  it('answers the host page and its changes only under this machine\'s own names and addresses, whatever the Origin', async () => {
+    setAccess('code');
+    const host = await hostOf();
+    for (const name of ['attacker.lan:60001', 'attacker.local', '192.0.2.55:60001']) {
+      const read = await hostOf({ Host: name });
+      assert.equal(read.status, 403, name);
+      assert.doesNotMatch(read.html, /ABCDEFGH23|name="token"/, name);
+      const change = await hostPost('saved', { mode: 'open', uploads: 'on' }, host, { Host: name, Origin: `http://${name}` });
+      assert.equal(change.status, 403, name);
+    }
+    assert.match(fs.readFileSync(stateOf('access.ini'), 'utf8'), /Mode=code/, 'the mode stays');
+    assert.equal((await visitor('/?d=0', { headers: { Host: 'attacker.lan:60001' } })).status, 403);
+    // This machine's own name with a router's suffix: the code page for a visitor, the host page for the host.
+    const own = `${os.hostname()}.lan:60001`;
+    const gate = await visitor('/?d=0', { headers: { Host: own } });
+    assert.equal(gate.status, 401);
+    assert.match(gate.body.toString(), /id="gate-code"/);
+    assert.equal((await hostOf({ Host: own })).status, 200);
+  });
+
+  it('fails shut: an emptied, deleted, linked or folder access.ini, or a state that is no folder, shows a visitor nothing', async () => {
+    const ini = stateOf('access.ini');
+    const damages = {
+      emptied: () => fs.writeFileSync(ini, ''),
+      deleted: () => fs.rmSync(ini),
+      'a dangling link': () => { fs.rmSync(ini); fs.symlinkSync(path.join(site.work, 'nowhere'), ini); },
+      'a folder': () => { fs.rmSync(ini); fs.mkdirSync(ini); },
+    };
+    for (const [what, damage] of Object.entries(damages)) {
+      setAccess('code');
+      assert.equal((await visitor('/')).status, 401, what);
+      damage();
+      const reply = await visitor('/?d=0');
+      assert.equal(reply.status, 403, what);
+      assert.match(reply.body.toString(), /Waiting for the host to let you in/, what);
+      assert.doesNotMatch(reply.body.toString(), /Photos|random\.bin/, what);
+      const host = (await hostOf()).html;
+      assert.match(host, /id="mode-now">In force now: <strong>Approve<\/strong>/, what);
+      assert.match(host, /state file was found damaged/, what);
+      assert.match(fs.readFileSync(ini, 'utf8'), /Damaged=[0-9]+/, what);
+    }
+    // Where no state can be kept, the host page shows the approve mode the site applies, not "Open".
+    setAccess();
+    fs.writeFileSync(path.join(site.app, 'state'), '');
+    const shut = await visitor('/?d=0');
+    assert.equal(shut.status, 503);
+    assert.doesNotMatch(shut.body.toString(), /Photos|random\.bin/);
+    const host = (await hostOf()).html;
+    assert.match(host, /id="mode-now">In force now: <strong>Approve<\/strong>/);
+    assert.match(host, /cannot use its state folder/);
+    assert.doesNotMatch(host, /value="open" checked/);
+    // Only a folder that holds nothing yet but its lock is a fresh site.
+    setAccess();
+    fs.mkdirSync(path.join(site.app, 'state'));
+    fs.writeFileSync(stateOf('.lock'), '');
+    assert.equal((await visitor('/?d=0')).status, 200);
+  });
+
+  it('ends every wait: a held lock answers "busy" within its limit and writes nothing; pipes in the state are damage', async () => {
+    setAccess('code');
+    const host = await hostOf();
+    const holder = spawn('flock', [stateOf('.lock'), 'sh', '-c', 'echo held; sleep 30']);
+    try {
+      await new Promise((resolve) => holder.stdout.once('data', resolve));
+      const started = Date.now();
+      const replies = await Promise.all([
+        visitor('/?d=0&code=ABCDEFGH23'), visitor('/wait.php'), request('/host.php'),
+        hostPost('saved', { mode: 'open', uploads: 'on' }, host),
+      ]);
+      const seconds = (Date.now() - started) / 1000;
+      assert.ok(seconds < 10, `the requests took ${seconds} s`);
+      for (const reply of replies) {
+        assert.equal(reply.status, 503);
+        assert.match(reply.body.toString(), /busy, try again/);
+      }
+      assert.deepEqual(fs.readdirSync(path.join(site.app, 'state')).sort(), ['.lock', 'access.ini']);
+      assert.match(fs.readFileSync(stateOf('access.ini'), 'utf8'), /Mode=code/);
+    } finally {
+      holder.kill('SIGKILL');
+    }
+    for (const file of ['access.ini', 'visitors.json', '.lock']) {
+      setAccess('code');
+      fs.rmSync(stateOf(file), { force: true });
+      execFileSync('mkfifo', [stateOf(file)]);
+      const reply = await visitor('/?d=0', { timeoutMs: 10000 });
+      assert.equal(reply.status, file === '.lock' ? 503 : 403, file);
+      assert.doesNotMatch(reply.body.toString(), /Photos|random\.bin/, file);
+      const page = await request('/host.php', { timeoutMs: 10000 });
+      assert.match(page.body.toString(), /id="mode-now">In force now: <strong>Approve<\/strong>/, file);
+    }
+  });
+
+  /** visitors.json with these devices, in the form the site writes it. */
+  function writeDevices(devices) {
+    fs.writeFileSync(stateOf('visitors.json'), JSON.stringify({ devices, wrong: {}, locked: {}, seen: {}, transfers: [] }));
+  }
+  const devicesOf = () => JSON.parse(fs.readFileSync(stateOf('visitors.json'), 'utf8')).devices;
+  function device(status, addr, last, { code = 'ABCDEFGH23' } = {}) {
+    const codeKey = crypto.createHash('sha256').update('code ' + code).digest('hex').slice(0, 16);
+    return { status, number: String(1000 + Math.floor(Math.random() * 9000)), addr, since: last, seen: last,
+      name: 'Test', expires: last + 86400, code: codeKey };
+  }
+  const keyOf = () => crypto.randomBytes(32).toString('hex');
+
+  it('keeps approve mode open to an honest device: one place per address, turned-away addresses kept off, quiet places first', async () => {
+    setAccess('approve');
+    const attackers = ['127.0.1.1', '127.0.1.2', '127.0.1.3', '127.0.1.4', '127.0.1.5', '127.0.1.6', '127.0.1.7'];
+    for (let i = 0; i < 3; i++) await Promise.all(attackers.map((from) => request('/', { from })));
+    const honest = await request('/', { from: '127.0.2.1' });
+    assert.equal(honest.status, 403);
+    assert.match(honest.body.toString(), /Your number: <strong>\d{4}<\/strong>/, 'seven addresses hold seven places');
+    const waiting = Object.entries(devicesOf()).filter(([, d]) => d.status === 'waiting');
+    assert.equal(waiting.length, 8);
+    // Turned away, or turned away with the address blocked: the address asks no more.
+    const host = await hostOf();
+    assert.match(host.html, /Deny and block this address/);
+    const keyFrom = (addr) => waiting.find(([, d]) => d.addr === addr)[0];
+    assert.equal((await hostPost('deny', { device: keyFrom(attackers[0]) }, host)).status, 303);
+    assert.equal((await hostPost('block', { device: keyFrom(attackers[1]) }, host)).status, 303);
+    for (const from of attackers.slice(0, 2)) {
+      assert.match((await request('/', { from })).body.toString(), /<h1 id="gate-title">Not let in<\/h1>/, from);
+    }
+    // A full list: the oldest place whose device stopped asking goes to a newcomer; then none is left.
+    const now = Math.floor(Date.now() / 1000);
+    const full = {};
+    for (let i = 0; i < 20; i++) full[keyOf()] = device('waiting', `127.0.3.${i + 1}`, i === 5 ? now - 600 : now - 10);
+    writeDevices(full);
+    assert.match((await request('/', { from: '127.0.4.1' })).body.toString(), /Your number/);
+    const addresses = Object.values(devicesOf()).map((d) => d.addr);
+    assert.ok(addresses.includes('127.0.4.1') && !addresses.includes('127.0.3.6'), 'the quiet place went');
+    assert.match((await request('/', { from: '127.0.4.2' })).body.toString(), /too many are waiting/);
+  });
+
+  it('drops devices let in by last use, never one in use, and lets one address in only five times a minute', async () => {
+    setAccess('code');
+    const admitted = await visitor('/?code=ABCDEFGH23');
+    const cookie = cookieOf(admitted);
+    // It was last used two minutes ago; 498 others are in use and one has not been for two hours.
+    const now = Math.floor(Date.now() / 1000);
+    const devices = devicesOf();
+    const [own] = Object.keys(devices);
+    Object.assign(devices[own], { since: now - 120, seen: now - 120 });
+    for (let i = 0; i < 498; i++) devices[keyOf()] = device('allowed', `10.0.${i >> 8}.${i & 255}`, now);
+    const stale = keyOf();
+    devices[stale] = device('allowed', '10.1.0.1', now - 7200);
+    writeDevices(devices);
+    const newcomers = await Promise.all([1, 2, 3, 4, 5].map((i) => request('/?code=ABCDEFGH23', { from: `127.0.5.${i}` })));
+    assert.deepEqual(newcomers.map((r) => r.status).sort(), [303, 403, 403, 403, 403], 'the unused device made room, then none was left');
+    assert.ok(!(stale in devicesOf()));
+    assert.equal((await visitor('/file.php?d=0&p=hello.txt', { headers: { Cookie: cookie } })).body.toString(), 'hello, world\n');
+    assert.ok(devicesOf()[own].seen >= now, 'its use is noted');
+    setAccess('code');
+    const statuses = await Promise.all(Array.from({ length: 6 }, () => request('/?code=ABCDEFGH23', { from: '127.0.6.1' })));
+    assert.deepEqual(statuses.map((r) => r.status).sort(), [303, 303, 303, 303, 303, 429]);
+  });
 });
 
 describe('in the browser', () => {
@@ -567,7 +732,8 @@ describe('in the browser', () => {
   let page;
   before(async () => {
     fs.mkdirSync(ARTIFACTS, { recursive: true });
-    browser = await openBrowser(path.join(site.work, 'profile'));
+    // attacker.lan: a name that a device of the network answers for, and has pointed at this machine.
+    browser = await openBrowser(path.join(site.work, 'profile'), ['--host-resolver-rules=MAP attacker.lan 127.0.0.1']);
     page = await browser.newPage();
     page.on('pageerror', (e) => assert.fail(`script error: ${e.message}`));
   });
@@ -822,18 +988,21 @@ describe('in the browser', () => {
     try {
       const guest = await visitorBrowser.newPage();
       const stranger = await visitorBrowser.newPage();
-      await guest.goto('http://127.0.0.2:60001/?d=0');
-      await stranger.goto('http://127.0.0.3:60001/?d=0');
       const numberOf = async (p) => {
         assert.equal(await p.textContent('h1'), 'Waiting for the host to let you in');
         return (await p.textContent('.gate-number strong')).trim();
       };
-      const [allowed, denied] = [await numberOf(guest), await numberOf(stranger)];
-      // The host's page shows the new devices without being reloaded.
+      // Both come from 127.0.0.1, and one address holds one waiting place: the stranger asks once the guest is in.
+      await guest.goto('http://127.0.0.2:60001/?d=0');
+      const allowed = await numberOf(guest);
+      // The host's page shows the new device without being reloaded.
       const row = (n) => page.locator('#waiting tr', { has: page.locator(`strong:text-is("${n}")`) });
-      await row(denied).waitFor();
+      await row(allowed).waitFor();
       await Promise.all([page.waitForURL(/said=allow/), row(allowed).getByRole('button', { name: /^Allow/ }).click()]);
-      await Promise.all([page.waitForURL(/said=deny/), row(denied).getByRole('button', { name: /^Deny/ }).click()]);
+      await stranger.goto('http://127.0.0.3:60001/?d=0');
+      const denied = await numberOf(stranger);
+      await page.goto(site.base + '/host.php');
+      await Promise.all([page.waitForURL(/said=deny/), row(denied).getByRole('button', { name: /^Deny (?!and block)/ }).click()]);
       await guest.waitForSelector('#entries', { timeout: 15000 });
       const [file] = await Promise.all([guest.waitForEvent('download'), guest.click('a.name:text-is("random.bin")')]);
       assert.ok(fs.readFileSync(await file.path()).equals(fs.readFileSync(path.join(site.shares.photos, 'random.bin'))));
@@ -843,6 +1012,30 @@ describe('in the browser', () => {
       assert.match(await page.textContent('#transfers'), /Download\s*random\.bin\s*3\.0 MB\s*127\.0\.0\.1/);
     } finally {
       await visitorBrowser.close();
+      setAccess();
+    }
+  });
+
+  // The host's own browser on a page of attacker.lan, whose name now points
+  // here: the page's script, as its server sent it, reads and changes nothing of ours.
+  it('lets a page under a foreign name read nothing and change nothing through the host\'s own browser', async () => {
+    setAccess('code');
+    try {
+      const opened = await page.goto('http://attacker.lan:60001/?d=0');
+      assert.equal(opened.status(), 403);
+      const seen = await page.evaluate(async () => {
+        const read = await fetch('/host.php', { credentials: 'include' });
+        const text = await read.text();
+        const token = (text.match(/name="token" value="([^"]+)"/) || [])[1] || '';
+        const change = await fetch('/host.php', { method: 'POST', credentials: 'include',
+          body: new URLSearchParams({ token, action: 'saved', mode: 'open', uploads: 'on' }) });
+        const list = await fetch('/?d=0', { credentials: 'include' });
+        return { read: read.status, token, change: change.status, list: list.status, text: text + await list.text() };
+      });
+      assert.deepEqual([seen.read, seen.token, seen.change, seen.list], [403, '', 403, 403]);
+      assert.doesNotMatch(seen.text, /ABCDEFGH23|Photos|random\.bin/);
+      assert.match(fs.readFileSync(path.join(site.app, 'state', 'access.ini'), 'utf8'), /Mode=code/);
+    } finally {
       setAccess();
     }
   });
