@@ -631,7 +631,8 @@ describe('who may come in', () => {
   it('ends every wait: a held lock answers "busy" within its limit and writes nothing; pipes in the state are damage', async () => {
     setAccess('code');
     const host = await hostOf();
-    const holder = spawn('flock', [stateOf('.lock'), 'sh', '-c', 'echo held; sleep 30']);
+    // A group of its own, so that the end takes the holder's child too.
+    const holder = spawn('flock', [stateOf('.lock'), 'sh', '-c', 'echo held; sleep 30'], { detached: true });
     try {
       await new Promise((resolve) => holder.stdout.once('data', resolve));
       const started = Date.now();
@@ -648,7 +649,7 @@ describe('who may come in', () => {
       assert.deepEqual(fs.readdirSync(path.join(site.app, 'state')).sort(), ['.lock', 'access.ini']);
       assert.match(fs.readFileSync(stateOf('access.ini'), 'utf8'), /Mode=code/);
     } finally {
-      holder.kill('SIGKILL');
+      process.kill(-holder.pid, 'SIGKILL');
     }
     for (const file of ['access.ini', 'visitors.json', '.lock']) {
       setAccess('code');
