@@ -223,8 +223,9 @@ TReadFile::TReadFile() : F(std::make_unique<TImpl>()) {}
 TReadFile::~TReadFile() = default;
 
 TOsError TReadFile::Open(const std::string& path) {
-  // Linux has no sharing modes to honour.
-  TScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Linux has no sharing modes to honour. A named pipe would hold the open
+  // until a writer came; without waiting it opens at once and is refused below.
+  TScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.Valid()) {
     TOsError error = Failure(errno, false);
     error.missing = errno == ENOENT || errno == ENOTDIR;
