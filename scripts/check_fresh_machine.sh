@@ -25,6 +25,9 @@
 # under CI=true that is a failure.
 set -uo pipefail
 export LC_ALL=C
+# debootstrap, chroot and the like live in the sbin folders, which a
+# non-login environment may leave out.
+export PATH=$PATH:/usr/local/sbin:/usr/sbin:/sbin
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=/var/tmp/ostrel-fresh
 # Raised whenever the making of the root changes, so that an old tarball goes.
