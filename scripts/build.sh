@@ -3,9 +3,12 @@
 # and the sanitizer builds with clang: AddressSanitizer and
 # UndefinedBehaviorSanitizer with the fuzz targets (build/asan), and
 # ThreadSanitizer (build/tsan).
-# Usage: scripts/build.sh [linux|win|all|asan|tsan]...   (all: linux and win)
+# Usage: scripts/build.sh [--configure] [linux|win|all|asan|tsan]...   (all: linux and win)
+# --configure only configures the folders (the fresh-machine check asks no more).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+compile=true
+if [ "${1:-}" = --configure ]; then shift; compile=false; fi
 [ $# -gt 0 ] || set -- all
 jobs=$(nproc)
 # Warnings are errors when the caller asks (the test command does); otherwise
@@ -15,7 +18,7 @@ werror=()
 native() {  # folder [cmake options...]
   local dir=$1; shift
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" "$@" >/dev/null
-  cmake --build "$dir" -j"$jobs"
+  if $compile; then cmake --build "$dir" -j"$jobs"; fi
 }
 builds=()
 for what in "$@"; do
@@ -27,7 +30,7 @@ for what in "${builds[@]}"; do
     win)
       cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
             -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
-      cmake --build build/win -j"$jobs" ;;
+      if $compile; then cmake --build build/win -j"$jobs"; fi ;;
     # CC and CXX count only when a folder is first configured.
     asan) CC=clang CXX=clang++ native build/asan -DOSTREL_SANITIZE=address -DOSTREL_FUZZ=ON ;;
     tsan) CC=clang CXX=clang++ native build/tsan -DOSTREL_SANITIZE=thread ;;
