@@ -2,8 +2,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include "app/access_command.h"
 #include "base/constants.h"
 #include "base/native_fs.h"
+#include "base/native_fs_posix.h"
 #include "base/scoped_fd_posix.h"
 #include "config/site_access.h"
 #include "net/local_ip.h"
@@ -31,10 +30,16 @@ unsigned char RandomByte() {
 }
 
 // The site's pages take the same lock (PHP's flock) around every change.
-TScopedFd LockState(const std::string& dir) {
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return TScopedFd();
+// why: what failed, when it did.
+TScopedFd LockState(const std::string& dir, std::string& why) {
+  if (const native_fs::TOsError made = native_fs::MakeDirectory(dir, 0700);
+      made.Failed() && made.code != native_fs::kAlreadyExists) {
+    why = made.text;
+    return TScopedFd();
+  }
   TScopedFd lock(::open((dir + "/" + kSiteLockFile).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (lock.Valid() && ::flock(lock.Get(), LOCK_EX) != 0) lock.Reset(-1);
+  if (!lock.Valid()) why = std::strerror(errno);
   return lock;
 }
 
@@ -44,8 +49,9 @@ std::string ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_st
 
 bool SetSiteMode(const std::string& mode) {
   const std::string dir = SiteStateDir();
-  TScopedFd lock = LockState(dir);
-  if (!lock.Valid()) return Complain(dir, std::strerror(errno));
+  std::string why;
+  TScopedFd lock = LockState(dir, why);
+  if (!lock.Valid()) return Complain(dir, why);
   const std::string path = dir + "/" + kSiteAccessFile;
   std::string text;
   if (native_fs::FileExists(path))
