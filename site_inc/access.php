@@ -7,6 +7,8 @@
 // in visitors.json. Every change rewrites a file whole (a temporary file,
 // then a rename) under one lock. A file that cannot be read or makes no sense
 // never opens the gate: the site goes over to approve mode and tells the host.
+require_once __DIR__ . '/ini_plain.php';
+
 const ACCESS_MODES = ['open', 'code', 'approve'];
 // No 0/O, 1/I/L: a code read off a screen is typed right.
 const ACCESS_CODE_ALPHABET = '23456789ABCDEFGHJKMNPQRSTUVWXYZ';
@@ -148,7 +150,7 @@ function access_read_file(string $file): ?string
 /** Reads access.ini into $state; false when it makes no sense. */
 function access_parse_settings(?string $text, array &$state): bool
 {
-    $ini = $text === null ? false : parse_ini_string($text, true, INI_SCANNER_RAW);
+    $ini = $text === null || !ini_plain($text, 'Access') ? false : parse_ini_string($text, true, INI_SCANNER_RAW);
     $section = is_array($ini) ? (array_change_key_case($ini, CASE_LOWER)['access'] ?? null) : null;
     $values = is_array($section) ? array_change_key_case($section, CASE_LOWER) : null;
     if (!is_array($values) || !in_array($values['mode'] ?? '', ACCESS_MODES, true)) {
