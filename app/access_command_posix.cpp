@@ -2,8 +2,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include "base/constants.h"
 #include "base/deadline.h"
 #include "base/native_fs.h"
+#include "base/native_fs_posix.h"
 #include "base/scoped_fd_posix.h"
 #include "config/site_access.h"
 #include "net/local_ip.h"
@@ -35,8 +34,9 @@ unsigned char RandomByte() {
 // wait for it as long: a holder that never lets go ends the command, not the
 // wait. why: the reason there is none.
 TScopedFd LockState(const std::string& dir, std::string& why) {
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    why = std::strerror(errno);
+  if (const native_fs::TOsError made = native_fs::MakeDirectory(dir, 0700);
+      made.Failed() && made.code != native_fs::kAlreadyExists) {
+    why = made.text;
     return TScopedFd();
   }
   // O_NONBLOCK: a pipe planted there opens at once, and is then refused.

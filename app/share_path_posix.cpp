@@ -1,17 +1,12 @@
 // share_path_posix.cpp - resolving folder names from the command line on Linux.
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "app/share_path.h"
 #include "base/home_dir_posix.h"
+#include "base/native_fs.h"
+#include "base/native_fs_posix.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // "~" and "~user" lead to a home directory as in a shell: a quoted name, or
 // one after "=", reaches the program unexpanded.
@@ -23,15 +18,13 @@ std::string ExpandHome(const std::string& name) {
   return home + (slash == std::string::npos ? "" : name.substr(slash));
 }
 
-fs::path Absolute(const std::string& name) {
-  std::error_code ec;
-  fs::path path = fs::absolute(ExpandHome(name), ec);
-  return ec ? fs::path(ExpandHome(name)) : path;
-}
-
-std::string WithoutTrailingSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
+// The name after the working directory, as given: links and ".." are for
+// RealPath to resolve, in that order.
+std::string Absolute(const std::string& name) {
+  const std::string expanded = ExpandHome(name);
+  const std::string cwd = expanded[0] == '/' ? "" : native_fs::CurrentDirectory();
+  if (cwd.empty()) return expanded;
+  return cwd + (cwd.back() == '/' ? "" : "/") + expanded;
 }
 
 }  // namespace
@@ -39,32 +32,31 @@ std::string WithoutTrailingSlash(std::string path) {
 namespace sharepath {
 
 std::string Resolve(const std::string& name, std::string& error) {
-  std::error_code ec;
-  const fs::path real = name.empty() ? fs::path() : fs::canonical(Absolute(name), ec);
-  if (name.empty() || ec == std::errc::no_such_file_or_directory) {
+  std::string real;
+  const native_fs::TOsError resolved = name.empty() ? native_fs::TOsError{} : native_fs::RealPath(Absolute(name), real);
+  if (name.empty() || resolved.code == ENOENT) {
     error = "no such directory";
-  } else if (ec == std::errc::not_a_directory || (!ec && !fs::is_directory(real, ec))) {
+  } else if (resolved.code == ENOTDIR || (!resolved.Failed() && !native_fs::DirectoryExists(real))) {
     error = "not a directory";
-  } else if (ec) {
-    error = "it cannot be read (" + ec.message() + ")";
-  } else if (::access(real.c_str(), R_OK | X_OK) != 0) {
-    error = std::string("it cannot be read (") + std::strerror(errno) + ")";
-  } else if (real.native().find_first_of("\r\n") != std::string::npos) {
+  } else if (resolved.Failed()) {
+    error = "it cannot be read (" + resolved.text + ")";
+  } else if (const native_fs::TOsError listable = native_fs::CheckListable(real); listable.Failed()) {
+    error = "it cannot be read (" + listable.text + ")";
+  } else if (real.find_first_of("\r\n") != std::string::npos) {
     error = "its name holds a line break, which the list file cannot keep";
   } else {
     error.clear();
-    return real.native();
+    return real;
   }
   return "";
 }
 
 std::string Key(const std::string& name) {
   if (name.empty()) return "";  // not the working directory
-  std::error_code ec;
-  const fs::path absolute = Absolute(name);
-  const fs::path real = fs::canonical(absolute, ec);
-  if (!ec) return real.native();
-  return WithoutTrailingSlash(absolute.lexically_normal().native());
+  const std::string absolute = Absolute(name);
+  if (std::string real; !native_fs::RealPath(absolute, real).Failed()) return real;
+  // Gone: the name with ".", ".." and repeated or trailing "/" taken out.
+  return native_fs::Combine(absolute, "");
 }
 
 }  // namespace sharepath

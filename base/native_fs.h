@@ -2,8 +2,9 @@
 // rule its names follow: what is at a path, whole-file reads and writes (and
 // replacements), a file written piece by piece, directories, renames, removal
 // (of whole trees too), a file opened for sending, and the path rules (the
-// canonical form, inside a root, the same name). One source file per platform;
-// paths are 8-bit text in the platform's own form. Any thread.
+// canonical form, inside a root, the same name). One source file per platform
+// (what Linux alone has is declared in native_fs_posix.h); paths are 8-bit
+// text in the platform's own form. Any thread.
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -54,6 +55,8 @@ TOsError StoreBytes(const std::string& path, const std::string& content);
 // platforms (Linux maps errno onto the code of the same cause: EEXIST -> 183),
 // because the input/output error texts are keyed on those codes.
 TOsError MakeDirectory(const std::string& path);
+// MakeDirectory's code when something is at the path already (ERROR_ALREADY_EXISTS).
+inline constexpr int kAlreadyExists = 183;
 // Named so that the Windows headers' DeleteFile macro cannot rewrite it.
 bool RemoveFile(const std::string& path);
 // Renames a file or a directory within one drive; fails when something is at

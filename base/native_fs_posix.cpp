@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <memory>
 #include <system_error>
 #include <vector>
 
 #include "base/native_fs.h"
+#include "base/native_fs_posix.h"
 #include "base/scoped_fd_posix.h"
 
 namespace native_fs {
@@ -24,7 +27,7 @@ TOsError Failure(int code, bool opened) {
 // errno as the Windows code of the same cause, for the input/output error texts.
 int WindowsCodeOf(int error) {
   switch (error) {
-    case EEXIST: return 183;        // ERROR_ALREADY_EXISTS
+    case EEXIST: return kAlreadyExists;
     case ENOENT:
     case ENOTDIR: return 3;         // ERROR_PATH_NOT_FOUND
     case EACCES:
@@ -151,10 +154,32 @@ TOsError StoreBytes(const std::string& path, const std::string& content) {
   return {};
 }
 
-TOsError MakeDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return {};
+TOsError MakeDirectory(const std::string& path) { return MakeDirectory(path, 0777); }
+
+TOsError MakeDirectory(const std::string& path, mode_t mode) {
+  if (::mkdir(path.c_str(), mode) == 0) return {};
   int error = errno;
   return {WindowsCodeOf(error), std::generic_category().message(error), false, false};
+}
+
+TOsError MakeLink(const std::string& target, const std::string& link) {
+  return ::symlink(target.c_str(), link.c_str()) == 0 ? TOsError{} : Failure(errno, false);
+}
+
+std::string CurrentDirectory() {
+  char buffer[PATH_MAX];
+  return ::getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
+}
+
+TOsError RealPath(const std::string& path, std::string& real) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer) == nullptr) return Failure(errno, false);
+  real = buffer;
+  return {};
+}
+
+TOsError CheckListable(const std::string& dir) {
+  return ::access(dir.c_str(), R_OK | X_OK) == 0 ? TOsError{} : Failure(errno, false);
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

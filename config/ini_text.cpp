@@ -1,7 +1,10 @@
 // ini_text.cpp - the line rules of initialization-file text.
 #include "config/ini_text.h"
 
+#include <algorithm>
+#include <set>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
@@ -103,6 +106,26 @@ std::string Unquote(std::string value) {
   return value;
 }
 
+bool IsPlainName(std::string_view name) {
+  return !name.empty() && std::ranges::all_of(name, [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
+           c == '-';
+  });
+}
+
+bool IsPlainKey(const std::string& key) {
+  static const char* const kReserved[] = {"null", "yes", "no", "true", "false", "on", "off", "none"};
+  return IsPlainName(key) && ((key[0] >= 'A' && key[0] <= 'Z') || (key[0] >= 'a' && key[0] <= 'z')) &&
+         std::ranges::none_of(kReserved, [&](const char* word) { return text::SameTextAscii(key, word); });
+}
+
+bool IsPlainText(std::string_view s, std::string_view refused) {
+  return std::ranges::none_of(s, [&](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f || refused.find(c) != std::string_view::npos;
+  });
+}
+
 void EndWithBreak(TLine& line) {
   if (line.end.empty()) line.end = "\r\n";
 }
@@ -120,6 +143,30 @@ std::optional<std::string> ReadValue(const std::string& text, const std::string&
   std::string value = Unquote(TrimBlanks(Parse(lines[at].body).value));
   if (value.size() > kMaxValue) value.resize(kMaxValue);
   return value;
+}
+
+bool IsPlain(const std::string& text, const std::string& section) {
+  bool inSection = false, sectionSeen = false;
+  std::set<std::string> keys;  // upper-cased
+  for (const TLine& line : SplitLines(text)) {
+    const std::string body = TrimBlanks(line.body);
+    if (body.empty()) continue;
+    if (body[0] == ';') {
+      if (!IsPlainText(std::string_view(body).substr(1), "")) return false;
+      continue;
+    }
+    const TParsed parsed = Parse(body);
+    if (line.body[0] == '[') {
+      if (body.back() != ']' || !IsPlainName(std::string_view(body).substr(1, body.size() - 2))) return false;
+      inSection = text::SameTextAscii(parsed.name, section);
+      if (inSection && std::exchange(sectionSeen, true)) return false;
+      continue;
+    }
+    if (parsed.kind != TKind::kEntry || !IsPlainKey(parsed.name) || !IsPlainText(TrimBlanks(parsed.value), ";\"'"))
+      return false;
+    if (inSection && !keys.insert(text::UpperAscii(parsed.name)).second) return false;
+  }
+  return true;
 }
 
 std::string WriteValue(const std::string& text, const std::string& section, const std::string& key,

@@ -15,6 +15,17 @@ constexpr std::size_t kMaxValue = 2047;
 // matching key wins. nullopt when the section or the key is missing.
 std::optional<std::string> ReadValue(const std::string& text, const std::string& section, const std::string& key);
 
+// Whether every reader of the format reads text alike, the site's own
+// interpreter too (whose reader takes the last of a key given twice, cuts a
+// value at ";", keeps single quotes and refuses some names): each line is
+// blank, a comment (";" first), a section header "[name]" at the line's start
+// (letters, digits, "_", "." and "-"), or key=value with such a key beginning
+// with a letter (none of null, yes, no, true, false, on, off, none) and a value
+// without control bytes, quotes or ";". The section named section comes at
+// most once and holds each key at most once (names without regard to ASCII
+// case).
+bool IsPlain(const std::string& text, const std::string& section);
+
 // The text with key=value set in section: the key's line replaced in place,
 // or a line inserted after the section's last non-blank line, or the section
 // and the entry appended at the end. Every other line keeps its bytes; new

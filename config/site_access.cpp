@@ -24,8 +24,10 @@ std::string Value(const std::string& text, const char* key, const std::string& a
   return initext::ReadValue(text, kSection, key).value_or(absent);
 }
 
-// The same rules as the site's own reading: anything it would refuse is damage.
+// The same rules as the site's own reading: anything it would refuse, or
+// could read otherwise than this reader (initext::IsPlain), is damage.
 bool IsSound(const std::string& text) {
+  if (!initext::IsPlain(text, kSection)) return false;
   const std::string mode = Value(text, "Mode", "");
   const std::string uploads = text::UpperAscii(Value(text, "Uploads", "on"));
   const std::string code = Value(text, "Code", "");
@@ -52,7 +54,7 @@ TSiteAccess ParseSiteAccess(const std::string& text) {
   const std::string damaged = Value(text, "Damaged", "");
   access.Code = sound ? Value(text, "Code", "") : "";
   // A damage notice that the host has not answered yet keeps approve in force.
-  access.Damaged = !sound || (!damaged.empty() && damaged != "0");
+  access.Damaged = !sound || damaged.find_first_not_of('0') != std::string::npos;
   access.Mode = access.Damaged ? "approve" : Value(text, "Mode", "");
   return access;
 }

@@ -10,6 +10,8 @@
 // file that is gone while others are left, empty, not a plain file, unreadable
 // or makes no sense never opens the gate: the site goes over to approve mode
 // and tells the host.
+require_once __DIR__ . '/ini_plain.php';
+
 const ACCESS_MODES = ['open', 'code', 'approve'];
 // No 0/O, 1/I/L: a code read off a screen is typed right.
 const ACCESS_CODE_ALPHABET = '23456789ABCDEFGHJKMNPQRSTUVWXYZ';
@@ -240,7 +242,7 @@ function access_is_fresh(string $dir): bool
 /** Reads access.ini into $state; false when it makes no sense. */
 function access_parse_settings(string $text, array &$state): bool
 {
-    $ini = parse_ini_string($text, true, INI_SCANNER_RAW);
+    $ini = ini_plain($text, 'Access') ? parse_ini_string($text, true, INI_SCANNER_RAW) : false;
     $section = is_array($ini) ? (array_change_key_case($ini, CASE_LOWER)['access'] ?? null) : null;
     $values = is_array($section) ? array_change_key_case($section, CASE_LOWER) : null;
     if (!is_array($values) || !in_array($values['mode'] ?? '', ACCESS_MODES, true)) {

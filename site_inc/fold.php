@@ -44,3 +44,14 @@ function fold_text(string $text): string
     }
     return strtolower($text);
 }
+
+/**
+ * The table above for the page's script, which folds the listing's names and
+ * the words typed into its filter with it, so that the filter finds what the
+ * search finds.
+ */
+function fold_table(): string
+{
+    return '<script type="application/json" id="fold-table">'
+        . json_encode(['from' => FOLD_FROM, 'to' => FOLD_TO], JSON_HEX_TAG | JSON_UNESCAPED_UNICODE) . "</script>\n";
+}

@@ -3,7 +3,41 @@
 // HTML, the rest as compact data that the page's script shows as the visitor
 // scrolls (and sorts and filters with the rest), all of it compressed when the
 // browser takes gzip. Folders mostly of pictures open as a grid.
+// A row's markup, its size text and its folded name are made here and in
+// fold.php alone: the script fills the row this file makes (#entry-template)
+// with the data's values and folds with the table the page carries.
 const LISTING_HTML_ROWS = 200;
+
+/**
+ * One row of the listing. $template: the row the page's script fills for the
+ * rows sent as data, with every part present and every value empty.
+ */
+function listing_row(array $row, bool $template = false): string
+{
+    $class = ($row['is_dir'] ? 'entry folder' : 'entry file') . ($row['thumb'] === '' ? '' : ' picture');
+    $name = h($row['name']);
+    $link = $row['href'] === null
+        ? '<span class="name">' . $name . '</span>'
+        : '<a class="name" href="' . h($row['href']) . '">' . $name . '</a>';
+    $where = $row['where'] === '' && !$template ? '' : '<span class="where">in ' . h($row['where']) . '</span>';
+    // Every "Preview" says which file it opens to a reader that lists the links.
+    // The thumbnail shows in the grid only; there "Preview" is read out, not shown.
+    $thumb = $row['thumb'] === '' && !$template ? ''
+        : '<img class="thumb" src="' . h($row['thumb']) . '" alt="" loading="lazy">';
+    $view = ($row['view'] ?? '') === '' && !$template ? '' : ' <a class="view" href="' . h($row['view'])
+        . '" target="_blank" rel="noopener" data-preview="' . h($row['preview']) . '" data-name="' . $name . '" '
+        . 'data-download="' . h($row['href']) . '">' . $thumb . '<span class="view-label">Preview</span>'
+        . '<span class="visually-hidden"> ' . $name . '</span></a>';
+    $date = $row['mtime'] > 0 || $template
+        ? '<time datetime="' . format_iso_date($row['mtime']) . '">' . h(format_date($row['mtime'])) . '</time>'
+        : '';
+    return '<tr class="' . $class . '" data-name="' . $name . '" data-size="' . $row['size'] . '" data-mtime="'
+        . $row['mtime'] . '">'
+        . '<td class="col-name"><span class="icon" aria-hidden="true"></span>' . $link . $view . $where . '</td>'
+        . '<td class="col-size">' . ($row['is_dir'] ? '' : h(format_size($row['size']))) . '</td>'
+        . '<td class="col-date">' . $date . '</td>'
+        . '<td class="col-kind">' . h($row['kind']) . "</td></tr>\n";
+}
 
 /**
  * Compresses the rest of this page when the browser accepts it. Only for
@@ -55,9 +89,10 @@ function listing_view_switch(string $view): string
 }
 
 /**
- * The rows after the first ones, as data: each row is [name, kind, size,
- * mtime] with the place below the folder for search results, and the exact
- * query when a name is not UTF-8 (the script could not rebuild it).
+ * The rows after the first ones, as data, with the row the script fills for
+ * each: each row is [name, kind, size, size text, mtime] with the place below
+ * the folder for search results, and the exact query when a name is not UTF-8
+ * (the script could not rebuild it).
  */
 function listing_data(array $place, array $rows): string
 {
@@ -74,7 +109,8 @@ function listing_data(array $place, array $rows): string
             $known[$key] = count($kinds);
             $kinds[] = $kind;
         }
-        $item = [$row['name'], $known[$key], $row['size'], $row['mtime']];
+        $item = [$row['name'], $known[$key], $row['size'], $row['is_dir'] ? '' : format_size($row['size']),
+            $row['mtime']];
         if (!preg_match('//u', $place['rel'] . $row['name'] . $row['where'])) {
             array_push($item, '', shares_query($place['index'], $row['rel']));
         } elseif ($row['where'] !== '') {
@@ -86,5 +122,8 @@ function listing_data(array $place, array $rows): string
     // Inside <script>, "</" must not appear: the tag characters are escaped.
     $json = json_encode($data, JSON_HEX_TAG | JSON_HEX_AMP | JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES
         | JSON_INVALID_UTF8_SUBSTITUTE);
-    return '<script type="application/json" id="entries-data">' . $json . "</script>\n";
+    $blank = ['name' => '', 'href' => '', 'view' => '', 'is_dir' => false, 'size' => 0, 'mtime' => 0, 'kind' => '',
+        'preview' => '', 'where' => '', 'thumb' => ''];
+    return '<template id="entry-template">' . rtrim(listing_row($blank, true)) . "</template>\n"
+        . '<script type="application/json" id="entries-data">' . $json . "</script>\n";
 }

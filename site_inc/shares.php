@@ -12,21 +12,29 @@ function shares_load(): array
 {
     $file = dirname(__DIR__) . DIRECTORY_SEPARATOR . 'www' . DIRECTORY_SEPARATOR . 'dirs.ini';
     $text = is_file($file) ? file_get_contents($file) : '';
-    if (!is_string($text)) {
-        return [];
-    }
+    return is_string($text) ? shares_parse($text, site_is_windows()) : [];
+}
+
+/**
+ * The directories that dirs.ini's text names, as the program reads its lines
+ * (a line ends at CR LF, CR or LF; a NUL ends the text; a line of bytes up to
+ * the space names none), each kept when it is an absolute path of $windows or
+ * of Linux. tests/cases/dirs_ini.txt holds both readers to the same cases.
+ */
+function shares_parse(string $text, bool $windows): array
+{
     $nul = strpos($text, "\0");
     if ($nul !== false) {
         $text = substr($text, 0, $nul);
     }
     $shares = [];
     foreach (preg_split('/\r\n|\r|\n/', $text) as $line) {
-        if (trim($line) === '') {
+        if (trim($line, "\x00..\x20") === '') {
             continue;
         }
-        $path = site_is_windows() ? shares_windows_root($line) : shares_posix_root($line);
+        $path = $windows ? shares_windows_root($line) : shares_posix_root($line);
         if ($path !== null) {
-            $shares[] = ['path' => $path, 'label' => shares_label($path)];
+            $shares[] = ['path' => $path, 'label' => shares_label($path, $windows)];
         }
     }
     return $shares;
@@ -63,7 +71,7 @@ function shares_windows_root(string $line): ?string
     return null;
 }
 
-function shares_label(string $path): string
+function shares_label(string $path, bool $windows): string
 {
     if (preg_match('/^([A-Za-z]):\\\\$/', $path, $m)) {
         return $m[1] . ':';
@@ -71,7 +79,7 @@ function shares_label(string $path): string
     if ($path === '/') {
         return '/';
     }
-    $cut = strrpos($path, site_sep());
+    $cut = strrpos($path, $windows ? '\\' : '/');
     return $cut === false ? $path : substr($path, $cut + 1);
 }
 

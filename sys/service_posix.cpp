@@ -4,16 +4,15 @@
 // Test seams: OSTREL_SYSTEMD_DIR names the unit directory (default
 // /etc/systemd/system) and OSTREL_SYSTEMCTL the systemctl program, so tests
 // never touch the real systemd.
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "base/native_fs.h"
+#include "base/native_fs_posix.h"
 #include "sys/child_process_posix.h"
 #include "sys/service.h"
 
@@ -70,24 +69,19 @@ bool Systemctl(std::vector<std::string> args) {
 }
 
 bool WriteUnit(const std::string& path, const std::string& displayName, const std::string& binaryPath) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << "[Unit]\n"
-      << "Description=" << displayName << "\n\n"
-      << "[Service]\n"
-      << "Type=simple\n"
-      << "ExecStart=" << QuoteForUnit(binaryPath) << " -auto\n\n"
-      << "[Install]\n"
-      << "WantedBy=multi-user.target\n";
-  out.close();
-  return !out.fail();
+  return !native_fs::StoreBytes(path, "[Unit]\n"
+                                      "Description=" + displayName + "\n\n"
+                                      "[Service]\n"
+                                      "Type=simple\n"
+                                      "ExecStart=" + QuoteForUnit(binaryPath) + " -auto\n\n"
+                                      "[Install]\n"
+                                      "WantedBy=multi-user.target\n")
+              .Failed();
 }
 
 }  // namespace
 
-bool ServiceExists(const std::string& name) {
-  struct stat info;
-  return !UnsafeName(name) && ::stat(UnitPath(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
+bool ServiceExists(const std::string& name) { return !UnsafeName(name) && native_fs::FileExists(UnitPath(name)); }
 
 // Writes the unit and enables it for system start (the link systemctl enable
 // would make); the unit is taken back when it cannot be enabled.
@@ -98,14 +92,13 @@ bool InstallService(const std::string& name, const std::string& displayName,
     return false;
   std::string unit = UnitPath(name);
   if (!WriteUnit(unit, displayName, binaryPath)) {
-    ::unlink(unit.c_str());
+    native_fs::RemoveFile(unit);
     return false;
   }
-  std::string wantsDir = UnitDir() + "/multi-user.target.wants";
-  ::mkdir(wantsDir.c_str(), 0755);
-  ::unlink(WantsLink(name).c_str());
-  if (::symlink(unit.c_str(), WantsLink(name).c_str()) != 0) {
-    ::unlink(unit.c_str());
+  native_fs::MakeDirectory(UnitDir() + "/multi-user.target.wants", 0755);
+  native_fs::RemoveFile(WantsLink(name));
+  if (native_fs::MakeLink(unit, WantsLink(name)).Failed()) {
+    native_fs::RemoveFile(unit);
     return false;
   }
   Systemctl({"daemon-reload"});
@@ -116,8 +109,8 @@ bool InstallService(const std::string& name, const std::string& displayName,
 bool UninstallService(const std::string& name) {
   if (!ServiceExists(name)) return false;
   Systemctl({"stop", UnitName(name)});
-  ::unlink(WantsLink(name).c_str());
-  bool removed = ::unlink(UnitPath(name).c_str()) == 0;
+  native_fs::RemoveFile(WantsLink(name));
+  const bool removed = native_fs::RemoveFile(UnitPath(name));
   Systemctl({"daemon-reload"});
   return removed;
 }

@@ -182,7 +182,7 @@ void TfrmMain::FormCreateSteps() {
   EnableWindow(FControls.btnDel, FALSE);
   EnableWindow(FControls.btnStop, FALSE);
   FControls.SetText(FControls.edtUploadDir, TKelv::GetUploadDir());
-  FControls.SetText(FControls.edtUrl, ServerAddress());
+  ShowServerAddress();
   FControls.SetStatus("Status: stopped");
 }
 

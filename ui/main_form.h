@@ -63,32 +63,35 @@ class TfrmMain {
   void mnuControl_WebsiteClick();
   void mnuControl_ExitClick();
 
-  // Shared directories and server controls (main_form_server.cpp).
+  // Shared directories, Stop and the controls' state (main_form_server.cpp).
   void LoadDirList();
   void SaveDirList();
   void btnAddClick();
   void btnDelClick();
   void lvwSharedDirsChange();
-  void btnStartClick();
   void btnStopClick();
   void UpdateControls(bool started);
+
+  // Start, in the order it runs (main_form_start.cpp): the server starts and
+  // checks its interpreter; PHP is offered and set up when none was found; the
+  // end tells what was found, shows the address and opens the browser.
+  void btnStartClick();
   void StartServer(bool byUser);  // byUser: Start pressed, not the start with Windows
   // Posted by the web server's check once its verdict is known, so that the
   // window stays responsive while the check runs.
   static constexpr UINT kInterpreterCheckedMessage = WM_USER + 2;
   void InterpreterChecked();  // the offer, the balloon and the browser, once the verdict is in
-  void TellAboutInterpreter();
-  static std::string ServerAddress();
-
-  // PHP set up when Start finds none (main_form_php.cpp).
   bool OfferPhp();  // true: the set-up has begun, and it ends Start itself
   void ShowPhpProgress();
   void HidePhpProgress();
   void PhpSetupPhaseEnded();  // kPhpSetupMessage, posted by the job's thread
-  void PhpSetUp(const TSetupOutcome& outcome);
-  void FinishStart(bool tellAboutInterpreter);
-  void EndPhpSetup();
   static constexpr UINT kPhpSetupMessage = WM_APP + 1;
+  void PhpSetUp(const TSetupOutcome& outcome);
+  void EndPhpSetup();
+  void FinishStart(bool tellAboutInterpreter);
+  void TellAboutInterpreter();
+  // Puts the address to give out in the window's box, and returns it.
+  std::string ShowServerAddress();
 
   std::string Title() const;
 

@@ -152,7 +152,7 @@ function index_listing(?array $place, array $rows, string $query, string $stoppe
         . "</tr></thead>\n<tbody>\n";
     $shown = listing_html_count($rows, $all);
     foreach (array_slice($rows, 0, $shown) as $row) {
-        index_row($row);
+        echo listing_row($row);
     }
     echo "</tbody>\n</table>\n";
     if ($place !== null) {
@@ -161,33 +161,7 @@ function index_listing(?array $place, array $rows, string $query, string $stoppe
     }
     $empty = $query !== '' ? 'Nothing found.' : ($place === null ? 'No folders are shared yet.' : 'This folder is empty.');
     echo '<p class="empty" id="empty"' . ($rows ? ' hidden' : '') . '>' . h($empty) . "</p>\n"
-        . "<p class=\"empty\" id=\"no-match\" hidden>Nothing here matches the filter.</p>\n</section>\n";
-}
-
-function index_row(array $row): void
-{
-    $class = ($row['is_dir'] ? 'entry folder' : 'entry file') . ($row['thumb'] === '' ? '' : ' picture');
-    $name = h($row['name']);
-    $link = $row['href'] === null
-        ? '<span class="name">' . $name . '</span>'
-        : '<a class="name" href="' . h($row['href']) . '">' . $name . '</a>';
-    $where = $row['where'] === '' ? '' : '<span class="where">in ' . h($row['where']) . '</span>';
-    // Every "Preview" says which file it opens to a reader that lists the links.
-    // The thumbnail shows in the grid only; there "Preview" is read out, not shown.
-    $thumb = $row['thumb'] === '' ? '' : '<img class="thumb" src="' . h($row['thumb']) . '" alt="" loading="lazy">';
-    $view = ($row['view'] ?? '') === '' ? '' : ' <a class="view" href="' . h($row['view']) . '" target="_blank" '
-        . 'rel="noopener" data-preview="' . h($row['preview']) . '" data-name="' . $name . '" '
-        . 'data-download="' . h($row['href']) . '">' . $thumb . '<span class="view-label">Preview</span>'
-        . '<span class="visually-hidden"> ' . $name . '</span></a>';
-    $date = $row['mtime'] > 0
-        ? '<time datetime="' . format_iso_date($row['mtime']) . '">' . h(format_date($row['mtime'])) . '</time>'
-        : '';
-    echo '<tr class="' . $class . '" data-name="' . $name . '" data-size="' . $row['size'] . '" data-mtime="'
-        . $row['mtime'] . '">'
-        . '<td class="col-name"><span class="icon" aria-hidden="true"></span>' . $link . $view . $where . '</td>'
-        . '<td class="col-size">' . ($row['is_dir'] ? '' : h(format_size($row['size']))) . '</td>'
-        . '<td class="col-date">' . $date . '</td>'
-        . '<td class="col-kind">' . h($row['kind']) . "</td></tr>\n";
+        . "<p class=\"empty\" id=\"no-match\" hidden>Nothing here matches the filter.</p>\n" . fold_table() . "</section>\n";
 }
 
 /** A query as shown back: a long one is cut, which the page then says. */

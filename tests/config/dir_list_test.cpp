@@ -127,14 +127,6 @@ TEST_F(DirListFile, UnwritableListRaisesAfterTheListChanged) {
   EXPECT_EQ((Items{"C:\\Data"}), list.Items());
 }
 
-TEST(DirListText, TheFoldersAreTheLinesThatAreNotBlank) {
-  EXPECT_EQ((Items{"a", "b", "c", "d"}), dirlistfile::Folders("a\r\nb\rc\nd"));
-  EXPECT_EQ((Items{"a", "b"}), dirlistfile::Folders("a\n\rb\r\n"));  // LF CR: an empty line between
-  EXPECT_EQ((Items{"a"}), dirlistfile::Folders(std::string("a\r\n\0b\r\n", 7)));
-  EXPECT_EQ((Items{" a "}), dirlistfile::Folders(" \t\r\n a \r\n"));
-  EXPECT_TRUE(dirlistfile::Folders("").empty());
-}
-
 TEST(DirListText, CutsAtEveryBreakKindAndStopsAtNul) {
   using V = std::vector<std::string>;
   EXPECT_EQ(dirlistfile::Cut(""), V{});

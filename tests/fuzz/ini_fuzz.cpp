@@ -1,8 +1,10 @@
 // ini_fuzz.cpp - any text through the initialization-file reader and writer and
 // the list file's line rules: a value written is the value read back, other
-// entries keep theirs, and lines survive being joined and cut again.
+// entries keep theirs, a plain text stays plain, and lines survive being
+// joined and cut again.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +38,12 @@ void CheckIni(const std::string& text, const std::string& section, const std::st
   const auto read = initext::ReadValue(written, section, key);
   if (!read || read->size() > initext::kMaxValue) Fail("not read back", section, key);
   if (ReadsBackAsWritten(value) && *read != value) Fail("read back changed", section, key);
+  // What --access sets in a plain state file, the site reads too.
+  const bool plainValue = std::none_of(value.begin(), value.end(), [](unsigned char c) {
+    return c < ' ' || c == 0x7f || c == '"' || c == '\'' || c == ';';
+  });
+  if (plainValue && initext::IsPlain(text, section) && !initext::IsPlain(written, section))
+    Fail("no longer plain", section, key);
   // A value with a line break writes lines of its own: that is the format.
   if (value.find_first_of("\r\n") != std::string::npos) return;
   for (const char* s : kSections)

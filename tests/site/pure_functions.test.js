@@ -1,6 +1,7 @@
 // pure_functions.test.js - the site's path, name and header helpers on
 // inputs that the server cannot produce here: Windows paths, hostile upload
-// names, odd byte ranges. The interpreter runs them without the server.
+// names, odd byte ranges; and the site's side of the case tables that the
+// program's test reads too. The interpreter runs them without the server.
 'use strict';
 const { describe, it } = require('node:test');
 const assert = require('node:assert/strict');
@@ -12,8 +13,8 @@ const { execFileSync } = require('node:child_process');
 const SITE_INC = path.join(__dirname, '..', '..', 'site_inc');
 
 /** Calls [function, args] pairs in php-cgi and returns their results. */
-function php(calls) {
-  const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'pure_functions.php')], {
+function php(calls, script = 'pure_functions.php') {
+  const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', script)], {
     input: JSON.stringify(calls),
     // As the host, whom the gate never holds: it reads no state.
     env: { PATH: process.env.PATH, SITE_INC, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200',
@@ -28,19 +29,31 @@ function table(fn, cases) {
 }
 
 describe('site helpers', () => {
-  it('reads a Windows line of dirs.ini as an absolute path or not at all', () => {
-    table('shares_windows_root', [
-      ['C:\\Shared\\Photos', 'C:\\Shared\\Photos'],
-      ['C:\\Shared\\Photos\\', 'C:\\Shared\\Photos'],
-      ['d:', 'D:\\'],
-      ['D:\\', 'D:\\'],
-      ['E:/Music/Live', 'E:\\Music\\Live'],
-      ['\\\\server\\share\\films', '\\\\server\\share\\films'],
-      ['\\\\server', null],
-      ['Shared\\Photos', null],
-      ['C:relative', null],
-      ['/home/x', null],
-    ]);
+  // The case tables that tests/config/case_tables_test.cpp reads too: [line, fields] of each case, each
+  // field's items as byte strings (<xHH> and the named bytes decoded).
+  const NAMED = { CR: '\r', LF: '\n', TAB: '\t', NUL: '\0', SP: ' ', EMPTY: '' };
+  const cases = (name) => fs.readFileSync(path.join(__dirname, '..', 'cases', name), 'latin1').split('\n')
+    .map((line, i) => [i + 1, line]).filter(([, line]) => line.trim() !== '' && !line.startsWith('#'))
+    .map(([n, line]) => [n, line.split('|').map((field) => field.split(/[ \t\r]+/).filter(Boolean).map((item) => item
+      .replace(/<(CR|LF|TAB|NUL|SP|EMPTY|x[0-9A-Fa-f]{2})>/g, (all, b) => NAMED[b] ?? String.fromCharCode(parseInt(b.slice(1), 16)))))]);
+  const base64 = (text) => (text === '<NOFILE>' ? null : Buffer.from(text, 'latin1').toString('base64'));
+
+  it('shares the folders of dirs.ini that the program lists, as the case table says', () => {
+    const table = cases('dirs_ini.txt');
+    // The program writes back what it listed, a line each: the site reads that alike.
+    const texts = [...table.map(([, [[text]]]) => text), ...table.map(([, [, folders]]) => folders.join('\r\n'))];
+    const read = php(texts.map((text) => ['case_dirs_ini', [base64(text)]]), 'case_tables.php');
+    table.forEach(([line, [, , linux, windows]], i) => {
+      assert.deepEqual(read[i], [linux, windows].map((paths) => paths.map(base64)), `dirs_ini.txt line ${line}`);
+      assert.deepEqual(read[table.length + i], read[i], `dirs_ini.txt line ${line}, as the program saves it`);
+    });
+  });
+
+  it('reads access.ini\'s mode and damage as the program does, as the case table says', () => {
+    const table = cases('access_ini.txt');
+    const read = php(table.map(([, [[text]]]) => ['case_access_ini', [base64(text)]]), 'case_tables.php');
+    table.forEach(([line, [, [mode], [damaged], [uploads], [code = '']]], i) =>
+      assert.deepEqual(read[i], [mode, damaged, uploads, code], `access_ini.txt line ${line}`));
   });
 
   it('finds the drive of the program\'s path for the upload directory', () => {

@@ -3,18 +3,33 @@
 // rows are made as the visitor scrolls to them, while sorting and filtering
 // cover every entry. Also the switch between pictures and list, thumbnails
 // that fail, and paging the preview through the folder's pictures.
+// The rows, their size texts and the folding of names are the server's: a row
+// made here is the server's own row (#entry-template) filled with the data's
+// values, and names fold by the server's table (#fold-table).
 (function () {
   'use strict';
 
   const $ = (id) => document.getElementById(id);
   const table = $('entries');
-  const site = window.OstrelSite;
-  if (!table || !site) return;
+  if (!table) return;
   const body = table.tBodies[0];
   const CHUNK = 200;
-  const dataNode = $('entries-data');
-  const data = dataNode ? JSON.parse(dataNode.textContent) : null;
+  const json = (id) => ($(id) ? JSON.parse($(id).textContent) : null);
+  const data = json('entries-data');
   const dates = new Intl.DateTimeFormat(undefined, { dateStyle: 'medium', timeStyle: 'short' });
+
+  // Each letter of the table's "from" is the letter at the same place in its
+  // "to" without its accents; combining marks go, and case is not compared.
+  const foldTable = json('fold-table') || { from: '', to: '' };
+  const folds = new Map();
+  const to = Array.from(foldTable.to);
+  Array.from(foldTable.from).forEach((letter, i) => folds.set(letter, to[i]));
+  function fold(text) {
+    if (!/[^\0-\x7f]/.test(text)) return text.toLowerCase();
+    let folded = '';
+    for (const letter of text) folded += folds.get(letter) || letter;
+    return folded.replace(/\p{Mn}+/gu, '').toLowerCase();
+  }
 
   // Rows on the page keep their element; the others get one when first shown.
   const all = Array.from(body.rows, (row) => ({
@@ -26,9 +41,9 @@
     preview: (row.querySelector('a.view') || { dataset: {} }).dataset.preview || '',
   }));
   if (data) {
-    for (const [name, kind, size, mtime, where, query] of data.rows) {
+    for (const [name, kind, size, sizeText, mtime, where, query] of data.rows) {
       const [label, preview, thumb, isDir] = data.kinds[kind];
-      all.push({ name, size, mtime, label, preview, thumb, isDir: isDir === 1, where: where || '', query });
+      all.push({ name, size, sizeText, mtime, label, preview, thumb, isDir: isDir === 1, where: where || '', query });
     }
   }
   let shown = all;
@@ -47,40 +62,44 @@
     return node;
   }
 
-  // The same row as the server's index_row.
+  // The server's row with every part, filled with the item's values; the
+  // parts it lacks go.
+  const template = $('entry-template');
   function makeRow(item) {
     const query = item.query || 'd=' + data.d + '&p=' + encode([data.p, item.where, item.name].filter(Boolean).join('/'));
     const href = (item.isDir ? '/?' : '/file.php?') + query;
-    const row = element('tr', (item.isDir ? 'entry folder' : 'entry file') + (item.thumb ? ' picture' : ''));
+    const row = template.content.firstElementChild.cloneNode(true);
+    row.classList.toggle('folder', item.isDir);
+    row.classList.toggle('file', !item.isDir);
+    row.classList.toggle('picture', item.thumb === 1);
     Object.assign(row.dataset, { name: item.name, size: item.size, mtime: item.mtime });
-    const cell = element('td', 'col-name');
-    const icon = element('span', 'icon');
-    icon.setAttribute('aria-hidden', 'true');
-    const link = element('a', 'name', item.name);
+    const link = row.querySelector('.name');
     link.href = href;
-    cell.append(icon, link);
+    link.append(item.name);
+    const view = row.querySelector('.view');
     if (item.preview) {
-      const view = element('a', 'view');
-      Object.assign(view, { href: '/file.php?' + query + '&view=1', target: '_blank', rel: 'noopener' });
+      view.href = '/file.php?' + query + '&view=1';
       Object.assign(view.dataset, { preview: item.preview, name: item.name, download: href });
-      if (item.thumb) {
-        const img = element('img', 'thumb');
-        Object.assign(img, { alt: '', loading: 'lazy' });
-        img.src = '/thumb.php?' + query + '&v=' + item.mtime + '-' + item.size;
-        view.append(img);
-      }
-      view.append(element('span', 'view-label', 'Preview'), element('span', 'visually-hidden', ' ' + item.name));
-      cell.append(' ', view);
+      const img = view.querySelector('.thumb');
+      if (item.thumb) img.src = '/thumb.php?' + query + '&v=' + item.mtime + '-' + item.size;
+      else img.remove();
+      view.querySelector('.visually-hidden').append(item.name);
+    } else {
+      view.previousSibling.remove();
+      view.remove();
     }
-    if (item.where) cell.append(element('span', 'where', 'in ' + item.where));
-    const date = element('td', 'col-date');
+    const where = row.querySelector('.where');
+    if (item.where) where.append(item.where);
+    else where.remove();
+    const time = row.querySelector('time');
     if (item.mtime > 0) {
-      const time = element('time', '', dates.format(new Date(item.mtime * 1000)));
+      time.textContent = dates.format(new Date(item.mtime * 1000));
       time.dateTime = new Date(item.mtime * 1000).toISOString().replace(/\.\d+Z$/, 'Z');
-      date.append(time);
+    } else {
+      time.remove();
     }
-    row.append(cell, element('td', 'col-size', item.isDir ? '' : site.formatSize(item.size)), date,
-      element('td', 'col-kind', item.label));
+    row.querySelector('.col-size').textContent = item.sizeText;
+    row.querySelector('.col-kind').textContent = item.label;
     return row;
   }
 
@@ -126,7 +145,7 @@
   };
   let words = [];
   const matches = (item) => words.length === 0 ||
-    words.every((word) => (item.folded || (item.folded = site.fold(item.name))).includes(word));
+    words.every((word) => (item.folded || (item.folded = fold(item.name))).includes(word));
 
   table.querySelectorAll('th[data-sort] button').forEach((button) => {
     button.addEventListener('click', () => {
@@ -143,7 +162,7 @@
   });
 
   $('filter').addEventListener('input', (e) => {
-    words = site.fold(e.target.value).split(/\s+/).filter(Boolean);
+    words = fold(e.target.value).split(/\s+/).filter(Boolean);
     shown = all.filter(matches);
     showAgain();
   });

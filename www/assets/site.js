@@ -27,14 +27,6 @@
     });
   }
 
-  // "cafe" finds "Café" and "ÉTÉ" finds "été", as the server's search does.
-  function fold(text) {
-    return text.normalize('NFD').replace(/\p{Mn}+/gu, '').normalize('NFC').toLowerCase();
-  }
-
-  // The listing (list.js) shares these.
-  window.OstrelSite = { formatSize, fold };
-
   // --- Uploads -------------------------------------------------------------
 
   function setUpUploads() {
