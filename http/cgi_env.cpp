@@ -34,6 +34,15 @@ std::string Url(const TSources& s) { return s.Request.Url(); }
 std::string RemoteAddr(const TSources& s) { return s.Values.RemoteAddr; }
 std::string ScriptFile(const TSources& s) { return s.Values.ScriptFile; }
 
+// Whether a POST's body is other than a form's: the interpreter would only
+// copy it aside for the page, which reads it itself.
+bool LeavesBodyToPage(const TSources& s) {
+  if (!s.Post) return false;
+  const std::string type = text::Trim(text::Cut(s.Request.Header("Content-Type"), ";").first);
+  return !text::SameTextAscii(type, "application/x-www-form-urlencoded") &&
+         !text::SameTextAscii(type, "multipart/form-data");
+}
+
 // The table in the order the interpreter gets it; a name is set once, where it
 // first appears (CONTENT_LENGTH and CONTENT_TYPE take a POST's body values in
 // their place). After it: what applications expect of a web server beyond the
@@ -101,6 +110,11 @@ const TRow kTable[] = {
     // php-cgi refuses to run without it when a user's own settings turn
     // cgi.force_redirect back on.
     {"REDIRECT_STATUS", false, [](const TSources&) -> std::string { return "200"; }},
+    // The written php.ini takes enable_post_data_reading from it: the
+    // interpreter reads a form's body before the page runs, and leaves any
+    // other in its standard input for the page to read as it arrives, so a big
+    // one does not wait in php/temp first.
+    {"OSTREL_PARSE_BODY", false, [](const TSources& s) -> std::string { return LeavesBodyToPage(s) ? "0" : "1"; }},
 };
 
 // A line of ALL_HTTP and ALL_RAW: the header it shows; a fixed value, when it has one.
