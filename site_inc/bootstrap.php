@@ -48,8 +48,11 @@ const SITE_STATUS_TEXT = [
     403 => 'Forbidden',
     404 => 'Not Found',
     405 => 'Method Not Allowed',
+    409 => 'Conflict',
     413 => 'Payload Too Large',
+    415 => 'Unsupported Media Type',
     416 => 'Range Not Satisfiable',
+    429 => 'Too Many Requests',
     500 => 'Internal Server Error',
     507 => 'Insufficient Storage',
 ];
