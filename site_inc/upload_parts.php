@@ -20,8 +20,10 @@ const PARTS_RESTING_SECONDS = 600;
 // A finished upload is remembered this long, so that a last piece whose answer
 // was lost gets it again instead of starting a second copy.
 const PARTS_DONE_SECONDS = 3600;
-// The most read from the body before it is written.
-const PARTS_CHUNK = 1048576;
+// The most read from the body before it is written: small enough to be still
+// in the processor's cache when it is (a GiB in chunks of 64 KiB was written
+// two to four times as fast as in chunks of 1 MiB).
+const PARTS_CHUNK = 65536;
 const PARTS_NAME_MAX = 1024;
 
 /**
