@@ -71,12 +71,7 @@ function parts_receive(string $dir, string $id, array $request, $body): array
         return [500, ['ok' => false, 'error' => 'Uploads are not possible: the upload directory cannot be written.']];
     }
     $file = parts_file($place, $request);
-    flock($place['lock'], LOCK_EX);
-    try {
-        [$status, $answer] = parts_start($place, $file, $request, $dir);
-    } finally {
-        flock($place['lock'], LOCK_UN);
-    }
+    [$status, $answer] = parts_locked($place, static fn(): array => parts_start($place, $file, $request, $dir));
     if ($status !== 0) {
         return [$status, $answer];
     }
@@ -236,12 +231,14 @@ function parts_begin(array $place, array $file, array $request, string $dir): ?a
     $all = parts_tidy($place['root'], $now);
     $mine = array_filter($all, static fn(string $part): bool => dirname($part) === $place['folder'],
         ARRAY_FILTER_USE_KEY);
-    $bounds = [[$mine, PARTS_PER_VISITOR, 'This device has'], [$all, PARTS_IN_ALL, 'Visitors have']];
-    foreach ($bounds as [$held, $most, $who]) {
-        if (count($held) >= $most && !parts_make_room($held, $now)) {
+    foreach ([PARTS_PER_VISITOR => 'This device has', PARTS_IN_ALL => 'Visitors have'] as $most => $who) {
+        $parts = $most === PARTS_PER_VISITOR ? $mine : $all;
+        $gone = count($parts) >= $most ? parts_make_room($parts, $now) : '';
+        if ($gone === null) {
             return [429, ['ok' => false, 'error' => $who . ' ' . $most . ' unfinished uploads on the server, each '
                 . 'sent to in the last ' . (PARTS_RESTING_SECONDS / 60) . ' minutes. Please let one finish first.']];
         }
+        unset($all[$gone]);
     }
     if (!is_dir($place['folder']) && !mkdir($place['folder'], 0700)) {
         return [500, ['ok' => false, 'error' => 'The upload could not be started on the server.']];
@@ -261,16 +258,16 @@ function parts_begin(array $place, array $file, array $request, string $dir): ?a
     return null;
 }
 
-/** Removes the least recently touched of $parts ([part => time touched]) when it has rested; whether it did. */
-function parts_make_room(array $parts, int $now): bool
+/** Removes the least recently touched of $parts ([part => time touched]) when it has rested; its path, or null. */
+function parts_make_room(array $parts, int $now): ?string
 {
     asort($parts);
     $oldest = array_key_first($parts);
     if ($oldest === null || $parts[$oldest] > $now - PARTS_RESTING_SECONDS) {
-        return false;
+        return null;
     }
     parts_remove(['part' => $oldest, 'meta' => substr($oldest, 0, -5) . '.json']);
-    return true;
+    return $oldest;
 }
 
 /**
@@ -499,9 +496,9 @@ function parts_stale(array $file, int $now): string
 function parts_listed(string $folder): array
 {
     $files = [];
-    foreach (glob($folder . DIRECTORY_SEPARATOR . '*.json') ?: [] as $metaPath) {
-        $meta = parts_meta($metaPath);
-        $part = substr($metaPath, 0, -5) . '.part';
+    foreach (preg_grep('/^[0-9a-f]{32}\.json\z/', scandir($folder) ?: []) as $name) {
+        $meta = parts_meta($folder . DIRECTORY_SEPARATOR . $name);
+        $part = $folder . DIRECTORY_SEPARATOR . substr($name, 0, -5) . '.part';
         $held = parts_size($part);
         if ($meta !== null && ($held !== null || isset($meta['done']))) {
             $files[] = ['part' => $part, 'meta' => $meta, 'held' => $held ?? $meta['size'],

@@ -120,11 +120,11 @@
           pieceSize = nextPieceSize(length, (performance.now() - started) / 1000);
         }
         offset = answer.offset;
-        failures = 0;
+        failures = conflicts = 0;
         job.sent(offset);
         continue;
       }
-      // Another request of this file (a tab, or one the server still read) went further.
+      // Another request for this file (another tab, or one the server was still reading) got there first.
       if (status === 409 && typeof answer.offset === 'number' && ++conflicts <= 50) {
         offset = answer.offset;
         continue;
