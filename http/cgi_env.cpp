@@ -34,6 +34,15 @@ std::string Url(const TSources& s) { return s.Request.Url(); }
 std::string RemoteAddr(const TSources& s) { return s.Values.RemoteAddr; }
 std::string ScriptFile(const TSources& s) { return s.Values.ScriptFile; }
 
+// Whether a POST's body is other than a form's: the interpreter would only
+// copy it aside for the page, which reads it itself.
+bool LeavesBodyToPage(const TSources& s) {
+  if (!s.Post) return false;
+  const std::string type = text::Trim(text::Cut(s.Request.Header("Content-Type"), ";").first);
+  return !text::SameTextAscii(type, "application/x-www-form-urlencoded") &&
+         !text::SameTextAscii(type, "multipart/form-data");
+}
+
 // The table in the order the interpreter gets it, the headers' own rows
 // (cgi_env_headers.h) coming between kTable and kAfterHeaders; a name is set
 // once, where it first appears (CONTENT_LENGTH and CONTENT_TYPE take a POST's
@@ -94,6 +103,11 @@ const TRow kAfterHeaders[] = {
     // php-cgi refuses to run without it when a user's own settings turn
     // cgi.force_redirect back on.
     {"REDIRECT_STATUS", [](const TSources&) -> std::string { return "200"; }},
+    // The written php.ini takes enable_post_data_reading from it: the
+    // interpreter reads a form's body before the page runs, and leaves any
+    // other in its standard input for the page to read as it arrives, so a big
+    // one does not wait in php/temp first.
+    {"OSTREL_PARSE_BODY", [](const TSources& s) -> std::string { return LeavesBodyToPage(s) ? "0" : "1"; }},
 };
 
 // The child reads each value up to a NUL; on Windows a NUL inside a value

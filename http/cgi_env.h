@@ -22,7 +22,8 @@ struct TCgiValues {
 // "NAME=value" entries, each name once: the fixed rows, HTTP_COOKIE, the POST
 // rows (body length and type) for a POST, then ALL_HTTP and ALL_RAW with the
 // lines of the method's table (a POST's hold no Cookie line). After the table:
-// DOCUMENT_ROOT, REQUEST_URI, SCRIPT_FILENAME, SERVER_ADDR, REDIRECT_STATUS and
+// DOCUMENT_ROOT, REQUEST_URI, SCRIPT_FILENAME, SERVER_ADDR, REDIRECT_STATUS,
+// OSTREL_PARSE_BODY ("0" for a POST whose body is not a form's, else "1") and
 // the request's other headers (cgi_env_headers.h). A value ends at its first
 // NUL, as the child reads it.
 std::vector<std::string> Build(const TRequest& request, const TCgiValues& values);

@@ -24,6 +24,7 @@ function layout_open(string $title, array $crumbs, array $data = []): void
         . "<script src=\"/assets/qr.js\" defer></script>\n"
         . "<script src=\"/assets/site.js\" defer></script>\n"
         . "<script src=\"/assets/list.js\" defer></script>\n"
+        . "<script src=\"/assets/upload.js\" defer></script>\n"
         . "</head>\n<body$attrs>\n"
         . "<a class=\"skip\" href=\"#main\">Skip to the content</a>\n<header class=\"top\">\n"
         . '<a class="brand" href="/">' . h(SITE_TITLE) . "</a>\n"

@@ -4,6 +4,7 @@
 // inside its shared directory.
 // No shared name is told to anyone the gate holds back.
 require_once __DIR__ . '/gate.php';
+require_once __DIR__ . '/hidden.php';
 
 const SHARES_REFUSED = 'This address is not allowed: it points outside the shared folders.';
 
@@ -86,7 +87,7 @@ function shares_label(string $path, bool $windows): string
 /** Whether a single name may be used in a path at all (also hides such entries). */
 function shares_name_ok(string $name): bool
 {
-    if ($name === '' || $name === '.' || $name === '..' || strlen($name) > 1024) {
+    if ($name === '' || $name === '.' || $name === '..' || strlen($name) > 1024 || hidden_name($name)) {
         return false;
     }
     if (preg_match('/[\x00-\x1f\x7f\\\\\/]/', $name)) {
@@ -163,7 +164,7 @@ function shares_resolve(array $shares, string $d, string $rel, string $kind): ar
     if ($real === false) {
         site_error(404, 'The file or folder was not found. It may have been moved or deleted.');
     }
-    if (!shares_inside($root, $real)) {
+    if (!shares_inside($root, $real) || hidden_path($real)) {
         site_error(403, SHARES_REFUSED);
     }
     $isDir = is_dir($real);
@@ -213,7 +214,7 @@ function shares_entry(string $root, string $dir, string $name): ?array
     $path = rtrim($dir, site_sep()) . site_sep() . $name;
     if (is_link($path)) {
         $target = realpath($path);
-        if ($target === false || !shares_inside($root, $target)) {
+        if ($target === false || !shares_inside($root, $target) || hidden_path($target)) {
             return null;
         }
     }

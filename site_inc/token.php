@@ -57,7 +57,12 @@ function token_make(string $form): string
 /** Whether the POST's body, never its query, holds exactly this visitor's token of form $form. */
 function token_check(string $form): bool
 {
-    $given = $_POST['token'] ?? null;
+    return token_valid($form, $_POST['token'] ?? null);
+}
+
+/** Whether $given is exactly this visitor's token of form $form. */
+function token_valid(string $form, $given): bool
+{
     $id = visitor_known_id();
     $secret = token_secret();
     if (!is_string($given) || $id === null || $secret === null) {

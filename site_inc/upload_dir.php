@@ -110,22 +110,45 @@ function upload_store(string $tmp, string $wanted, string $dir, int $size, strin
 {
     $part = upload_part($tmp, $dir);
     if ($part !== null) {
-        [$base, $ext] = upload_split_name(upload_clean_name($wanted));
-        for ($n = 1; $n <= UPLOAD_ORDERED_NAMES + UPLOAD_RANDOM_NAMES; $n++) {
-            $name = upload_candidate($base, $ext, $n);
-            $target = $dir . DIRECTORY_SEPARATOR . $name;
-            if (upload_place($part, $target)) {
-                return $name;
-            }
-            // A name that is taken, or whose place is a link, even a broken one, is passed over.
-            if (!upload_taken($target)) {
-                break;
-            }
+        $name = upload_give_name($part, $wanted, $dir);
+        if ($name !== null) {
+            return $name;
         }
         unlink($part);
     }
     $why = upload_disk_full($dir, $size) ? 'full' : 'failed';
     return null;
+}
+
+/**
+ * Gives the file at $part, on the file system of $dir, its cleaned name $wanted
+ * in $dir, or the next free one, in one step that replaces nothing. Returns
+ * the name used, or null with the file left at $part.
+ */
+function upload_give_name(string $part, string $wanted, string $dir): ?string
+{
+    [$base, $ext] = upload_split_name(upload_clean_name($wanted));
+    for ($n = 1; $n <= UPLOAD_ORDERED_NAMES + UPLOAD_RANDOM_NAMES; $n++) {
+        $name = upload_candidate($base, $ext, $n);
+        $target = $dir . DIRECTORY_SEPARATOR . $name;
+        if (upload_place($part, $target)) {
+            return $name;
+        }
+        // A name that is taken, or whose place is a link, even a broken one, is passed over.
+        if (!upload_taken($target)) {
+            break;
+        }
+    }
+    return null;
+}
+
+/** Why a file was stored under another name: '' (it was not), 'cleaned' or 'taken'. */
+function upload_renamed(string $sent, ?string $stored): string
+{
+    if ($stored === null || $stored === $sent) {
+        return '';
+    }
+    return $stored === upload_clean_name($sent) ? 'cleaned' : 'taken';
 }
 
 /** The $n-th name to try: "name.ext", "name (2).ext" ... then "name (<random>).ext". */

@@ -10,6 +10,7 @@ require dirname(__DIR__) . '/site_inc/token.php';
 require dirname(__DIR__) . '/site_inc/layout.php';
 require_once dirname(__DIR__) . '/site_inc/access.php';
 require dirname(__DIR__) . '/site_inc/host_access.php';
+require dirname(__DIR__) . '/site_inc/host_uploads.php';
 
 const HOST_SAID = [
     'saved' => 'The settings were saved.',
@@ -214,7 +215,7 @@ function host_visitors(array $state): void
 
 function host_transfers(array $state): void
 {
-    $rows = [];
+    $rows = host_uploads_rows();
     foreach (array_reverse($state['transfers']) as $t) {
         $rows[] = [host_time((int) ($t['time'] ?? 0)), ($t['way'] ?? '') === 'up' ? 'Upload' : 'Download',
             '<span class="host-name">' . h((string) ($t['name'] ?? '')) . '</span>',

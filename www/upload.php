@@ -95,15 +95,6 @@ function upload_parts_dir(): string
     return (string) (ini_get('upload_tmp_dir') ?: sys_get_temp_dir());
 }
 
-/** Why a file was stored under another name: '' (it was not), 'cleaned' or 'taken'. */
-function upload_renamed(string $sent, ?string $stored): string
-{
-    if ($stored === null || $stored === $sent) {
-        return '';
-    }
-    return $stored === upload_clean_name($sent) ? 'cleaned' : 'taken';
-}
-
 /** The entries of the "files[]" field, one array per file. */
 function upload_files($field): array
 {

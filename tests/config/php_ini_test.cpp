@@ -103,6 +103,8 @@ TEST(PhpIniTemplate, HoldsTheEntriesThatTheServerFillsInAndNoBrokenOnes) {
   EXPECT_EQ(initext::ReadValue(text, "PHP", "upload_max_filesize"), "0");
   EXPECT_EQ(initext::ReadValue(text, "PHP", "cgi.fix_pathinfo"), "0");
   EXPECT_EQ(initext::ReadValue(text, "PHP", "opcache.enable"), "0");
+  // The gateway's variable, per request: a form's body is read ahead, any other left to the page.
+  EXPECT_EQ(initext::ReadValue(text, "PHP", "enable_post_data_reading"), "${OSTREL_PARSE_BODY}");
   // Today's interpreters refuse to start with the first, and warn in every page
   // for the second.
   EXPECT_EQ(initext::ReadValue(text, "PHP", "magic_quotes_gpc"), "Off");

@@ -76,7 +76,7 @@ TEST(CgiEnvTest, GetHasTheTableRowsInOrderWithTheCookie) {
        "Accept: text/html\r\nAccept-Language: \r\nConnection: close\r\nHost: example.test:8080\r\n"
        "User-Agent: tester\r\nCookie: id=7\r\nAccept-Encoding: gzip\r\n"},
       {"DOCUMENT_ROOT", "ROOT"}, {"REQUEST_URI", "/dir/p%20q.php?a=1&b=%41"}, {"SCRIPT_FILENAME", "ROOT/page.php"},
-      {"SERVER_ADDR", "127.0.0.5"}, {"REDIRECT_STATUS", "200"},
+      {"SERVER_ADDR", "127.0.0.5"}, {"REDIRECT_STATUS", "200"}, {"OSTREL_PARSE_BODY", "1"},
   };
   EXPECT_EQ(BuildFor(kGet).Entries, expected);
 }
@@ -101,6 +101,32 @@ TEST(CgiEnvTest, PostSetsTheBodyRowsAndTheCookieButNoCookieLine) {
             "Accept: \r\nAccept-Language: en\r\nConnection: \r\nHost: example.test\r\nUser-Agent: \r\n"
             "Content-Length: 10000\r\nContent-Type: text/plain\r\nAccept-Encoding: \r\n"
             "Cache-Control: no-cache\r\n");
+}
+
+// The interpreter reads only a form's body ahead of the page (php.ini takes
+// enable_post_data_reading from the variable); any other body stays in the
+// page's standard input.
+TEST(CgiEnvTest, OnlyAFormsBodyIsParsedBeforeThePageRuns) {
+  const struct {
+    const char* type;
+    const char* parse;
+  } cases[] = {
+      {"Content-Type: application/x-www-form-urlencoded\r\n", "1"},
+      {"Content-Type: multipart/form-data; boundary=x\r\n", "1"},
+      {"Content-Type:  Multipart/Form-Data ;boundary=x\r\n", "1"},
+      {"Content-Type: APPLICATION/X-WWW-FORM-URLENCODED; charset=UTF-8\r\n", "1"},
+      {"", "0"},
+      {"Content-Type: \r\n", "0"},
+      {"Content-Type: application/octet-stream\r\n", "0"},
+      {"Content-Type: text/plain\r\n", "0"},
+      {"Content-Type: multipart/form-data-x\r\n", "0"},
+      {"Content-Type: application/x-www-form-urlencoded-not\r\n", "0"},
+  };
+  for (const auto& c : cases) {
+    const std::string body = std::string("Content-Length: 3\r\n") + c.type + "\r\n";
+    EXPECT_EQ(BuildFor("POST /p.php HTTP/1.1\r\n" + body).Values["OSTREL_PARSE_BODY"], c.parse) << c.type;
+    EXPECT_EQ(BuildFor("GET /p.php HTTP/1.1\r\n" + body).Values["OSTREL_PARSE_BODY"], "1") << "a GET has no body";
+  }
 }
 
 TEST(CgiEnvTest, MethodKeepsItsCaseAndStillSelectsItsRows) {

@@ -78,6 +78,16 @@ describe('site helpers', () => {
       ['a\\..\\b', null],
       ['a\u0000b', null],
       ['a\nb', null],
+      // The upload directory's place for unfinished uploads, in any case.
+      ['Upload Directory/.ostrel-partial/0123.part', null],
+      ['.OSTREL-Partial', null],
+      ['a/.ostrel-partials', ['a', '.ostrel-partials']],
+    ]);
+    table('hidden_path', [
+      ['/home/me/Upload Directory/.ostrel-partial', true],
+      ['C:\\Upload Directory\\.Ostrel-Partial\\0123\\4567.part', true],
+      ['/home/me/.ostrel-partial.txt', false],
+      ['/home/me/x.ostrel-partial/a', false],
     ]);
   });
 

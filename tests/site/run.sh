@@ -3,11 +3,13 @@
 # folder, then runs the tests of the QR encoder and the pages' helpers, and
 # the browser test against the real program in a network namespace of its
 # own, so port 60001 is never shared.
-# Usage: run.sh <build dir> <built application dir>
+# Usage: run.sh <build dir> <built application dir> [browser test file]
+# (site.test.js by default, with the tests of the QR encoder and the helpers)
 set -euo pipefail
 build=$(cd "$1" && pwd)
 app=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+tests=${3:-site.test.js}
 modules=$build/site-tests
 artifacts=$build/site-artifacts
 
@@ -25,7 +27,9 @@ if [ ! -x /usr/bin/chromium ]; then
   echo "The site tests need Debian's chromium (scripts/setup.sh installs it)." >&2
   exit 1
 fi
-node --test --test-reporter=spec "$here/qr.test.js" "$here/pure_functions.test.js"
+if [ "$tests" = site.test.js ]; then
+  node --test --test-reporter=spec "$here/qr.test.js" "$here/pure_functions.test.js"
+fi
 # The namespace has only its own loopback device, which starts down.
 exec unshare -n bash -c 'ip link set lo up && exec timeout 280 node --test --test-reporter=spec "$1"' \
-  _ "$here/site.test.js"
+  _ "$here/$tests"

@@ -1155,7 +1155,7 @@ describe('the interpreter run directly', () => {
       env: {
         PATH: process.env.PATH, HOME: site.home, PHPRC: path.join(site.app, 'php', 'php.ini'), PHP_INI_SCAN_DIR: '',
         GATEWAY_INTERFACE: 'CGI/1.1', REQUEST_METHOD: body ? 'POST' : 'GET', QUERY_STRING: query,
-        CONTENT_TYPE: type, CONTENT_LENGTH: String(body.length),
+        CONTENT_TYPE: type, CONTENT_LENGTH: String(body.length), OSTREL_PARSE_BODY: '1',
         PATH_TRANSLATED: path.join(www, page), SCRIPT_NAME: '/' + page, HTTP_RANGE: range, HTTP_ACCEPT_ENCODING: 'gzip',
         HTTP_COOKIE: cookie,
       },

@@ -1,6 +1,6 @@
 // host.js - the host page: the QR code of the address with the code, times in
-// the host's own zone, and the list of waiting devices kept fresh, so a new
-// device shows without reloading.
+// the host's own zone, and the lists of waiting devices and of transfers kept
+// fresh, so a new device or an upload's progress shows without reloading.
 (function () {
   'use strict';
   const format = new Intl.DateTimeFormat(undefined, { dateStyle: 'medium', timeStyle: 'short' });
@@ -17,16 +17,19 @@
     if (canvas && window.OstrelQr) window.OstrelQr.draw(canvas, canvas.dataset.text, 4);
   }
 
-  // The section is replaced only while the host is not using it.
+  // A section is replaced only while the host is not using it.
   async function refreshWaiting() {
-    const current = document.getElementById('waiting');
     try {
       const reply = await fetch('/host.php', { cache: 'no-store', credentials: 'same-origin' });
-      const fresh = new DOMParser().parseFromString(await reply.text(), 'text/html').getElementById('waiting');
-      if (reply.ok && fresh && current && !current.contains(document.activeElement)
-          && fresh.innerHTML !== current.innerHTML) {
-        localTimes(fresh);
-        current.replaceWith(document.importNode(fresh, true));
+      const page = new DOMParser().parseFromString(await reply.text(), 'text/html');
+      for (const id of ['waiting', 'transfers']) {
+        const current = document.getElementById(id);
+        const fresh = page.getElementById(id);
+        if (reply.ok && fresh && current && !current.contains(document.activeElement)
+            && fresh.innerHTML !== current.innerHTML) {
+          localTimes(fresh);
+          current.replaceWith(document.importNode(fresh, true));
+        }
       }
     } catch (e) {
       // The server may be restarting: try again on the next round.

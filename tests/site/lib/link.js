@@ -1,0 +1,104 @@
+// link.js - the network between a browser and the server, in the test's
+// hands: a TCP proxy that holds what the client sends to a speed, counts the
+// bytes the server reads from the client, resets connections, and goes away
+// for a while as a phone's Wi-Fi does. It connects to the server from a
+// visitor's address, so that the server treats the browser as a visitor.
+'use strict';
+const net = require('node:net');
+const { PORT } = require('./fixture');
+
+/**
+ * Listens on 127.0.0.1 at a port of its own; bytesPerSecond holds what goes
+ * to the server (0: no limit); from: the address it connects from.
+ */
+async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
+  const pairs = new Set();
+  const stranded = new Set();  // server ends of connections the network lost
+  let toServer = 0;
+  let due = 0;  // when what was sent so far has left, at the held speed
+  let down = false;
+
+  const server = net.createServer((client) => {
+    if (down) {
+      client.resetAndDestroy();
+      return;
+    }
+    const upstream = net.connect({ port: PORT, host: '127.0.0.1', localAddress: from });
+    const pair = { client, upstream, waits: 0 };
+    pairs.add(pair);
+    const end = () => {
+      if (!pairs.delete(pair)) return;
+      client.destroy();
+      upstream.destroy();
+    };
+    for (const socket of [client, upstream]) {
+      socket.on('error', end);
+      socket.on('close', end);
+    }
+    // The client is read on only when nothing holds it back: the server's
+    // window, or the link's speed.
+    const hold = () => {
+      pair.waits++;
+      client.pause();
+    };
+    const release = () => {
+      if (--pair.waits === 0 && pairs.has(pair)) client.resume();
+    };
+    client.on('data', (chunk) => {
+      toServer += chunk.length;
+      if (!upstream.write(chunk)) {
+        hold();
+        upstream.once('drain', release);
+      }
+      if (bytesPerSecond > 0) {
+        const now = Date.now();
+        due = Math.max(due, now) + (chunk.length / bytesPerSecond) * 1000;
+        if (due > now + 5) {
+          hold();
+          setTimeout(release, due - now);
+        }
+      }
+    });
+    upstream.on('data', (chunk) => client.write(chunk));
+    upstream.on('end', () => client.end());
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+
+  return {
+    port: server.address().port,
+    /** Bytes the client sent that went on to the server. */
+    bytesToServer: () => toServer,
+    /** Every open connection ends with a reset, at both ends. */
+    resetAll() {
+      for (const { client, upstream } of pairs) {
+        client.resetAndDestroy();
+        upstream.resetAndDestroy();
+      }
+      pairs.clear();
+    },
+    /**
+     * The network goes: the browser's connections fail at once and new ones
+     * are refused, while the server hears nothing more and is told nothing,
+     * until back().
+     */
+    cutOff() {
+      down = true;
+      for (const pair of pairs) {
+        pair.upstream.removeAllListeners('data');
+        stranded.add(pair.upstream);
+        pair.client.resetAndDestroy();
+      }
+      pairs.clear();
+    },
+    back() {
+      down = false;
+    },
+    close() {
+      this.resetAll();
+      for (const socket of stranded) socket.destroy();
+      return new Promise((resolve) => server.close(resolve));
+    },
+  };
+}
+
+module.exports = { openLink };
