@@ -9,6 +9,7 @@ require dirname(__DIR__) . '/site_inc/format.php';
 require dirname(__DIR__) . '/site_inc/token.php';
 require dirname(__DIR__) . '/site_inc/layout.php';
 require_once dirname(__DIR__) . '/site_inc/access.php';
+require dirname(__DIR__) . '/site_inc/host_network.php';
 
 const HOST_SAID = [
     'saved' => 'The settings were saved.',
@@ -58,6 +59,7 @@ if ($state['damaged'] > 0) {
 }
 host_settings($state, $token);
 host_code($state, $token);
+host_network($state);
 host_waiting($state, $token);
 host_devices($state, $token);
 host_locked($state);
