@@ -38,6 +38,7 @@ struct TLocalAddress {
   std::string IP;
   std::string Adapter;  // "" when only the host name's lookup knew it
   TAdapterKind Kind = TAdapterKind::Physical;
+  bool operator==(const TLocalAddress&) const = default;
 };
 
 // The addresses to offer, the one to give out first, then the other usable

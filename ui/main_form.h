@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/dir_list.h"
+#include "ui/address_chooser.h"
 #include "ui/main_form_controls.h"
 #include "ui/popup_menu.h"
 #include "ui/tray_icon.h"
@@ -78,7 +79,11 @@ class TfrmMain {
   static constexpr UINT kInterpreterCheckedMessage = WM_USER + 2;
   void InterpreterChecked();  // the offer, the balloon and the browser, once the verdict is in
   void TellAboutInterpreter();
-  static std::string ServerAddress();
+  std::string ServerAddress();  // the address given out, the machine's addresses asked afresh
+  void btnAddressesClick();      // the user picks another address (main_form.cpp)
+  // Posted by the system's thread when an address comes or goes (main_form.cpp).
+  static constexpr UINT kAddressesChangedMessage = WM_APP + 2;
+  void AddressesChanged();
 
   // PHP set up when Start finds none (main_form_php.cpp).
   bool OfferPhp();  // true: the set-up has begun, and it ends Start itself
@@ -100,6 +105,7 @@ class TfrmMain {
   TMainFormControls FControls;
   TPopupMenu mnuControl;
   TDirList FDirs;
+  TAddressChooser FAddresses;
 
   UINT FTaskbarCreatedMsg = 0;
   TTrayIcon FTrayIcon;  // holds FTrayIconData, the record of every Shell_NotifyIconA call

@@ -6,7 +6,6 @@
 #include "base/constants.h"
 #include "config/site_access.h"
 #include "http/web_server.h"
-#include "net/local_ip.h"
 #include "ui/application_window.h"
 #include "ui/folder_browser.h"
 #include "ui/main_form.h"
@@ -18,9 +17,7 @@ std::string FileNameOf(const std::string& path) { return path.substr(path.find_l
 }  // namespace
 
 // In code mode the address carries the code, as the site's own QR code does.
-std::string TfrmMain::ServerAddress() {
-  return AddressToHandOut("http://" + GetLocalIP() + ":" + std::to_string(kServerPort), LoadSiteAccess());
-}
+std::string TfrmMain::ServerAddress() { return FAddresses.Refresh(kServerPort, LoadSiteAccess()); }
 
 void TfrmMain::LoadDirList() {
   FDirs.Load();
