@@ -42,10 +42,14 @@ bool ProfileSetting(IDispatch& policy, const wchar_t* member, long type) {
   return GetBool(policy, member, arg.get());
 }
 
-// The rules name the program by its full path, in any letter case.
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
+// The rules name the program by its full path, in any letter case, some
+// through environment variables ("%LOCALAPPDATA%\...").
+bool SamePath(const std::wstring& rule, const std::wstring& program) {
+  std::wstring expanded(ExpandEnvironmentStringsW(rule.c_str(), nullptr, 0), L'\0');
+  const DWORD n = ExpandEnvironmentStringsW(rule.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+  expanded.resize(n > 0 && n <= expanded.size() ? n - 1 : 0);
+  return CompareStringOrdinal(expanded.c_str(), static_cast<int>(expanded.size()), program.c_str(),
+                              static_cast<int>(program.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
