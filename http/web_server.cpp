@@ -112,17 +112,19 @@ std::string TWebServer::PhpExe() const {
 }
 
 // A machine without any address leaves LOCAL_ADDR empty, as a failed lookup
-// did before.
+// did before, and the host page's list empty rather than last Start's.
 void TWebServer::RefreshAddresses() {
-  std::string given;
+  std::vector<TLocalAddress> addresses;
   try {
-    const std::vector<TLocalAddress> addresses = OfferedAddresses();
-    given = addresses.front().IP;
+    addresses = OfferedAddresses();
+  } catch (...) {
+  }
+  try {
     WriteHostNetwork(addresses);
   } catch (...) {
   }
   std::lock_guard<std::mutex> lock(FAddressLock);
-  FLocalIP = given;
+  FLocalIP = addresses.empty() ? std::string() : addresses.front().IP;
 }
 
 std::string TWebServer::LocalIP() const {
