@@ -5,15 +5,16 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/headless.h"
 #include "app/share_command.h"
 #include "base/constants.h"
 #include "base/program_env.h"
+#include "config/host_network.h"
 #include "config/kelv.h"
 #include "config/site_access.h"
 #include "http/web_server.h"
-#include "net/local_ip.h"
 
 namespace {
 
@@ -51,6 +52,22 @@ void TellAboutInterpreter(const TInterpreterCheck& check) {
               path.c_str(), what, path.c_str());
 }
 
+std::string UrlOf(const std::string& ip) { return "http://" + ip + ":" + std::to_string(kServerPort); }
+
+// The address given out, then every address with its adapter, so that the
+// person can try another when a phone cannot reach the first. Returns the
+// address given out.
+std::string TellAddresses(const std::vector<TLocalAddress>& addresses, const TSiteAccess& access) {
+  const std::string given = UrlOf(addresses.front().IP);
+  std::printf("Tell this URL to your friends: %s\n", AddressToHandOut(given, access).c_str());
+  std::printf("This computer's addresses, the one above first:\n");
+  for (const TLocalAddress& a : addresses) {
+    const std::string adapter = a.Adapter.empty() ? "" : "  " + a.Adapter + " (" + KindText(a.Kind) + ")";
+    std::printf("  %s%s\n", AddressToHandOut(UrlOf(a.IP), access).c_str(), adapter.c_str());
+  }
+  return given;
+}
+
 }  // namespace
 
 int RunHeadless(bool autoStart, const std::function<void(const std::string& address)>& started) {
@@ -65,10 +82,7 @@ int RunHeadless(bool autoStart, const std::function<void(const std::string& addr
   Try([] { TKelv::GetAutoRun(); });
   Try([] { std::printf("Default upload directory: %s\n", TKelv::GetUploadDir().c_str()); });
   std::string address;
-  Try([&] {
-    address = "http://" + GetLocalIP() + ":" + std::to_string(kServerPort);
-    std::printf("Tell this URL to your friends: %s\n", AddressToHandOut(address, LoadSiteAccess()).c_str());
-  });
+  Try([&] { address = TellAddresses(OfferedAddresses(), LoadSiteAccess()); });
 
   TWebServer server;
   Try([&] { server.Start(kServerPort); });

@@ -60,6 +60,10 @@ bool TKelv::GetAutoRun() {
   return ReadAutoRun() == "1";
 }
 
+std::string TKelv::GetAddressPick() { return text::Trim(Settings().ReadValue("Kelv", "Address", "")); }
+
+void TKelv::SetAddressPick(const std::string& address) { Settings().WriteValue("Kelv", "Address", address); }
+
 int TKelv::GetStartMode() { return startmode::StartModeOf(kelvos::ProcessArguments()); }
 
 std::string TKelv::GetUploadDir() {

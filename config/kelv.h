@@ -20,6 +20,11 @@ class TKelv {
   static void SetAutoRun(const std::string& value);
   // True when AutoRun is "1"; an absent or blank value is written as "1" first.
   static bool GetAutoRun();
+  // The address the user picked in the window to give out ("" for the
+  // program's own choice); it holds while the machine has that address.
+  static std::string GetAddressPick();
+  // Raises "Unable to write to <path>" when Setup.ini cannot be written.
+  static void SetAddressPick(const std::string& address);
   // 0 when the first command-line argument is "-auto" (any letter case), else 1.
   static int GetStartMode();
   // The upload directory, created when missing: the program's drive + "\Upload

@@ -8,10 +8,10 @@
 #include "base/native_fs.h"
 #include "base/program_env.h"
 #include "base/text.h"
+#include "config/host_network.h"
 #include "http/interpreter_path.h"
 #include "http/ostrel.h"
 #include "http/php_temp.h"
-#include "net/local_ip.h"
 #include "net/mime_table.h"
 #include "net/tcp_server.h"
 #include "sys/port_owner.h"
@@ -56,11 +56,7 @@ void TWebServer::Start(int port) {
     CheckInterpreterNow(interpreter);  // no thread to be had: the check holds the caller instead
   }
   php_temp::RemoveLeftovers(appDir + PathDelim() + "php" + PathDelim() + "temp", ProgramStartTime());
-  try {
-    FLocalIP = GetLocalIP();
-  } catch (...) {
-    FLocalIP.clear();  // no address: the pages see an empty LOCAL_ADDR
-  }
+  RefreshAddresses();
   FServer->MaxConnectionsPerVisitor = MaxConnectionsPerVisitor;
   FInterpreterPlaces.SetLimits(MaxInterpretersPerVisitor, MaxInterpreters);
   for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
@@ -113,6 +109,27 @@ std::string TWebServer::PhpExe() const {
   std::unique_lock<std::mutex> lock(FCheckLock);
   FCheckDone.wait(lock, [this] { return FChecked; });
   return FPhpExe;
+}
+
+// A machine without any address leaves LOCAL_ADDR empty, as a failed lookup
+// did before, and the host page's list empty rather than last Start's.
+void TWebServer::RefreshAddresses() {
+  std::vector<TLocalAddress> addresses;
+  try {
+    addresses = OfferedAddresses();
+  } catch (...) {
+  }
+  try {
+    WriteHostNetwork(addresses);
+  } catch (...) {
+  }
+  std::lock_guard<std::mutex> lock(FAddressLock);
+  FLocalIP = addresses.empty() ? std::string() : addresses.front().IP;
+}
+
+std::string TWebServer::LocalIP() const {
+  std::lock_guard<std::mutex> lock(FAddressLock);
+  return FLocalIP;
 }
 
 bool TWebServer::Stop() {

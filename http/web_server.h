@@ -46,6 +46,12 @@ class TWebServer {
   TInterpreterCheck Interpreter() const;
   // Whether the last Start's verdict is in (does not wait). Any thread.
   bool InterpreterKnown() const;
+  // The machine's addresses afresh, the user's pick first: the address given
+  // out becomes the pages' LOCAL_ADDR, and the host page's list is written
+  // (config/host_network.h). Start does it; the window again after a pick.
+  // Main thread.
+  void RefreshAddresses();
+  std::string LocalIP() const;  // the address given out; "" when none is known. Any thread.
   // Called on the check's thread when a Start's verdict is known; set before Start.
   std::function<void()> OnInterpreterChecked;
 
@@ -101,8 +107,10 @@ class TWebServer {
   bool FChecked = true;            // guarded by FCheckLock
   TInterpreterCheck FInterpreter;  // guarded by FCheckLock
   std::string FPhpExe;  // guarded by FCheckLock; "" when none was there at Start, or it was refused
-  // The machine's address for the pages, looked up once per Start: a host-name
-  // lookup on every page would cost more than relaying the page itself.
-  std::string FLocalIP;
+  // The address given out, for the pages (LOCAL_ADDR): looked up at each
+  // Start, as asking the system on every page would cost more than relaying
+  // the page itself; the window's pick changes it while serving.
+  mutable std::mutex FAddressLock;
+  std::string FLocalIP;  // guarded by FAddressLock
   bool FActive = false;
 };

@@ -59,7 +59,7 @@ void TWebServer::RunPhp(TIdPeerThread& thread, const TRequest& request, const st
       return;
     }
   }
-  const cgi_env::TCgiValues values{FWebRoot, scriptFile, endpoint.RemoteAddress(), FLocalIP, endpoint.LocalAddress()};
+  const cgi_env::TCgiValues values{FWebRoot, scriptFile, endpoint.RemoteAddress(), LocalIP(), endpoint.LocalAddress()};
   const std::vector<std::string> environment =
       InterpreterEnvironment(cgi_env::Build(request, values), WithoutTrailingDelim(DirectoryOf(phpExe)));
 

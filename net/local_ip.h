@@ -1,17 +1,18 @@
-// local_ip.h - the machine's address that the window and the pages give out.
-// Any thread may ask.
+// local_ip.h - the machine's addresses that the window, the console and the
+// pages give out: what the system reports of its adapters and default routes,
+// put in order by ChooseAddresses (net/address_choice.h). Any thread may ask;
+// each call asks the system afresh.
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
-// Windows: the first IPv4 address of the host name's lookup, dotted; raises
-// EIdSocketError when the lookup fails. Linux: ChooseLocalIP over the lookup's
-// addresses and the interfaces' own.
-std::string GetLocalIP();
+#include "net/address_choice.h"
 
-// The Linux rule, over addresses in network byte order: Debian maps the host
-// name to 127.0.1.1, so loopback addresses are passed over for one that
-// friends can reach: the first such of byName, else of interfaces, else
-// "127.0.0.1".
-std::string ChooseLocalIP(const std::vector<std::uint32_t>& byName, const std::vector<std::uint32_t>& interfaces);
+// Every address a phone might use, the one to give out first; never empty.
+// Linux: 127.0.0.1 (loopback) when the machine has no other address.
+// Windows: when the adapters tell nothing, the first address of the host
+// name's lookup, raising EIdSocketError when that fails.
+std::vector<TLocalAddress> LocalAddresses();
+
+// The address to give out, dotted: the first of LocalAddresses().
+std::string GetLocalIP();

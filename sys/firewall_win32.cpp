@@ -1,113 +1,55 @@
 // firewall_win32.cpp - enters the program in the Windows Firewall's authorized
-// applications through the firewall's automation objects, by late binding.
+// applications, and reads what the firewall makes of it, through the
+// firewall's automation objects by late binding.
 #include <windows.h>
-#include <oleauto.h>
 
-#include <memory>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "sys/firewall.h"
+#include "sys/late_binding_win32.h"
+
+using namespace latebind;
 
 namespace {
 
-struct ReleaseDispatch {
-  void operator()(IDispatch* p) const { p->Release(); }
-};
-using DispatchPtr = std::unique_ptr<IDispatch, ReleaseDispatch>;
-
-// Owns a VARIANT so that a BSTR or interface inside it is freed on every path.
-class Variant {
- public:
-  Variant() { VariantInit(&FValue); }
-  ~Variant() { VariantClear(&FValue); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT* get() { return &FValue; }
-
- private:
-  VARIANT FValue;
-};
-
-[[noreturn]] void Fail(const char* what, HRESULT hr) {
-  char code[16];
-  wsprintfA(code, "%08lX", static_cast<unsigned long>(hr));
-  throw std::runtime_error(std::string(what) + " failed (0x" + code + ")");
-}
-
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-DispatchPtr CreateObject(const wchar_t* progId) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId, &clsid);
-  if (FAILED(hr)) Fail("CLSIDFromProgID", hr);
-  IDispatch* object = nullptr;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                        reinterpret_cast<void**>(&object));
-  if (FAILED(hr) || object == nullptr) Fail("CoCreateInstance", hr);
-  return DispatchPtr(object);
-}
-
-DISPID MemberId(IDispatch& object, const wchar_t* member) {
-  LPOLESTR name = const_cast<LPOLESTR>(member);
-  DISPID id = 0;
-  HRESULT hr = object.GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) Fail("GetIDsOfNames", hr);
-  return id;
-}
-
-// Invokes a member by name; args are passed as given (a single argument here).
-void Invoke(IDispatch& object, const wchar_t* member, WORD kind, VARIANT* arg, VARIANT* result) {
-  DISPID putId = DISPID_PROPERTYPUT;
-  DISPPARAMS params = {};
-  if (arg != nullptr) {
-    params.rgvarg = arg;
-    params.cArgs = 1;
-  }
-  if (kind == DISPATCH_PROPERTYPUT) {
-    params.rgdispidNamedArgs = &putId;
-    params.cNamedArgs = 1;
-  }
-  HRESULT hr = object.Invoke(MemberId(object, member), IID_NULL, LOCALE_USER_DEFAULT, kind, &params,
-                             result, nullptr, nullptr);
-  if (FAILED(hr)) Fail("IDispatch::Invoke", hr);
-}
-
-DispatchPtr GetObjectProperty(IDispatch& object, const wchar_t* member) {
-  Variant result;
-  Invoke(object, member, DISPATCH_PROPERTYGET, nullptr, result.get());
-  if (V_VT(result.get()) != VT_DISPATCH || V_DISPATCH(result.get()) == nullptr)
-    throw std::runtime_error("the firewall returned no object");
-  IDispatch* value = V_DISPATCH(result.get());
-  value->AddRef();
-  return DispatchPtr(value);
-}
-
 void PutText(IDispatch& object, const wchar_t* member, const std::string& value) {
-  Variant arg;
+  TVariant arg;
   V_VT(arg.get()) = VT_BSTR;
   V_BSTR(arg.get()) = SysAllocString(Widen(value).c_str());
   Invoke(object, member, DISPATCH_PROPERTYPUT, arg.get(), nullptr);
 }
 
 void PutInteger(IDispatch& object, const wchar_t* member, long value) {
-  Variant arg;
+  TVariant arg;
   V_VT(arg.get()) = VT_I4;
   V_I4(arg.get()) = value;
   Invoke(object, member, DISPATCH_PROPERTYPUT, arg.get(), nullptr);
 }
 
 void PutBoolean(IDispatch& object, const wchar_t* member, bool value) {
-  Variant arg;
+  TVariant arg;
   V_VT(arg.get()) = VT_BOOL;
   V_BOOL(arg.get()) = value ? VARIANT_TRUE : VARIANT_FALSE;
   Invoke(object, member, DISPATCH_PROPERTYPUT, arg.get(), nullptr);
+}
+
+// One profile's setting of the policy: a property that takes the profile type.
+bool ProfileSetting(IDispatch& policy, const wchar_t* member, long type) {
+  TVariant arg;
+  V_VT(arg.get()) = VT_I4;
+  V_I4(arg.get()) = type;
+  return GetBool(policy, member, arg.get());
+}
+
+// The rules name the program by its full path, in any letter case, some
+// through environment variables ("%LOCALAPPDATA%\...").
+bool SamePath(const std::wstring& rule, const std::wstring& program) {
+  std::wstring expanded(ExpandEnvironmentStringsW(rule.c_str(), nullptr, 0), L'\0');
+  const DWORD n = ExpandEnvironmentStringsW(rule.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+  expanded.resize(n > 0 && n <= expanded.size() ? n - 1 : 0);
+  return CompareStringOrdinal(expanded.c_str(), static_cast<int>(expanded.size()), program.c_str(),
+                              static_cast<int>(program.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -118,18 +60,46 @@ void AddFirewallException(const std::string& name, const std::string& imagePath)
   constexpr long kScopeAll = 0;       // NET_FW_SCOPE_ALL
   constexpr long kIpVersionAny = 2;   // NET_FW_IP_VERSION_ANY
   DispatchPtr manager = CreateObject(L"HNetCfg.FwMgr");
-  DispatchPtr policy = GetObjectProperty(*manager, L"LocalPolicy");
-  DispatchPtr profile = GetObjectProperty(*policy, L"CurrentProfile");
+  DispatchPtr policy = GetDispatch(*manager, L"LocalPolicy");
+  DispatchPtr profile = GetDispatch(*policy, L"CurrentProfile");
   DispatchPtr application = CreateObject(L"HNetCfg.FwAuthorizedApplication");
   PutText(*application, L"ProcessImageFileName", imagePath);
   PutText(*application, L"Name", name);
   PutInteger(*application, L"Scope", kScopeAll);
   PutInteger(*application, L"IpVersion", kIpVersionAny);
   PutBoolean(*application, L"Enabled", true);
-  DispatchPtr applications = GetObjectProperty(*profile, L"AuthorizedApplications");
-  Variant arg;
+  DispatchPtr applications = GetDispatch(*profile, L"AuthorizedApplications");
+  TVariant arg;
   V_VT(arg.get()) = VT_DISPATCH;
   V_DISPATCH(arg.get()) = application.get();
-  application->AddRef();  // the Variant's own reference, dropped by VariantClear
+  application->AddRef();  // the VARIANT's own reference, dropped by VariantClear
   Invoke(*applications, L"Add", DISPATCH_METHOD, arg.get(), nullptr);
+}
+
+// The rules as the firewall applies them today (its second automation model,
+// which also shows the block rules that Windows makes when its first-run
+// question is dismissed), for the profiles of the networks the machine is on.
+TFirewallState ReadFirewallState(const std::string& imagePath) {
+  constexpr long kInbound = 1, kAllow = 1;  // NET_FW_RULE_DIR_IN, NET_FW_ACTION_ALLOW
+  try {
+    DispatchPtr policy = CreateObject(L"HNetCfg.FwPolicy2");
+    const long types = GetLong(*policy, L"CurrentProfileTypes");
+    std::vector<TFirewallProfile> current;
+    for (long type : {1L, 2L, 4L}) {
+      if ((types & type) == 0) continue;
+      current.push_back({type, ProfileSetting(*policy, L"FirewallEnabled", type),
+                         ProfileSetting(*policy, L"BlockAllInboundTraffic", type)});
+    }
+    const std::wstring program = Widen(imagePath);
+    std::vector<TFirewallRule> rules;
+    DispatchPtr all = GetDispatch(*policy, L"Rules");
+    ForEach(*all, [&](IDispatch& rule) {
+      if (GetLong(rule, L"Direction") != kInbound || !SamePath(GetText(rule, L"ApplicationName"), program)) return;
+      rules.push_back({GetBool(rule, L"Enabled"), GetLong(rule, L"Action") == kAllow, GetLong(rule, L"Profiles"),
+                       GetLong(rule, L"Protocol")});
+    });
+    return FirewallVerdict(current, rules);
+  } catch (...) {
+    return TFirewallState::Unknown;
+  }
 }

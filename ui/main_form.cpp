@@ -94,6 +94,10 @@ LRESULT TfrmMain::DefaultHandling(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
       if (header->hwndFrom == FControls.lvwSharedDirs && header->code == LVN_ITEMCHANGED) lvwSharedDirsChange();
       return 0;
     }
+    case WM_DRAWITEM:
+      if (wParam != idBtnAddresses) break;
+      FControls.DrawAddressButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
     case WM_CTLCOLORSTATIC:
       return reinterpret_cast<LRESULT>(
           FControls.StaticColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)));
@@ -127,7 +131,29 @@ void TfrmMain::OnCommand(int id) {
     case idBtnDel: btnDelClick(); break;
     case idBtnStart: btnStartClick(); break;
     case idBtnStop: btnStopClick(); break;
+    case idBtnAddresses: btnAddressesClick(); break;
     default: break;
+  }
+}
+
+// The pick holds at once: the box, and while serving the pages' address and
+// the host page's list.
+void TfrmMain::btnAddressesClick() {
+  if (!FAddresses.Choose(Handle(), FControls.btnAddresses)) return;
+  ShowServerAddress();
+  if (FWebServer && FWebServer->Active()) FWebServer->RefreshAddresses();
+}
+
+// A new network shows at once: in the box, and while serving in the pages'
+// address and the host page's list. A machine left without any address keeps
+// what it showed, without a box: nobody asked.
+void TfrmMain::AddressesChanged() {
+  try {
+    const std::string address = ServerAddress();
+    if (!FAddresses.Changed()) return;
+    FControls.SetText(FControls.edtUrl, address);
+    if (FWebServer && FWebServer->Active()) FWebServer->RefreshAddresses();
+  } catch (...) {
   }
 }
 
@@ -142,6 +168,7 @@ void TfrmMain::HandleWindowMessage(UINT msg, LPARAM lParam) {
   if (msg == TTrayIcon::kCallbackMessage) HandleTrayEvent(lParam);
   if (msg == kInterpreterCheckedMessage) InterpreterChecked();
   if (msg == kPhpSetupMessage) PhpSetupPhaseEnded();
+  if (msg == kAddressesChangedMessage) AddressesChanged();
 }
 
 // Errors of a step are shown and creation goes on with what must exist:
@@ -183,6 +210,7 @@ void TfrmMain::FormCreateSteps() {
   EnableWindow(FControls.btnStop, FALSE);
   FControls.SetText(FControls.edtUploadDir, TKelv::GetUploadDir());
   ShowServerAddress();
+  FAddresses.Watch(Handle(), kAddressesChangedMessage);
   FControls.SetStatus("Status: stopped");
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/dir_list.h"
+#include "ui/address_chooser.h"
 #include "ui/main_form_controls.h"
 #include "ui/popup_menu.h"
 #include "ui/tray_icon.h"
@@ -92,6 +93,13 @@ class TfrmMain {
   void TellAboutInterpreter();
   // Puts the address to give out in the window's box, and returns it.
   std::string ShowServerAddress();
+  std::string ServerAddress();  // the address given out, the machine's addresses asked afresh
+
+  // The user picks another address; the system tells of one that came or went (main_form.cpp).
+  void btnAddressesClick();
+  // Posted by the system's thread when an address comes or goes.
+  static constexpr UINT kAddressesChangedMessage = WM_APP + 2;
+  void AddressesChanged();
 
   std::string Title() const;
 
@@ -103,6 +111,7 @@ class TfrmMain {
   TMainFormControls FControls;
   TPopupMenu mnuControl;
   TDirList FDirs;
+  TAddressChooser FAddresses;
 
   UINT FTaskbarCreatedMsg = 0;
   TTrayIcon FTrayIcon;  // holds FTrayIconData, the record of every Shell_NotifyIconA call

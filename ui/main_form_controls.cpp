@@ -118,13 +118,33 @@ void TMainFormControls::CreateNotice(HWND form) {
   edtUploadDir = Child(form, "EDIT", "", edtStyle, WS_EX_CLIENTEDGE, gx + 162, gy + 19, 202, 21, idEdtUploadDir,
                        FFont.get());
   lblUrl = Label(form, "Tell this URL to your friends:", gx + 13, gy + 54, idLblUrl, FFont.get());
-  edtUrl = Child(form, "EDIT", "", edtStyle, WS_EX_CLIENTEDGE, gx + 162, gy + 50, 202, 21, idEdtUrl, FFont.get());
+  edtUrl = Child(form, "EDIT", "", edtStyle, WS_EX_CLIENTEDGE, gx + 162, gy + 50, 181, 21, idEdtUrl, FFont.get());
   SetWindowSubclass(edtUploadDir, NoAutoSelectProc, 1, 0);
   SetWindowSubclass(edtUrl, NoAutoSelectProc, 1, 0);
 }
 
-// Creation order is tab order: Add, Delete, the list, Start, Stop, then the
-// group's two edits.
+// After the group's edits in tab order: the address box's drop-down arrow,
+// drawn as a drop-down list's own button (DrawAddressButton); its text names
+// it for screen readers.
+void TMainFormControls::CreateAddressButton(HWND form) {
+  btnAddresses = Child(form, "BUTTON", "Other addresses", WS_TABSTOP | BS_OWNERDRAW, 0, 355, 299, 21, 21,
+                       idBtnAddresses, FFont.get());
+}
+
+void TMainFormControls::DrawAddressButton(const DRAWITEMSTRUCT& item) const {
+  RECT r = item.rcItem;
+  UINT state = DFCS_SCROLLCOMBOBOX;
+  if ((item.itemState & ODS_SELECTED) != 0) state |= DFCS_PUSHED;
+  if ((item.itemState & ODS_DISABLED) != 0) state |= DFCS_INACTIVE;
+  DrawFrameControl(item.hDC, &r, DFC_SCROLL, state);
+  if ((item.itemState & ODS_FOCUS) != 0) {
+    InflateRect(&r, -3, -3);
+    DrawFocusRect(item.hDC, &r);
+  }
+}
+
+// Creation order is tab order: Add, Delete, the list, Start, Stop, the group's
+// two edits, then the addresses' button.
 void TMainFormControls::Create(HWND form, HINSTANCE instance) {
   FInstance = instance;
   FFont = MakeFont(false);
@@ -141,6 +161,7 @@ void TMainFormControls::Create(HWND form, HINSTANCE instance) {
   CreateNotice(form);
   lblStatus = Label(form, "Status: stopped", 0, 343, idLblStatus, FBoldFont.get(), SS_RIGHT);
   SetStatus("Status: stopped");
+  CreateAddressButton(form);
 }
 
 void TMainFormControls::SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }

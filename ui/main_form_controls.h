@@ -27,6 +27,7 @@ enum TControlId : int {
   idLblUrl,
   idEdtUrl,
   idLblStatus,
+  idBtnAddresses,  // beside edtUrl: the machine's other addresses
 };
 
 class TMainFormControls {
@@ -40,6 +41,8 @@ class TMainFormControls {
   // The status text, right-aligned with its right edge kept at 390.
   void SetStatus(const std::string& text);
   void SetText(HWND control, const std::string& text);
+  // btnAddresses' face (WM_DRAWITEM).
+  void DrawAddressButton(const DRAWITEMSTRUCT& item) const;
   // Colours of labels, read-only edits and the group box (WM_CTLCOLORSTATIC).
   HBRUSH StaticColors(HWND control, HDC dc) const;
 
@@ -56,6 +59,7 @@ class TMainFormControls {
   HWND lblStep2 = nullptr, btnStart = nullptr, btnStop = nullptr;
   HWND grpNotice = nullptr, lblUploadDir = nullptr, edtUploadDir = nullptr, lblUrl = nullptr, edtUrl = nullptr;
   HWND lblStatus = nullptr;
+  HWND btnAddresses = nullptr;
 
  private:
   HWND Child(HWND parent, const char* cls, const char* text, DWORD style, DWORD exStyle, int x, int y, int w,
@@ -65,6 +69,7 @@ class TMainFormControls {
   void CreateTopPanel(HWND form);
   void CreateList(HWND form);
   void CreateNotice(HWND form);
+  void CreateAddressButton(HWND form);
 
   HINSTANCE FInstance = nullptr;
   ui::UniqueFont FFont;

@@ -14,7 +14,6 @@
 #include "getphp/runtime_check.h"
 #include "getphp/setup_job.h"
 #include "http/web_server.h"
-#include "net/local_ip.h"
 #include "ui/main_form.h"
 #include "ui/php_progress.h"
 
@@ -169,12 +168,15 @@ void TfrmMain::TellAboutInterpreter() {
                                                     " folder, so that php\\php-cgi.exe exists, then press Stop and Start.");
 }
 
-// The one place the window shows the address to give out (at creation and at
-// the end of every Start). In code mode it carries the code, as the site's
-// own QR code does.
+// The address given out (the user's pick while the machine has it), the
+// machine's addresses asked afresh. In code mode it carries the code, as the
+// site's own QR code does.
+std::string TfrmMain::ServerAddress() { return FAddresses.Refresh(kServerPort, LoadSiteAccess()); }
+
+// The one place the window shows the address to give out (at creation, at
+// the end of every Start, and when the user picks another).
 std::string TfrmMain::ShowServerAddress() {
-  const std::string address =
-      AddressToHandOut("http://" + GetLocalIP() + ":" + std::to_string(kServerPort), LoadSiteAccess());
+  const std::string address = ServerAddress();
   FControls.SetText(FControls.edtUrl, address);
   return address;
 }

@@ -11,6 +11,7 @@ require dirname(__DIR__) . '/site_inc/layout.php';
 require_once dirname(__DIR__) . '/site_inc/access.php';
 require dirname(__DIR__) . '/site_inc/host_access.php';
 require dirname(__DIR__) . '/site_inc/host_uploads.php';
+require dirname(__DIR__) . '/site_inc/host_network.php';
 
 const HOST_SAID = [
     'saved' => 'The settings were saved.',
@@ -55,6 +56,7 @@ if ($said !== '') {
 host_access_notices($state, HOST_MODES);
 host_settings($state, $token);
 host_code($state, $token);
+host_network($state);
 host_waiting($state, $token);
 host_devices($state, $token);
 host_locked($state);

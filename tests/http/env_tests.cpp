@@ -1,15 +1,11 @@
-// The program's own facts, and the rule for the address it gives out.
+// The program's own facts.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "base/program_env.h"
-#include "net/local_ip.h"
 #include "sys/console.h"
 
 namespace {
@@ -26,30 +22,6 @@ TEST(Environment, AppDirIsTheProgramsFolderWithoutATrailingSeparator) {
   EXPECT_EQ("/elsewhere", GetAppDir());
   OverrideAppDir("");
   EXPECT_EQ(dir, GetAppDir());
-}
-
-// An address in network byte order, as the lookups give them.
-std::uint32_t Ip(unsigned a, unsigned b, unsigned c, unsigned d) {
-  const unsigned char bytes[4] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b),
-                                  static_cast<unsigned char>(c), static_cast<unsigned char>(d)};
-  std::uint32_t ip;
-  std::memcpy(&ip, bytes, sizeof ip);
-  return ip;
-}
-
-TEST(Environment, LocalIPPassesOverLoopbackAddresses) {
-  const struct {
-    std::vector<std::uint32_t> ByName, Interfaces;
-    const char* Expected;
-  } cases[] = {
-      {{Ip(127, 0, 1, 1), Ip(192, 168, 1, 20)}, {Ip(10, 0, 0, 5)}, "192.168.1.20"},  // Debian's host name entry
-      {{Ip(10, 1, 1, 1), Ip(192, 168, 1, 2)}, {Ip(10, 9, 9, 9)}, "10.1.1.1"},
-      {{Ip(127, 0, 1, 1)}, {Ip(127, 0, 0, 1), Ip(10, 0, 0, 5), Ip(10, 0, 0, 6)}, "10.0.0.5"},
-      {{}, {Ip(172, 16, 0, 3)}, "172.16.0.3"},  // the host name cannot be looked up
-      {{Ip(127, 0, 1, 1)}, {Ip(127, 0, 0, 1)}, "127.0.0.1"},
-      {{}, {}, "127.0.0.1"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ChooseLocalIP(c.ByName, c.Interfaces), c.Expected) << c.Expected;
 }
 
 TEST(Environment, CharsetIsOneOfTheKnownOnes) {

@@ -988,6 +988,8 @@ describe('in the browser', () => {
   it('lets a waiting visitor in from the host page, which then goes on by itself, and keeps a denied one out', async () => {
     setAccess('open');
     await page.goto(site.base + '/host.php');
+    assert.ok(await page.$$eval('#addresses canvas.host-address-qr', (all) => all.length > 0 && all.every((c) => c.width > 0)),
+      'each address of the computer has its QR code');
     await page.check('input[name="mode"][value="approve"]');
     await Promise.all([page.waitForURL(/said=saved/), page.click('#settings-title ~ form button[type="submit"]')]);
     const visitorBrowser = await openBrowser(path.join(site.work, 'profile-visitor'));

@@ -5,7 +5,7 @@
 // Usage: ostrel_probe state | trayarea | tabs | boxes | balloons | dialog | progress | closeself | tray <event>
 //        | answer <id> [text the box says]
 //        | minimize | close | appclose [sys] | spawn-hidden <program> [argument] | processes <file>
-//        | untray | broadcast <registered message> | version <program file>
+//        | untray | broadcast <registered message> | version <program file> | addresses-changed
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -313,6 +313,11 @@ int main(int argc, char** argv) {
     HWND main = MainWindow();
     return main != nullptr && PostMessageA(main, WM_USER + 1, 1, std::atoi(argv[2])) ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: ostrel_probe state|trayarea|tabs|boxes|balloons|dialog|progress|closeself|tray <event>|answer <id> [text]|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>\n");
+  // What the system's address notification posts, which Wine never sends.
+  if (command == "addresses-changed") {
+    HWND main = MainWindow();
+    return main != nullptr && PostMessageA(main, WM_APP + 2, 0, 0) ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: ostrel_probe state|trayarea|tabs|boxes|balloons|dialog|progress|closeself|tray <event>|answer <id> [text]|minimize|close|appclose [sys]|spawn-hidden <program> [argument]|processes <file>|untray|broadcast <message>|version <file>|addresses-changed\n");
   return 2;
 }

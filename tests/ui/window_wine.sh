@@ -55,7 +55,8 @@ expected=(
   "111 25 272 - - Default_upload_directory: 1"
   "113 25 303 - - Tell_this_URL_to_your_friends: 1"
   "112 174 268 202 21 - 1"
-  "114 174 299 202 21 - 1"
+  "114 174 299 181 21 - 1"
+  "116 355 299 21 21 Other_addresses 1"
 )
 for row in "${expected[@]}"; do
   read -r id ex ey ew eh etext een <<<"$row"
@@ -73,7 +74,7 @@ grep -q '^ctl 112 .* text=T:\\Upload Directory$' <<<"$state" && [ -d "$work/Uplo
   || fail "upload directory: $(grep '^ctl 112 ' <<<"$state")"
 grep -q -E '^ctl 114 .* text=http://[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+:60001$' <<<"$state" && ok "address shown" \
   || fail "address: $(grep '^ctl 114 ' <<<"$state")"
-check "tab order (disabled buttons skipped)" "104 106 108 112 114" "$(probe tabs | tr '\n' ' ' | sed 's/ $//')"
+check "tab order (disabled buttons skipped)" "104 106 108 112 114 116" "$(probe tabs | tr '\n' ' ' | sed 's/ $//')"
 (exec 3<>/dev/tcp/127.0.0.1/60001) 2>/dev/null && fail "something listens before Start" || ok "nothing listens before Start"
 
 import -window root "$artifacts/desktop.png" 2>/dev/null

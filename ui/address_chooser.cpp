@@ -1,0 +1,88 @@
+// address_chooser.cpp - TAddressChooser: the addresses' menu and the pick.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <netioapi.h>
+
+#include "ui/address_chooser.h"
+
+#include "config/kelv.h"
+#include "net/local_ip.h"
+#include "ui/win_handles.h"
+
+namespace {
+
+// The adapters' names come in UTF-8; the window's text is in the ANSI code page.
+std::string AnsiOf(const std::string& utf8) {
+  if (utf8.empty()) return "";
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  const int m = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(m), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), n, ansi.data(), m, nullptr, nullptr);
+  return ansi;
+}
+
+std::string UrlOf(const std::string& ip, int port) { return "http://" + ip + ":" + std::to_string(port); }
+
+void WINAPI AddressChanged(void* chooser, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE) {
+  static_cast<const TAddressChooser*>(chooser)->PostChange();
+}
+
+}  // namespace
+
+// The registration ends before the chooser goes: the system waits for a
+// callback that is running.
+TAddressChooser::~TAddressChooser() {
+  if (FWatch != nullptr) CancelMibChangeNotify2(FWatch);
+}
+
+// Wine takes the registration and never calls back: there the address
+// follows a change at the next Start.
+void TAddressChooser::Watch(HWND window, UINT message) {
+  if (FWatch != nullptr) return;
+  FWatchWindow = window;
+  FWatchMessage = message;
+  if (NotifyUnicastIpAddressChange(AF_INET, AddressChanged, this, FALSE, &FWatch) != NO_ERROR) FWatch = nullptr;
+}
+
+std::string TAddressChooser::Refresh(int port, const TSiteAccess& access) {
+  FPort = port;
+  std::vector<TLocalAddress> addresses = LocalAddresses();
+  FAutomatic = addresses.front().IP;
+  addresses = WithFirst(std::move(addresses), TKelv::GetAddressPick());
+  FChanged = addresses != FAddresses;
+  FAddresses = std::move(addresses);
+  return AddressToHandOut(UrlOf(FAddresses.front().IP, port), access);
+}
+
+// "&" would underline the next letter of a menu item.
+std::string TAddressChooser::MenuText(const TLocalAddress& address, int port) {
+  std::string adapter = AnsiOf(address.Adapter);
+  std::string escaped;
+  for (char c : adapter) escaped += c == '&' ? std::string("&&") : std::string(1, c);
+  std::string text = UrlOf(address.IP, port) + "\t";
+  if (!escaped.empty()) text += escaped + " (" + KindText(address.Kind) + ")";
+  return text;
+}
+
+bool TAddressChooser::Choose(HWND owner, HWND button) {
+  if (FAddresses.empty()) return false;
+  ui::UniqueMenu menu(CreatePopupMenu());
+  for (std::size_t i = 0; i < FAddresses.size(); ++i)
+    AppendMenuA(menu.get(), MF_STRING | (i == 0 ? MF_CHECKED : 0), static_cast<UINT_PTR>(i + 1),
+                MenuText(FAddresses[i], FPort).c_str());
+  RECT r;
+  GetWindowRect(button, &r);
+  const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD |
+                                                                       TPM_NONOTIFY,
+                                                       r.right, r.bottom, 0, owner, nullptr));
+  PostMessageA(owner, WM_NULL, 0, 0);
+  if (chosen <= 1 || chosen > FAddresses.size()) return false;
+  const std::string ip = FAddresses[chosen - 1].IP;
+  // The program's own choice is no pick: it follows the network again.
+  TKelv::SetAddressPick(ip == FAutomatic ? "" : ip);
+  FAddresses = WithFirst(FAddresses, ip);
+  return true;
+}
