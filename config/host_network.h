@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "config/site_access.h"
 #include "net/address_choice.h"
 #include "sys/firewall.h"
 #include "sys/network_category.h"
 
-inline constexpr char kHostNetworkFile[] = "network.txt";
+inline constexpr const char* kHostNetworkFile = kSiteNetworkFile;  // in state/
 
 // The machine's addresses (net/local_ip.h), the one in Setup.ini's pick first
 // while the machine has it.
