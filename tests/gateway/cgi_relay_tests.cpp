@@ -184,9 +184,9 @@ TEST(CgiRelayTest, PageThatFailsAfterAnnouncingSuccessEndsWithAReset) {
     ASSERT_TRUE(client.Connect(server.Port));
     std::string reply;
     const auto started = std::chrono::steady_clock::now();
-    const bool ended = client.ReadToEnd(reply, 10000);
+    client.ReadToEnd(reply, 10000);  // a reset may end it in an error
     EXPECT_LT(ElapsedMs(started), 5000);
-    EXPECT_EQ(ended, !c.Reset) << c.Output.front();
+    EXPECT_EQ(client.WasReset(), c.Reset) << c.Output.front();
     if (!c.Reset) {
       EXPECT_EQ(BodyOfReply(reply), c.Output.size() > 1 ? c.Output.back() : "");
     }
