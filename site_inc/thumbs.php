@@ -102,35 +102,43 @@ function thumbs_get(string $path, $fh): array|string|null
  */
 function thumbs_make(string $file, $fh, int $size, bool $jpeg): ?string
 {
-    $name = $file . '.try';
-    $mark = thumbs_mark($name);
+    $mark = thumbs_mark($file . '.try');
     if ($mark === 'gone') {
-        thumbs_store($file, '');
-        @unlink($name);
-        return '';
+        return thumbs_give_up($file);
     }
     if ($mark === 'busy') {
         return null;
     }
-    rewind($fh);
-    $bytes = (string) stream_get_contents($fh, $size + 1);
-    set_time_limit(THUMB_SECONDS);
-    $thumb = strlen($bytes) === $size ? picture_shrink($bytes, THUMB_SIZE, $jpeg) : '';
-    set_time_limit(0);
-    unset($bytes);
-    thumbs_store($file, $thumb);
+    // An attempt that finished just before this one began.
+    $thumb = thumbs_cached($file);
+    if ($thumb === null) {
+        rewind($fh);
+        $bytes = (string) stream_get_contents($fh, $size + 1);
+        set_time_limit(THUMB_SECONDS);
+        $thumb = strlen($bytes) === $size ? picture_shrink($bytes, THUMB_SIZE, $jpeg) : '';
+        set_time_limit(0);
+        unset($bytes);
+        thumbs_store($file, $thumb);
+    }
     // Emptied first: where an open file's name cannot be taken away (Windows),
     // an empty mark that nobody holds says that no attempt is under way.
     ftruncate($mark, 0);
     fclose($mark);
-    @unlink($name);
+    @unlink($file . '.try');
     return $thumb;
+}
+
+/** Keeps "no thumbnail" for a picture whose attempt ended without finishing. */
+function thumbs_give_up(string $file): string
+{
+    thumbs_store($file, '');
+    @unlink($file . '.try');
+    return '';
 }
 
 /**
  * The mark of an attempt at a thumbnail, named $name: this request's own,
- * made and locked (a handle); 'busy' when another request's attempt is under
- * way; 'gone' when an attempt ended without finishing.
+ * made and locked (a handle); otherwise what the mark there says.
  */
 function thumbs_mark(string $name)
 {
@@ -143,38 +151,55 @@ function thumbs_mark(string $name)
             fflush($own);
             return $own;
         }
-        $other = @fopen($name, 'r');
-        $free = $other !== false && flock($other, LOCK_SH | LOCK_NB);
-        $stat = $other === false ? false : fstat($other);
-        if ($other !== false) {
-            fclose($other);
+        $state = thumbs_mark_state($name);
+        if ($state !== 'none') {
+            return $state;
         }
-        if (!$free || $stat === false) {
-            return 'busy';
-        }
-        if ($stat['size'] > 0) {
-            return 'gone';
-        }
-        // Empty and held by nobody: made an instant ago and not yet locked, or
-        // finished with; one that stays so is taken away and made again.
-        if ($stat['mtime'] >= time() - 2) {
-            return 'busy';
-        }
-        @unlink($name);
+        @unlink($name);  // an empty mark that stayed behind
     }
     return 'busy';
+}
+
+/**
+ * What the mark $name says: 'none' (no attempt), 'busy' (one under way), or
+ * 'gone' (one ended without finishing: its interpreter let go of the lock).
+ */
+function thumbs_mark_state(string $name): string
+{
+    clearstatcache(true, $name);
+    $other = @fopen($name, 'r');
+    if ($other === false) {
+        return file_exists($name) ? 'busy' : 'none';
+    }
+    $free = flock($other, LOCK_SH | LOCK_NB);
+    $stat = fstat($other);
+    fclose($other);
+    if (!$free || $stat === false) {
+        return 'busy';
+    }
+    // Empty and held by nobody: made an instant ago and not yet locked, or
+    // finished with; one that stays so counts as none.
+    if ($stat['size'] === 0) {
+        return $stat['mtime'] >= time() - 2 ? 'busy' : 'none';
+    }
+    return 'gone';
 }
 
 /** The thumbnail that another request is making, once it is kept; null when it was not in time. */
 function thumbs_wait(string $file): ?string
 {
     $deadline = microtime(true) + THUMB_WAIT_SECONDS;
-    do {
+    for (;;) {
         usleep(50000);
-        clearstatcache(true, $file . '.try');
         $bytes = thumbs_cached($file);
-    } while ($bytes === null && microtime(true) < $deadline && file_exists($file . '.try'));
-    return $bytes;
+        $state = $bytes === null ? thumbs_mark_state($file . '.try') : 'none';
+        if ($state === 'gone') {
+            return thumbs_give_up($file);
+        }
+        if ($state === 'none' || microtime(true) >= $deadline) {
+            return $bytes;
+        }
+    }
 }
 
 /** The cached bytes: null when there are none, '' for "no thumbnail". */
