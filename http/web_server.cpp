@@ -23,8 +23,9 @@ constexpr int kBindAttempts = 3;
 // whole SYN retransmission (a second or more) for its page. Visitors past the
 // cap of all together that come back at once pass through it too, by the
 // thousand a second: the host's connection waits behind them in the queue
-// rather than being dropped.
-constexpr int kListenQueue = 1024;
+// rather than being dropped (the system may hold it lower: Linux's
+// net.core.somaxconn).
+constexpr int kListenQueue = 4096;
 const char* const kDefaultDocs = "index.html|index.php|";
 }  // namespace
 
