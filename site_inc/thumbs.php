@@ -11,10 +11,12 @@ const THUMB_CACHE_BYTES = 268435456;
 const THUMB_MIN_BLOCK = 4096;
 const THUMB_SLOTS = 2;
 const THUMB_WAIT_SECONDS = 20;
-// A picture that takes longer than this to make is given up and remembered as
-// one without a thumbnail. On Linux it is time on the processor, and the
-// interpreter ends a decode that overruns it by two seconds more; on Windows
-// it is time on the clock, looked at once the decode returns.
+// A picture that takes longer than this on the processor to make is given up
+// and remembered as one without a thumbnail: the interpreter ends a decode
+// that overruns it by two seconds more. On Windows its time limit counts the
+// clock's time and is looked at only once a call returns, so it could only
+// throw away a decode already paid for: there the bounds on what is decoded
+// (pixels, scans) bound the time, and the thumbnail is kept.
 const THUMB_SECONDS = 5;
 // What the interpreter counts itself: the file's bytes, and on Windows GD's
 // picture (4 bytes a pixel) and the rows its PNG reader holds besides.
@@ -114,7 +116,9 @@ function thumbs_make(string $file, $fh, int $size, bool $jpeg): ?string
     if ($thumb === null) {
         rewind($fh);
         $bytes = (string) stream_get_contents($fh, $size + 1);
-        set_time_limit(THUMB_SECONDS);
+        if (!site_is_windows()) {
+            set_time_limit(THUMB_SECONDS);
+        }
         $thumb = strlen($bytes) === $size ? picture_shrink($bytes, THUMB_SIZE, $jpeg) : '';
         set_time_limit(0);
         unset($bytes);
