@@ -21,7 +21,7 @@ trap '[ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$a
 make_app "$app" "$program"
 link_php "$app"
 cp -r "$repo/www/." "$app/www/"
-cp -r "$repo/site_inc" "$app/"
+cp -r "$repo/site_inc" "$app/site_inc"
 mkdir -p "$app/share" "$app/home"
 head -c 3000000 /dev/urandom > "$app/share/big.bin"
 printf '%s\r\n' "$app/share" > "$app/www/dirs.ini"
