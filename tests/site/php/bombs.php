@@ -41,7 +41,7 @@ file_put_contents("$dir/lie.jpg", $head . segment(0xe1, $app) . $quant . table(0
 // Progressive, 8192 x 5888 (48 MP): a DC scan, then AC scans of coefficients
 // 1 to 63 whose every 16,384 blocks are one end-of-band run (EOB14, 15 bits).
 // scans.jpg has 5,000 first scans (0.6 MB, some 25 s of decoding); slow.jpg
-// 480 refinement scans (45 KB), each of which visits all 63 coefficients of
+// 480 refinement scans (0.14 MB), each of which visits all 63 coefficients of
 // every block: some 15 s of decoding.
 function progressive(string $quant, int $scans, int $ah): string
 {
