@@ -32,6 +32,7 @@ class TCgiProcess : public TCgiChild {
   int ReadOutput(char* buffer, int n) override;
   int WriteInput(const char* block, int n) override;
   bool Ended() override;
+  bool Failed() override;
   void PrepareWait(TIdWaitList& waits, bool wantInput, int& timeoutMs) override;
   void Waited(bool quiet) override;
 

@@ -48,6 +48,7 @@ struct TCgiProcess::TImpl {
   bool PipeWasEmptied = false;  // a short read took all that waited; until the next wait
   bool OutputClosed = false;
   bool InputClosed = false;
+  bool Failure = false;  // it ended with an exit code other than 0, or by a signal
 
   bool Reaped();
 };
@@ -124,6 +125,8 @@ bool TCgiProcess::Ended() {
   return F->HasEnded;
 }
 
+bool TCgiProcess::Failed() { return F->Failure; }
+
 void TCgiProcess::PrepareWait(TIdWaitList& waits, bool wantInput, int& timeoutMs) {
   if (!F->OutputClosed) waits.Add(F->OutRead.Get());
   if (wantInput && !F->InputClosed) waits.Add(F->InWrite.Get(), true);
@@ -147,7 +150,11 @@ void TCgiProcess::Waited(bool quiet) {
 bool TCgiProcess::TImpl::Reaped() {
   siginfo_t info{};
   int r = ::waitid(P_PID, static_cast<id_t>(Pid), &info, WEXITED | WNOHANG);
-  return (r == 0 && info.si_pid == Pid) || (r != 0 && errno == ECHILD);
+  if (r == 0 && info.si_pid == Pid) {
+    Failure = info.si_code != CLD_EXITED || info.si_status != 0;
+    return true;
+  }
+  return r != 0 && errno == ECHILD;
 }
 
 // The child's input closes, so that a page cut off while it reads its body

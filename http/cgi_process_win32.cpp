@@ -209,6 +209,11 @@ bool TCgiProcess::Ended() {
   return F->HasEnded;
 }
 
+bool TCgiProcess::Failed() {
+  DWORD code = 0;
+  return F->Process.Valid() && GetExitCodeProcess(F->Process.Get(), &code) && code != 0 && code != STILL_ACTIVE;
+}
+
 void TCgiProcess::PrepareWait(TIdWaitList& waits, bool wantInput, int&) {
   if (F->Output.Pending) waits.Add(F->Output.Event.Get());
   if (wantInput && F->Input.Pending) waits.Add(F->Input.Event.Get());

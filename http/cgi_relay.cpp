@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "http/ostrel.h"
 #include "net/exceptions.h"
@@ -55,6 +57,9 @@ class TRelay {
       if (Stalled()) throw EIdReadTimeout();
     }
     FinishHead();  // the closing that follows pushes what is held
+    // A close would end the reply as if whole: a page that died after it
+    // announced success (its time or memory ran out) may have sent a part.
+    if (FHeadDone && !FRefused && FStatusCode < 400 && FChild.Failed()) FConnection.AbortConnection();
   }
 
  private:
@@ -105,7 +110,7 @@ class TRelay {
       }
       if (n < 0 && !FOutputEnded) {
         FOutputEnded = true;
-        FinishHead();  // a head without an empty line goes as it came
+        FinishHead();  // a head without its empty line is refused
         progress = true;  // the child is ending: look at it before waiting
       }
       FOutputDrained = true;
@@ -151,6 +156,7 @@ class TRelay {
   }
 
   void Deliver(const char* data, std::size_t n) {
+    if (FRefused) return;
     if (FHeadDone) {
       FConnection.WriteBytes(data, static_cast<int>(n), true);
       FHeld = true;
@@ -168,10 +174,18 @@ class TRelay {
     }
   }
 
-  // Writes the reply head, with the first output after the header block.
+  // Writes the reply head, with the first output after the header block; or,
+  // when the output does not start with one, the gateway's own refusal, and
+  // nothing of the output then or later.
   void FinishHead(const std::string& after = std::string()) {
     if (FHeadDone || FHead.empty()) return;
-    FConnection.WriteText(CgiReplyHead(FHead) + after, true);
+    FRefused = !CgiHeadIsWellFormed(FHead);
+    if (FRefused) {
+      FConnection.WriteText(kCgiBadGatewayReply, true);
+    } else {
+      FStatusCode = CgiStatusCode(FHead);
+      FConnection.WriteText(CgiReplyHead(FHead) + after, true);
+    }
     FHeadDone = true;
     FHeld = true;
     std::string().swap(FHead);
@@ -193,6 +207,8 @@ class TRelay {
   bool FOutputEnded = false;
   std::string FHead;
   bool FHeadDone = false;
+  bool FRefused = false;  // the output had no well-formed header block: dropped
+  int FStatusCode = 0;    // of the reply head written
   bool FHeld = false;     // output written but perhaps not yet sent
   bool FWaitedSinceOutput = false;  // a quiet wait has passed since the last output
 };
@@ -207,6 +223,55 @@ bool AwaitBodyStart(TIdTCPConnection& connection, std::int64_t bodyCount, int st
 void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyCount, int stallMs) {
   TRelay relay(connection, child, bodyCount, stallMs);
   relay.Run();
+}
+
+namespace {
+
+// RFC 9110's token characters, of which a field name is made.
+bool IsTokenChar(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         (c != 0 && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
+}
+
+bool IsFieldLine(std::string_view line) {
+  const std::size_t colon = line.find(':');
+  if (colon == 0 || colon == std::string_view::npos) return false;
+  for (std::size_t i = 0; i < colon; ++i)
+    if (!IsTokenChar(static_cast<unsigned char>(line[i]))) return false;
+  return line.find_first_of(std::string_view("\r\n\0", 3), colon) == std::string_view::npos;
+}
+
+bool IsStatusValue(const std::string& value) {
+  const auto digit = [&value](std::size_t i) { return i < value.size() && value[i] >= '0' && value[i] <= '9'; };
+  return digit(0) && digit(1) && digit(2) && value[0] >= '1' && value[0] <= '5' &&
+         (value.size() == 3 || value[3] == ' ' || value[3] == '\t');
+}
+
+}  // namespace
+
+const char* const kCgiBadGatewayReply =
+    "HTTP/1.1 502 Bad Gateway\r\nServer: Ovrin\r\nConnection: close\r\n"
+    "Content-Type: text/plain; charset=utf-8\r\nContent-Length: 38\r\n\r\n"
+    "The page did not give a valid answer.\n";
+
+bool CgiHeadIsWellFormed(const std::string& headerBlock) {
+  static constexpr std::string_view kEnd = "\r\n\r\n";
+  const std::string_view block(headerBlock);
+  if (block.size() <= kEnd.size() || block.substr(block.size() - kEnd.size()) != kEnd) return false;
+  // Each field line ends with CRLF; the block's last CRLF is its empty line.
+  const std::size_t fieldsEnd = block.size() - 2;
+  for (std::size_t at = 0; at < fieldsEnd;) {
+    const std::size_t lineEnd = block.find("\r\n", at);
+    if (!IsFieldLine(block.substr(at, lineEnd - at))) return false;
+    at = lineEnd + 2;
+  }
+  const std::string status = TOstrel::GetHeaderValue(headerBlock, "status");
+  return status.empty() || IsStatusValue(status);
+}
+
+int CgiStatusCode(const std::string& headerBlock) {
+  const std::string status = TOstrel::GetHeaderValue(headerBlock, "status");
+  return IsStatusValue(status) ? std::stoi(status.substr(0, 3)) : 200;
 }
 
 std::string CgiReplyHead(const std::string& headerBlock) {

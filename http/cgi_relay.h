@@ -21,6 +21,9 @@ class TCgiChild {
   // input: n taken, 0 not now (try after Wait), -1 the input is closed.
   virtual int WriteInput(const char* block, int n) = 0;
   virtual bool Ended() = 0;
+  // Once Ended() has said so: whether the interpreter ended in failure (an
+  // exit code other than 0, or ended by the system).
+  virtual bool Failed() = 0;
   // Before a wait: the handles that wake it when output may be waiting, the
   // input may take a block (wantInput) or the interpreter ends. It may
   // shorten timeoutMs: an interpreter that is ending is looked at soon.
@@ -46,6 +49,11 @@ bool AwaitBodyStart(TIdTCPConnection& connection, std::int64_t bodyCount, int st
 // Forwards bodyCount bytes of the connection in blocks of kCgiInputBlock and
 // relays the output behind the reply head made from the interpreter's header
 // block; the body that the interpreter no longer takes is read and dropped.
+// The interpreter's errors share its output: output that does not start with a
+// well-formed header block (CgiHeadIsWellFormed; its empty line within 64 KiB)
+// is answered with kCgiBadGatewayReply and dropped whole, and a reply whose head
+// announced success (a status below 400) but whose interpreter then failed is
+// ended with a reset, so that the client sees the failure instead of an end.
 // Returns once the interpreter has ended, its output is drained and the body is
 // consumed. Raises when the connection fails, a stopping server drops it, the
 // client leaves (even while the page is quiet) or the body stalls for stallMs;
@@ -57,3 +65,16 @@ void RelayCgi(TIdTCPConnection& connection, TCgiChild& child, std::int64_t bodyC
 // "Status:" value (200 OK without one), the server's two lines, then the block
 // unchanged.
 std::string CgiReplyHead(const std::string& headerBlock);
+
+// Whether headerBlock (up to and with its empty line) is one or more header
+// fields, each "Name: value" (a name of token characters; no CR, LF or NUL in
+// the value) ended by CRLF, whose "Status:" value, where there is one, starts
+// with a status code (100 to 599). An interpreter's error text is not.
+bool CgiHeadIsWellFormed(const std::string& headerBlock);
+
+// The status code that the header block's reply head carries: its "Status:"
+// code, 200 without one.
+int CgiStatusCode(const std::string& headerBlock);
+
+// What the client gets for output without a well-formed header block.
+extern const char* const kCgiBadGatewayReply;

@@ -20,8 +20,12 @@ namespace {
 constexpr int kBindAttempts = 3;
 // Browsers open several connections at once and every request is a connection
 // of its own: a queue of 15 overflows in a burst, and the client then waits a
-// whole SYN retransmission (a second or more) for its page.
-constexpr int kListenQueue = 128;
+// whole SYN retransmission (a second or more) for its page. Visitors past the
+// cap of all together that come back at once pass through it too, by the
+// thousand a second: the host's connection waits behind them in the queue
+// rather than being dropped (the system may hold it lower: Linux's
+// net.core.somaxconn).
+constexpr int kListenQueue = 4096;
 const char* const kDefaultDocs = "index.html|index.php|";
 }  // namespace
 
@@ -58,6 +62,7 @@ void TWebServer::Start(int port) {
   php_temp::RemoveLeftovers(appDir + PathDelim() + "php" + PathDelim() + "temp", ProgramStartTime());
   RefreshAddresses();
   FServer->MaxConnectionsPerVisitor = MaxConnectionsPerVisitor;
+  FServer->MaxVisitorConnections = MaxVisitorConnections;
   FInterpreterPlaces.SetLimits(MaxInterpretersPerVisitor, MaxInterpreters);
   for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
     try {

@@ -67,6 +67,10 @@ class TWebServer {
   // the host's own are never held back) must not take the machine: its open
   // connections past this are closed at the accept...
   static constexpr int kMaxConnectionsPerVisitor = 64;
+  // ...as are all visitors' together past this: each holds a thread and a
+  // descriptor (three with its interpreter), and a few hundred addresses
+  // would otherwise use every process number of the machine...
+  static constexpr int kMaxVisitorConnections = 1024;
   // ...its page requests past this many running interpreters are closed
   // unanswered...
   static constexpr int kMaxInterpretersPerVisitor = 16;
@@ -79,6 +83,7 @@ class TWebServer {
   static constexpr int kWriteTimeoutMs = 60000;
   // Set before Start; tests make them small.
   int MaxConnectionsPerVisitor = kMaxConnectionsPerVisitor;
+  int MaxVisitorConnections = kMaxVisitorConnections;
   int MaxInterpretersPerVisitor = kMaxInterpretersPerVisitor;
   int MaxInterpreters = kMaxInterpreters;
   int InterpreterWaitMs = kInterpreterWaitMs;

@@ -6,17 +6,20 @@
 
 #include "net/exceptions.h"
 
-TIdSocketHandle::~TIdSocketHandle() { Release(); }
+TIdSocketHandle::~TIdSocketHandle() { Release(false); }
 
-void TIdSocketHandle::Release() {
+void TIdSocketHandle::Release(bool reset) {
   if (FHandle == kInvalidSocket) return;
   FOpen.store(false, std::memory_order_release);
-  if (!FReleased.exchange(true)) TIdStack::Close(FHandle);
+  if (!FReleased.exchange(true)) {
+    if (reset) TIdStack::Abort(FHandle);
+    else TIdStack::Close(FHandle);
+  }
   FHandle = kInvalidSocket;
 }
 
 void TIdSocketHandle::AllocateSocket() {
-  Release();
+  Release(false);
   FHandle = TIdStack::NewStreamSocket();
   if (FHandle == kInvalidSocket) throw EIdInvalidSocket();
   FReleased.store(false);
@@ -49,7 +52,7 @@ void TIdSocketHandle::Listen(int queue) {
 }
 
 TIdSocketHandle::TAcceptResult TIdSocketHandle::Accept(socket_t listening) {
-  Release();
+  Release(false);
   socket_t s = TIdStack::Accept(listening, FPeer);
   if (s == kInvalidSocket) {
     int code = TIdStack::LastError();

@@ -34,7 +34,9 @@ class TIdSocketHandle {
   void CloseSocket();
   // Gives the descriptor back to the system; only its owner, with no other
   // thread inside a call on it.
-  void ReleaseSocket() { Release(); }
+  void ReleaseSocket() { Release(false); }
+  // As ReleaseSocket, with a reset instead of an orderly end (TIdStack::Abort).
+  void AbortSocket() { Release(true); }
 
   std::string RemoteAddress() const { return IPToText(FPeer.IP); }
   int RemotePort() const { return FPeer.Port; }
@@ -46,7 +48,7 @@ class TIdSocketHandle {
   bool FromVisitor() const { return FPeer.IP != FLocal.IP; }
 
  private:
-  void Release();
+  void Release(bool reset);
 
   socket_t FHandle = kInvalidSocket;
   std::atomic<bool> FOpen{false};      // usable for calls

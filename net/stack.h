@@ -95,6 +95,9 @@ class TIdStack {
   static bool Disconnect(socket_t s);
   // Shuts down the sending side and releases the handle (owning thread only).
   static void Close(socket_t s);
+  // Releases the handle with a reset instead of an orderly end (owning thread
+  // only): the peer sees the connection fail, and nothing unsent is delivered.
+  static void Abort(socket_t s);
 
   static std::string HostName();
   // Addresses of the host-name lookup, in the order given; raises EIdSocketError.

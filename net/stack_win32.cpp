@@ -183,6 +183,12 @@ void TIdStack::Close(socket_t s) {
   ::closesocket(s);
 }
 
+// No shutdown first: it would send the end of the stream before the reset.
+void TIdStack::Abort(socket_t s) {
+  DiscardUnsent(s);
+  ::closesocket(s);
+}
+
 std::string TIdStack::HostName() {
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) != 0) return "";

@@ -212,6 +212,17 @@ void TIdTCPConnection::CloseConnection() {
   if (OnDisconnected) OnDisconnected();
 }
 
+void TIdTCPConnection::AbortConnection() {
+  {
+    std::lock_guard<std::mutex> lock(FHandlerLock);
+    if (FIOHandler == nullptr) return;
+    FPeerClosed = true;
+    FIOHandler->Endpoint().AbortSocket();
+  }
+  if (FOwnsHandler) DestroyHandler();
+  if (OnDisconnected) OnDisconnected();
+}
+
 std::int64_t FileSizeByPath(const std::string& path) { return TIdFileReader::SizeByPath(path); }
 
 std::string FirstLocalAddress() {

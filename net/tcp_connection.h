@@ -54,6 +54,9 @@ class TIdTCPConnection : public TIdComponent {
 
   bool IsConnected();
   void CloseConnection();
+  // Closes with a reset instead of an orderly end, so that the client sees
+  // the reply fail rather than end; what is still unsent is dropped.
+  void AbortConnection();
   void DropSocket();  // any thread
 
   // For a relay that waits on the client and on other handles (a child's

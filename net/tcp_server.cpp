@@ -183,7 +183,7 @@ bool TIdTCPServer::SeatVisitor(TIdIOHandlerSocket& transport) {
 
 void TIdTCPServer::Activate() {
   if (FBindings.Count() == 0) FBindings.Add();
-  FVisitorConnections.SetLimits(MaxConnectionsPerVisitor, 0);
+  FVisitorConnections.SetLimits(MaxConnectionsPerVisitor, MaxVisitorConnections);
   TIdThreadMgr& mgr = ThreadMgr();
   mgr.ThreadStackSize = PeerThreadStackSize;
   mgr.ThreadClassFactory = [this](std::size_t stack) { return new TIdPeerThread(this, stack); };

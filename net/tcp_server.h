@@ -100,9 +100,10 @@ class TIdTCPServer : public TIdComponent {
   // Each connection's thread is small: it runs one request handler.
   std::size_t PeerThreadStackSize = 128 * 1024;
   // Open connections one visitor (a connection from another address than the
-  // one it reached) may hold; one more is closed at its accept, before it
-  // costs a thread. 0: no limit. Read at activation.
+  // one it reached) may hold, and all visitors together; one more is closed
+  // at its accept, before it costs a thread. 0: no limit. Read at activation.
   int MaxConnectionsPerVisitor = 0;
+  int MaxVisitorConnections = 0;
 
   TPeerEvent OnConnect, OnExecute, OnDisconnect;
   TPeerExceptionEvent OnException;
@@ -121,7 +122,7 @@ class TIdTCPServer : public TIdComponent {
   bool DispatchExecute(TIdPeerThread& peer);
   void NotifyDisconnect(TIdPeerThread& peer);
   // Gives a visitor's accepted transport its place; false when its address
-  // holds its share of connections already.
+  // holds its share of connections already, or the visitors all they may.
   bool SeatVisitor(TIdIOHandlerSocket& transport);
 
  private:

@@ -1,10 +1,13 @@
 <?php
-// picture.php - a picture read safely and made small: its real kind from its
-// first bytes, its size from its header before any pixel is decoded, decoded
-// by GD only when that stays within bounds, shrunk, and turned the way the
-// camera's orientation tag says.
+// picture.php - a picture made small safely from its bytes: its real kind from
+// its first bytes, its size as the decoder will see it before any pixel is
+// decoded, decoded by GD only when that stays within bounds, shrunk, and
+// turned the way the camera's orientation tag says.
 const PICTURE_MAX_PIXELS = 50000000;
 const PICTURE_MAX_BYTES = 50000000;
+// Each scan of a JPEG passes over all of its blocks again: encoders write
+// about ten, and thousands in a small file would cost minutes of decoding.
+const PICTURE_MAX_SCANS = 500;
 const PICTURE_TYPES = [
     'jpg' => IMAGETYPE_JPEG,
     'jpeg' => IMAGETYPE_JPEG,
@@ -24,17 +27,9 @@ function picture_decodes(int $type): bool
     return isset($bits[$type]) && (imagetypes() & $bits[$type]) !== 0;
 }
 
-/** The image type that the file's first bytes show, whatever its name says. */
-function picture_type(string $path): ?int
+/** The image type that a file's first bytes show, whatever its name says. */
+function picture_type(string $head): ?int
 {
-    $fh = fopen($path, 'rb');
-    $head = $fh === false ? false : fread($fh, 12);
-    if ($fh !== false) {
-        fclose($fh);
-    }
-    if (!is_string($head)) {
-        return null;
-    }
     $signatures = ["\xff\xd8\xff" => IMAGETYPE_JPEG, "\x89PNG\r\n\x1a\n" => IMAGETYPE_PNG, 'GIF8' => IMAGETYPE_GIF];
     foreach ($signatures as $start => $type) {
         if (strncmp($head, $start, strlen($start)) === 0) {
@@ -45,53 +40,136 @@ function picture_type(string $path): ?int
 }
 
 /**
- * The picture ($bytes long) at most $long pixels on its long side, as JPEG
- * or else WebP; '' when it cannot be read safely and whole.
+ * The picture (its bytes) at most $long pixels on its long side, as JPEG or
+ * else WebP; '' when it cannot be read safely and whole.
  */
-function picture_shrink(string $path, int $bytes, int $long, bool $jpeg): string
+function picture_shrink(string $bytes, int $long, bool $jpeg): string
 {
-    $type = picture_type($path);
-    // The header tells the size before any pixel is decoded: a small file may
-    // claim a picture that would need gigabytes.
-    $info = $type === null || $bytes > PICTURE_MAX_BYTES ? false : getimagesize($path);
-    if ($info === false || $info[2] !== $type || !picture_decodes($type)
-        || $info[0] < 1 || $info[1] < 1 || $info[0] * $info[1] > PICTURE_MAX_PIXELS) {
-        return '';
-    }
-    $source = picture_decode($path, $type);
+    $type = picture_type($bytes);
+    $size = $type === null || strlen($bytes) > PICTURE_MAX_BYTES || !picture_decodes($type)
+        ? null : picture_size($bytes, $type);
+    $source = $size === null ? null : picture_decode($bytes, $size);
     if ($source === null) {
         return '';
     }
-    $thumb = picture_scale($source, imagesx($source), imagesy($source), $long, $jpeg);
+    $orientation = $type === IMAGETYPE_JPEG ? picture_exif_orientation(substr($bytes, 0, 131072)) : 1;
+    unset($bytes);
+    $thumb = picture_scale($source, $size[0], $size[1], $long, $jpeg);
     unset($source);
-    if ($type === IMAGETYPE_JPEG) {
-        $thumb = picture_orient($thumb, picture_orientation($path));
-    }
+    $thumb = picture_orient($thumb, $orientation);
     ob_start();
     $ok = $jpeg ? imagejpeg($thumb, null, 80) : imagewebp($thumb, null, 80);
     $out = (string) ob_get_clean();
     return $ok ? $out : '';
 }
 
-/** The decoded picture, or null when GD cannot read it whole. */
-function picture_decode(string $path, int $type): ?GdImage
+/**
+ * [width, height] of the picture as its decoder will make it, before any pixel
+ * is decoded; null when that is past the bounds or cannot be told for sure.
+ * A small file may claim a picture that would need gigabytes.
+ */
+function picture_size(string $bytes, int $type): ?array
 {
-    // GD says that a JPEG ended early only as a warning, and then makes up
-    // the missing part: such a file counts as unreadable.
-    ini_set('gd.jpeg_ignore_warning', '0');
-    $cut = false;
-    set_error_handler(static function (int $no, string $message) use (&$cut): bool {
-        $cut = $cut || stripos($message, 'premature end') !== false;
-        return true;
-    });
-    $image = match ($type) {
-        IMAGETYPE_JPEG => imagecreatefromjpeg($path),
-        IMAGETYPE_PNG => imagecreatefrompng($path),
-        IMAGETYPE_GIF => imagecreatefromgif($path),
-        IMAGETYPE_WEBP => imagecreatefromwebp($path),
-    };
-    restore_error_handler();
-    return $image === false || $cut ? null : $image;
+    $info = getimagesizefromstring($bytes);
+    if ($info === false || $info[2] !== $type) {
+        return null;
+    }
+    $size = [$info[0], $info[1]];
+    if ($type === IMAGETYPE_JPEG) {
+        // The interpreter's own reader takes the two bytes after a marker that
+        // has none (TEM, RSTn) for a length, and so can be led past the frame
+        // the decoder uses to a small one: the frame is read as the decoder reads
+        // it. GD decoding from memory makes up the part of a file cut short,
+        // which only its missing end marker tells.
+        $frame = picture_jpeg_frame($bytes);
+        if ($frame === null || !$frame['whole'] || $frame['scans'] > PICTURE_MAX_SCANS
+            || [$frame['width'], $frame['height']] !== $size) {
+            return null;
+        }
+    }
+    return $size[0] >= 1 && $size[1] >= 1 && $size[0] * $size[1] <= PICTURE_MAX_PIXELS ? $size : null;
+}
+
+/**
+ * A JPEG's frame as a decoder of the standard finds it: walked marker by
+ * marker (TEM and RSTn without a length), bytes between markers skipped up to
+ * the next 0xFF, entropy-coded data up to the next marker that is not a
+ * restart; the first frame header counts. ['width', 'height', 'scans',
+ * 'whole' (scans and then the end marker were found)], or null for what the
+ * decoder refuses before any pixel: no frame before the first scan, a frame
+ * header not well formed, a second frame header or start marker.
+ */
+function picture_jpeg_frame(string $jpeg): ?array
+{
+    $end = strlen($jpeg);
+    if (strncmp($jpeg, "\xff\xd8", 2) !== 0) {
+        return null;
+    }
+    $frame = null;
+    $whole = false;
+    $at = 2;
+    while ($at < $end) {
+        $at = strpos($jpeg, "\xff", $at);
+        if ($at === false) {
+            break;
+        }
+        $at = $at + strspn($jpeg, "\xff", $at);  // fill bytes
+        if ($at >= $end) {
+            break;
+        }
+        $marker = ord($jpeg[$at++]);
+        if ($marker === 0x00 || $marker === 0x01 || ($marker >= 0xd0 && $marker <= 0xd7)) {
+            continue;  // a stuffed byte among stray ones, or a marker without a length
+        }
+        if ($marker === 0xd9) {
+            $whole = true;
+            break;
+        }
+        if ($marker === 0xd8) {
+            return null;
+        }
+        if ($at + 2 > $end) {
+            break;
+        }
+        $length = unpack('n', $jpeg, $at)[1];
+        $isFrame = $marker >= 0xc0 && $marker <= 0xcf && !in_array($marker, [0xc4, 0xc8, 0xcc], true);
+        if ($isFrame) {
+            if ($frame !== null || $at + 8 > $end) {
+                return null;
+            }
+            $header = unpack('nheight/nwidth/Ccount', $jpeg, $at + 3);
+            if ($length !== 8 + 3 * $header['count'] || $header['count'] < 1) {
+                return null;
+            }
+            $frame = ['width' => $header['width'], 'height' => $header['height'], 'scans' => 0];
+        }
+        $at += max(2, $length);
+        if ($marker === 0xda) {
+            if ($frame === null) {
+                return null;
+            }
+            $frame['scans']++;
+            // The scan's data runs to the next marker that is not a restart.
+            if (!preg_match('/\xff[^\x00\xd0-\xd7\xff]/', $jpeg, $found, PREG_OFFSET_CAPTURE, min($at, $end))) {
+                break;
+            }
+            $at = $found[0][1];
+        }
+    }
+    if ($frame !== null) {
+        $frame['whole'] = $whole && $frame['scans'] > 0;
+    }
+    return $frame;
+}
+
+/** The decoded picture, or null when GD cannot read it at the size measured. */
+function picture_decode(string $bytes, array $size): ?GdImage
+{
+    $image = imagecreatefromstring($bytes);
+    if ($image === false || imagesx($image) !== $size[0] || imagesy($image) !== $size[1]) {
+        return null;
+    }
+    return $image;
 }
 
 /** At most $long on the long side, never larger than the picture; transparency kept unless $opaque. */
@@ -133,17 +211,6 @@ function picture_orient(GdImage $image, int $orientation): GdImage
     $angle = [3 => 180, 5 => 90, 6 => 270, 7 => 270, 8 => 90][$orientation] ?? 0;
     $turned = $angle === 0 ? false : imagerotate($image, $angle, 0);
     return $turned === false ? $image : $turned;
-}
-
-/** The orientation tag of a JPEG's EXIF block, 1 (as stored) when it has none. */
-function picture_orientation(string $path): int
-{
-    $fh = fopen($path, 'rb');
-    $head = $fh === false ? false : fread($fh, 131072);
-    if ($fh !== false) {
-        fclose($fh);
-    }
-    return is_string($head) ? picture_exif_orientation($head) : 1;
 }
 
 /** The orientation tag found in the first bytes of a JPEG, 1 when there is none. */

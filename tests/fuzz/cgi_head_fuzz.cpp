@@ -1,6 +1,7 @@
 // cgi_head_fuzz.cpp - interpreter output, cut into reads as a pipe would give
 // it, through the gateway's relay to a real connection: the client must get the
-// reply head made from the header block, then every byte of the output in order.
+// reply head made from a well-formed header block, then every byte of the
+// output in order; for any other output the gateway's refusal, and none of it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -35,6 +36,7 @@ class TReadsChild : public TCgiChild {
   }
   int WriteInput(const char*, int) override { return -1; }
   bool Ended() override { return FNext == FReads.size(); }
+  bool Failed() override { return false; }
   void PrepareWait(TIdWaitList&, bool, int& timeoutMs) override { timeoutMs = 0; }
   void Waited(bool) override {}
 
@@ -67,7 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     output += reads.back();
   }
   const std::string block = HeaderBlock(reads);
-  const std::string expected = output.empty() ? "" : CgiReplyHead(block) + output.substr(block.size());
+  std::string expected;
+  if (!output.empty())
+    expected = CgiHeadIsWellFormed(block) ? CgiReplyHead(block) + output.substr(block.size()) : kCgiBadGatewayReply;
+  // A block that passes holds no line break but those that end its lines.
+  if (CgiHeadIsWellFormed(block)) {
+    const std::size_t fields = block.size() - 4;
+    for (std::size_t i = 0; i < fields; ++i)
+      if ((block[i] == '\n' && (i == 0 || block[i - 1] != '\r')) || block[i] == '\0') std::abort();
+  }
 
   // The status line comes from the block's own "Status:" value, trimmed.
   const std::string status = TOstrel::GetHeaderValue(block, "status");

@@ -2,7 +2,8 @@
 // the gateway tests (the Windows build has no interpreter of its own). It reads
 // "mode=<word>" from the page named by PATH_TRANSLATED and behaves so: prints
 // its environment and input, a 404, output without an empty line, 8 MiB,
-// an echo of its input, or never ends. Asked "-v", it answers as the build
+// an echo of its input, never ends, writes PHP's hard time-out message to
+// standard error (code 124), or fails after a part of its page (code 255). Asked "-v", it answers as the build
 // that the file <its own path>.version names ("cli", "cgi", ...; "cgi-fcgi"
 // when there is none), prints nothing ("silent") or never ends ("forever").
 #include <cctype>
@@ -29,9 +30,11 @@ namespace {
 #ifdef _WIN32
 int ReadIn(char* buffer, unsigned n) { return _read(0, buffer, n); }
 int WriteOut(const char* data, unsigned n) { return _write(1, data, n); }
+void WriteErr(const std::string& s) { _write(2, s.data(), static_cast<unsigned>(s.size())); }
 #else
 int ReadIn(char* buffer, unsigned n) { return static_cast<int>(::read(0, buffer, n)); }
 int WriteOut(const char* data, unsigned n) { return static_cast<int>(::write(1, data, n)); }
+void WriteErr(const std::string& s) { (void)!::write(2, s.data(), s.size()); }
 #endif
 
 void Out(const std::string& s) {
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   _setmode(0, _O_BINARY);
   _setmode(1, _O_BINARY);
+  _setmode(2, _O_BINARY);
 #endif
   if (argc > 1 && std::strcmp(argv[1], "-v") == 0) {
     AnswerVersion(argv[0]);
@@ -127,6 +131,14 @@ int main(int argc, char** argv) {
   } else if (mode == "ini") {
     std::ifstream ini("php.ini");
     Out(std::string("Content-Type: text/plain\r\n\r\nini=") + (ini ? "yes" : "no"));
+  } else if (mode == "terminated") {
+    const char* page = std::getenv("PATH_TRANSLATED");
+    WriteErr(std::string("\nFatal error: Maximum execution time of 1+1 seconds exceeded (terminated) in ") +
+             (page != nullptr ? page : "?") + " on line 1\n");
+    return 124;
+  } else if (mode == "diesmid") {
+    Out("Content-Type: text/plain\r\n\r\npart");
+    return 255;
   } else if (mode == "forever") {
     Out("Content-Type: text/plain\r\n\r\nstarted\n");
     for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));

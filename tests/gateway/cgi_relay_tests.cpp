@@ -1,7 +1,9 @@
 // cgi_relay_tests.cpp - the relay between a real connection and a scripted
-// interpreter: body blocks, the reply head, and a page that stops reading.
+// interpreter: body blocks, the reply head, output that has none, a page that
+// fails after its head, and a page that stops reading.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <thread>
 
@@ -22,6 +24,8 @@ class TScriptedChild : public TCgiChild {
 
   // Takes no input at all until this many offers have been refused.
   int BusyOffers = 0;
+  // Ends in failure (its time or memory ran out, say).
+  bool Fails = false;
 
   int ReadOutput(char* buffer, int n) override {
     if (FOutput.empty()) return -1;
@@ -45,6 +49,7 @@ class TScriptedChild : public TCgiChild {
     return n;
   }
   bool Ended() override { return FOutput.empty() && (FClosesInput || Input.size() >= FInputWanted); }
+  bool Failed() override { return Fails; }
   // Each wait lasts a millisecond: the script has nothing to wake it.
   void PrepareWait(TIdWaitList&, bool, int& timeoutMs) override {
     UnsentAtWaits.emplace_back(FStepsGiven, UnsentBytes(Socket));
@@ -94,6 +99,11 @@ std::string Pattern(std::size_t n) {
 
 const std::string kServerLines = "Server: Ovrin\r\nConnection: close\r\n";
 
+std::string BodyOfReply(const std::string& reply) {
+  const std::size_t blank = reply.find("\r\n\r\n");
+  return blank == std::string::npos ? std::string() : reply.substr(blank + 4);
+}
+
 }  // namespace
 
 TEST(CgiRelayTest, BodyGoesInWholeBlocksOf4096AndTheRest) {
@@ -117,9 +127,71 @@ TEST(CgiRelayTest, HeaderBlockWaitsForItsEmptyLine) {
   EXPECT_EQ(Exchange(child, 0, ""), "HTTP/1.1 500 Late\r\n" + kServerLines + "X-A: 1\r\nStatus: 500 Late\r\n\r\nbody");
 }
 
-TEST(CgiRelayTest, OutputWithoutEmptyLineFollowsTheServerLines) {
-  TScriptedChild child({"no empty", " line"}, 0);
-  EXPECT_EQ(Exchange(child, 0, ""), "HTTP/1.1 200 OK\r\n" + kServerLines + "no empty line");
+// The interpreter's errors share its output: text that is not a header block
+// (PHP's hard time-out writes its message straight to standard error, and a
+// log it cannot open goes there too) is refused whole, never relayed.
+TEST(CgiRelayTest, OutputWithoutAHeaderBlockGetsABadGatewayAndNoneOfIt) {
+  const std::vector<std::deque<std::string>> outputs = {
+      {"no empty", " line"},
+      {"\nFatal error: Maximum execution time of 5+2 seconds exceeded (terminated) in /app/www/x.php on line 3\n"},
+      {"PHP Warning:  PHP Startup: Unable to load dynamic library 'gd' (/app/php/ext)\n",
+       "Content-type: text/html\r\n\r\nbody"},
+      {"Content-type: text/html\r\nFatal error: out of memory in /app/www/x.php\r\n\r\nbody"},
+      {"Status: 2OO Fine\r\n\r\nbody"},
+      {std::string(40000, 'x'), std::string(40000, 'x'), "more"},
+  };
+  for (const auto& output : outputs) {
+    TScriptedChild child(output, 0);
+    EXPECT_EQ(Exchange(child, 0, ""), kCgiBadGatewayReply) << output.front().substr(0, 40);
+  }
+}
+
+TEST(CgiRelayTest, HeaderBlockIsFieldLinesWithAStatusCodeWhereThereIsOne) {
+  for (const char* block : {"A: b\r\n\r\n", "Status: 404 Not Found\r\nX-Y: z\r\n\r\n", "status:   201 Made  \r\n\r\n",
+                            "X-Empty:\r\n\r\n", "A: b\tc d\r\n\r\n", "A: caf\xc3\xa9\r\n\r\n", "Status: 599\r\n\r\n",
+                            "Location: /x\r\nStatus: 302\r\n\r\n"})
+    EXPECT_TRUE(CgiHeadIsWellFormed(block)) << block;
+  for (const std::string& block : std::vector<std::string>{"\r\n\r\n", "A: b\r\n", "A: b\n\r\n", ": b\r\n\r\n", "A b: c\r\n\r\n", "A\r\n\r\n",
+                                  "A: b\nc\r\n\r\n", "A: b\rc\r\n\r\n", std::string("A: b\0c\r\n\r\n", 10), "Status: 600 X\r\n\r\n",
+                                  "Status: 2000\r\n\r\n", "Status: OK\r\n\r\n", "HTTP/1.1 200 OK\r\n\r\n"})
+    EXPECT_FALSE(CgiHeadIsWellFormed(block)) << block;
+  EXPECT_EQ(CgiStatusCode("Status: 404 Not Found\r\n\r\n"), 404);
+  EXPECT_EQ(CgiStatusCode("X-Status: 500\r\n\r\n"), 200);
+}
+
+// A page that dies after its head said success must not look like a whole
+// reply: the connection is reset. One that said it failed keeps its page.
+TEST(CgiRelayTest, PageThatFailsAfterAnnouncingSuccessEndsWithAReset) {
+  struct TCase {
+    std::deque<std::string> Output;
+    bool Fails;
+    bool Reset;
+  };
+  const TCase cases[] = {
+      {{"Content-Type: text/plain\r\n\r\n", "part of"}, true, true},
+      {{"Status: 302 Found\r\nLocation: /x\r\n\r\n"}, true, true},
+      {{"Status: 500 Internal Server Error\r\n\r\n", "<p>Something went wrong.</p>"}, true, false},
+      {{"Content-Type: text/plain\r\n\r\n", "whole"}, false, false},
+  };
+  for (const TCase& c : cases) {
+    TScriptedChild child(c.Output, 0);
+    child.Fails = c.Fails;
+    TTestServer server([&](TIdPeerThread& thread) {
+      RelayCgi(*thread.Connection(), child, 0);
+      thread.Connection()->CloseConnection();
+    });
+    TLoopbackClient client;
+    ASSERT_TRUE(client.Connect(server.Port));
+    std::string reply;
+    const auto started = std::chrono::steady_clock::now();
+    client.ReadToEnd(reply, 10000);  // a reset may end it in an error
+    EXPECT_LT(ElapsedMs(started), 5000);
+    EXPECT_EQ(client.WasReset(), c.Reset) << c.Output.front();
+    if (!c.Reset) {
+      EXPECT_EQ(BodyOfReply(reply), c.Output.size() > 1 ? c.Output.back() : "");
+    }
+    EXPECT_TRUE(server.WaitIdle());
+  }
 }
 
 TEST(CgiRelayTest, NoOutputNoReply) {

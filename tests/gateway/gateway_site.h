@@ -36,15 +36,24 @@ $in = fopen("php://input", "rb");
 while (!feof($in)) { $d = fread($in, 65536); if ($d === false || $d === "") break; echo $d; flush(); })"},
     {"sleep.php", R"(<?php /* mode=sleep */ usleep(1000000); header("Content-Type: text/plain"); echo "awake";)"},
     {"ini.php", R"(<?php /* mode=ini */ header("Content-Type: text/plain"); echo "ini=", file_exists("php.ini") ? "yes" : "no";)"},
+    // PHP's hard time-out: its message goes straight to standard error, and
+    // the interpreter ends with code 124.
+    {"terminated.php",
+     R"(<?php /* mode=terminated */ set_time_limit(1); hash_pbkdf2("sha256", "x", "s", 100000000);)"},
+    // A fatal error after the head is out: exit code 255.
+    {"diesmid.php",
+     R"(<?php /* mode=diesmid */ header("Content-Type: text/plain"); echo "part"; flush(); no_such_function();)"},
     {"forever.php",
      R"(<?php /* mode=forever */ set_time_limit(0); header("Content-Type: text/plain"); echo "started\n"; flush();
 while (true) sleep(1);)"},
 };
 
-// The body is read by the pages themselves, as it arrives.
+// The body is read by the pages themselves, as it arrives. Without a file to
+// log to (the program's php.ini names php/temp/php_errors.log), the interpreter
+// would log to standard error; the hard time-out is shortened to 1 s.
 inline const char* const kGatewayPhpIni =
     "[PHP]\r\ncgi.force_redirect = 0\r\ndisplay_errors = Off\r\nenable_post_data_reading = Off\r\n"
-    "max_execution_time = 0\r\n";
+    "max_execution_time = 0\r\nlog_errors = Off\r\nhard_timeout = 1\r\n";
 
 // What env.php printed: its variables in order, and the input it read.
 struct TEnvDump {

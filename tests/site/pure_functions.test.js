@@ -214,6 +214,38 @@ describe('site helpers', () => {
     ]);
   });
 
+  it('reads a JPEG\'s frame as its decoder does, whatever a marker without a length or stray bytes are made to hide', () => {
+    // Segments in hex: a marker and its data, with the length the data gives.
+    const seg = (marker, data) => 'ff' + marker + (data.length / 2 + 2).toString(16).padStart(4, '0') + data;
+    const sof = (w, h) => seg('c0', '08' + h.toString(16).padStart(4, '0') + w.toString(16).padStart(4, '0') + '01011100');
+    const sos = seg('da', '010100003f00');
+    const rest = seg('c4', '0001' + '00'.repeat(15) + '00') + sos + '00ff0012ffd300' + 'ffd9';
+    const jpeg = (...parts) => ({ hex: 'ffd8' + parts.join('') });
+    const frame = (width, height, scans = 1, whole = true) => ({ width, height, scans, whole });
+    // Where a reader that takes TEM's next two bytes (ff c0) for a length lands: 0xffc0 - 2 bytes on.
+    const app = '00'.repeat(0xffc0 - 17) + sof(16, 16) + '00'.repeat(65531 - (0xffc0 - 17) - 13);
+    table('picture_jpeg_frame', [
+      [[jpeg(sof(640, 480), rest)], frame(640, 480)],
+      [[jpeg('ff01', sof(20000, 20000), seg('e1', app), rest)], frame(20000, 20000)],
+      [[jpeg('ffffffd0ff01', sof(300, 200), rest)], frame(300, 200)],
+      [[jpeg('0000c0ee', sof(300, 200), 'abcd', rest)], frame(300, 200)],
+      [[jpeg(seg('fe', ''), 'ffe00000', sof(300, 200), rest)], frame(300, 200)],
+      [[jpeg(sof(300, 200), rest.slice(0, -4), sos, '0000', 'ffd9')], frame(300, 200, 2)],
+      [[jpeg(sof(300, 200), rest.slice(0, 60))], frame(300, 200, 1, false)],
+      [[jpeg(sof(300, 200), 'ffd9')], frame(300, 200, 0, false)],
+      [[jpeg(sof(300, 200), sof(16, 16), rest)], null],
+      [[jpeg(sos, sof(300, 200), rest)], null],
+      [[jpeg(seg('c2', '0800c8012c0101'), rest)], null],
+      [[jpeg('ffd8', sof(300, 200), rest)], null],
+      [[{ hex: 'ff01' + sof(300, 200) }], null],
+    ]);
+    const sizes = php([
+      ['picture_size', [jpeg('ff01', sof(20000, 20000), seg('e1', app), rest), 2]],
+      ['picture_size', [jpeg(sof(640, 480), rest), 2]],
+    ]);
+    assert.deepEqual(sizes, [null, [640, 480]], 'the interpreter\'s own reader sees 16 x 16 in the first');
+  });
+
   it('trims the thumbnail cache to its bound, the least recently used first, and nothing else', () => {
     const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'thumbs-'));
     try {
@@ -223,8 +255,12 @@ describe('site helpers', () => {
         fs.utimesSync(path.join(dir, name), 1000 + i, 1000 + i);
       });
       fs.writeFileSync(path.join(dir, 'slot0.lock'), '');
+      // Marks of attempts: one that nobody has looked at for an hour goes.
+      fs.writeFileSync(path.join(dir, names[0] + '.try'), '1');
+      fs.utimesSync(path.join(dir, names[0] + '.try'), 1000, 1000);
+      fs.writeFileSync(path.join(dir, names[1] + '.try'), '1');
       php([['thumbs_trim', [dir, 35000]]]);
-      assert.deepEqual(fs.readdirSync(dir).sort(), [names[3], names[4], 'slot0.lock']);
+      assert.deepEqual(fs.readdirSync(dir).sort(), [names[1] + '.try', names[3], names[4], 'slot0.lock']);
     } finally {
       fs.rmSync(dir, { recursive: true, force: true });
     }

@@ -43,6 +43,28 @@ function assertClean(reply) {
   assert.ok(!text.includes(site.work), 'no server path in the reply');
 }
 
+/**
+ * Samples the peak memory of the site's interpreters (those in its www folder)
+ * every 10 ms until stop(), which returns it in MiB.
+ */
+function watchInterpreters() {
+  const www = path.join(site.app, 'www');
+  let peak = 0;
+  const look = () => {
+    for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+      try {
+        if (fs.readlinkSync(`/proc/${pid}/cwd`) !== www) continue;
+        const hwm = fs.readFileSync(`/proc/${pid}/status`, 'latin1').match(/^VmHWM:\s+(\d+)/m);
+        if (hwm) peak = Math.max(peak, Number(hwm[1]) >> 10);
+      } catch {
+        // Ended meanwhile.
+      }
+    }
+  };
+  const timer = setInterval(look, 10);
+  return { stop() { clearInterval(timer); look(); return peak; } };
+}
+
 /** The upload form's token and the cookie it is bound to, as a visitor's browser holds them. */
 async function visit() {
   const reply = await request('/');
@@ -450,6 +472,111 @@ describe('thumbnails', () => {
     assert.equal(reply.status, 200);
     assert.equal(reply.headers['content-type'], 'image/webp');
     assert.ok(Date.now() - started > 1500, `made after ${Date.now() - started} ms, while both slots were taken`);
+  });
+
+  // The bombs are made by tests/site/php/bombs.php, which says what each is.
+  describe('against pictures made to cost the machine', () => {
+    const bombs = () => path.join(site.shares.music, 'bombs');
+    before(() => {
+      fs.mkdirSync(bombs());
+      execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'bombs.php')], { env: { ...process.env, DIR: bombs() } });
+    });
+    after(() => fs.rmSync(bombs(), { recursive: true, force: true }));
+
+    it('measures a JPEG by the frame its decoder reads: a lie or thousands of scans get no thumbnail, at once', async () => {
+      for (const name of ['lie.jpg', 'scans.jpg']) {
+        const peak = watchInterpreters();
+        const started = Date.now();
+        const reply = await request('/thumb.php?d=1&p=bombs/' + name);
+        const ms = Date.now() - started;
+        const mib = peak.stop();
+        assert.equal(reply.status, 404, name);
+        assertClean(reply);
+        assert.ok(ms < 3000, `${name} took ${ms} ms`);
+        assert.ok(mib < 512, `an interpreter for ${name} grew to ${mib} MiB`);
+      }
+    });
+
+    it('gives up a picture past its time budget, remembers that, and shows no error text', async () => {
+      const started = Date.now();
+      // Two at once: one makes the attempt, the other waits for its outcome.
+      const firsts = [0, 1].map(() => request('/thumb.php?d=1&p=bombs/slow.jpg', { timeoutMs: 120000 }));
+      const other = await request('/thumb.php?d=1&p=album/c%20clip.gif');
+      assert.equal(other.status, 200, 'another thumbnail is made meanwhile');
+      const [first, waiter] = (await Promise.all(firsts)).sort((a, b) => b.status - a.status);
+      const firstMs = Date.now() - started;
+      assert.ok(first.status >= 500, `the attempt ended in ${first.status}`);
+      assert.equal(waiter.status, 404, 'the request that waited learns that there is none');
+      assertClean(first);
+      assertClean(waiter);
+      assert.ok(firstMs < 60000, `the first requests took ${firstMs} ms`);
+      const again = Date.now();
+      const second = await request('/thumb.php?d=1&p=bombs/slow.jpg');
+      const secondMs = Date.now() - again;
+      assert.equal(second.status, 404);
+      assert.match(second.headers['cache-control'], /max-age=3600/);
+      assert.ok(secondMs < 3000, `the second request took ${secondMs} ms`);
+      console.log(`time budget: first request ${firstMs} ms (status ${first.status}), second ${secondMs} ms`);
+    });
+  });
+
+  it('never makes a thumbnail of what a picture is swapped for while it flips to a link outside and back', async () => {
+    const flip = path.join(site.shares.music, 'flip.jpg');
+    const regular = path.join(site.work, 'flip-regular.jpg');
+    const outside = path.join(site.work, 'flip-outside.jpg');
+    fs.copyFileSync(path.join(site.shares.album, 'e sideways.jpg'), regular);
+    fs.copyFileSync(path.join(site.shares.album, 'a photo.jpg'), outside);
+    fs.linkSync(regular, flip);
+    const inside = await request('/thumb.php?d=1&p=flip.jpg');
+    assert.equal(inside.status, 200);
+    // The name flips by renames; the picture's time moves on every round, so
+    // that every request finds a new cache key and makes its thumbnail.
+    const flipper = spawn(process.execPath, ['-e', `const fs = require('fs');
+      const [name, outside, regular] = process.argv.slice(1);
+      for (let t = 1e9; ; t++) {
+        fs.symlinkSync(outside, name + '.l'); fs.renameSync(name + '.l', name);
+        fs.utimesSync(regular, t, t);
+        fs.linkSync(regular, name + '.f'); fs.renameSync(name + '.f', name);
+      }`, flip, outside, regular], { stdio: 'ignore' });
+    const counts = { inside: 0, other: 0, refused: 0 };
+    try {
+      // SITE_THUMB_SWAPS=1000 for the full run; two at a time, as many as are made at once.
+      let left = Number(process.env.SITE_THUMB_SWAPS || 100);
+      const worker = async () => {
+        for (; left > 0; left--) {
+          const reply = await request('/thumb.php?d=1&p=flip.jpg');
+          if (reply.status !== 200) counts.refused++;
+          else counts[reply.body.equals(inside.body) ? 'inside' : 'other']++;
+        }
+      };
+      await Promise.all([worker(), worker()]);
+    } finally {
+      flipper.kill('SIGKILL');
+      if (flipper.exitCode === null && flipper.signalCode === null) await new Promise((resolve) => flipper.once('exit', resolve));
+      for (const name of [flip, flip + '.l', flip + '.f']) fs.rmSync(name, { force: true });
+    }
+    console.log(`thumbnail swap race: ${JSON.stringify(counts)}`);
+    assert.equal(counts.other, 0);
+    assert.ok(counts.inside > 0 && counts.refused > 0, 'the race was run: both sides were met');
+  });
+
+  it('never serves a cached thumbnail that was replaced by a link', async () => {
+    const cache = path.join(site.app, 'php', 'temp', 'thumbs');
+    assert.equal((await request('/thumb.php?d=1&p=album/a%20photo.jpg')).status, 200);
+    const kept = fs.readdirSync(cache).filter((name) => /^[0-9a-f]{40}\.jpg$/.test(name));
+    for (const name of kept) {
+      fs.rmSync(path.join(cache, name));
+      fs.symlinkSync(site.shares.outside, path.join(cache, name));
+    }
+    const reply = await request('/thumb.php?d=1&p=album/a%20photo.jpg');
+    assert.equal(reply.status, 200);
+    assert.ok(!reply.body.includes('SECRET'), 'the link\'s target was served');
+    // Its name in the cache: the picture's path, size and time.
+    const photo = fs.realpathSync(path.join(site.shares.album, 'a photo.jpg'));
+    const st = fs.statSync(photo);
+    const key = crypto.createHash('sha1').update(`${photo}\x00${st.size}\x00${Math.floor(st.mtimeMs / 1000)}\x00256`).digest('hex');
+    assert.ok(kept.includes(`${key}.jpg`), 'the thumbnail was cached under the name it is looked up by');
+    assert.ok(fs.lstatSync(path.join(cache, `${key}.jpg`)).isFile(), 'the thumbnail was made again in the link\'s place');
   });
 });
 

@@ -63,6 +63,8 @@ int TLoopbackClient::Receive(std::string& out, int timeoutMs) {
   return n < 0 ? -1 : static_cast<int>(n);
 }
 
+bool TLoopbackClient::WasReset() { return ::send(Fd(FSocket), "x", 1, MSG_NOSIGNAL) < 0; }
+
 void TLoopbackClient::ShutdownSend() { ::shutdown(Fd(FSocket), SHUT_WR); }
 
 void TLoopbackClient::Reset() {

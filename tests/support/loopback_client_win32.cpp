@@ -70,6 +70,8 @@ int TLoopbackClient::Receive(std::string& out, int timeoutMs) {
   return n < 0 ? -1 : n;
 }
 
+bool TLoopbackClient::WasReset() { return ::send(Sock(FSocket), "x", 1, 0) == SOCKET_ERROR; }
+
 void TLoopbackClient::ShutdownSend() { ::shutdown(Sock(FSocket), SD_SEND); }
 
 void TLoopbackClient::Reset() {

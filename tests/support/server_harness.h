@@ -74,8 +74,11 @@ TCaught CaughtFrom(Step&& step) {
 // A server listening on 0.0.0.0 at a free port, with the handler as OnConnect.
 class TTestServer {
  public:
-  explicit TTestServer(TIdTCPServer::TPeerEvent onConnect, int maxConnectionsPerVisitor = 0) {
+  explicit TTestServer(TIdTCPServer::TPeerEvent onConnect, int maxConnectionsPerVisitor = 0,
+                       int maxVisitorConnections = 0) {
     Server.MaxConnectionsPerVisitor = maxConnectionsPerVisitor;
+    Server.MaxVisitorConnections = maxVisitorConnections;
+    Server.ListenQueue = 128;  // as the web server's: a burst of connections is not held up a second
     Server.SetDefaultPort(0);
     Server.OnConnect = std::move(onConnect);
     Server.SetActive(true);

@@ -15,6 +15,8 @@ require $inc . '/thumbs.php';
 $input = json_decode(stream_get_contents(fopen('php://stdin', 'rb')), true);
 $out = [];
 foreach ($input as [$function, $args]) {
+    // {"hex": "..."} stands for the bytes it spells, which JSON cannot carry.
+    $args = array_map(static fn ($arg) => is_array($arg) && isset($arg['hex']) ? hex2bin($arg['hex']) : $arg, $args);
     $out[] = $function(...$args);
 }
 header('Content-Type: application/json');
