@@ -110,18 +110,26 @@ bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& 
 
 // ---- Reading, writing, making and removing ----
 
-TOsError LoadBytes(const std::string& path, std::string& content) {
-  TScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.Valid()) return Failure(errno, false);
+namespace {
+
+TOsError ReadToEnd(int fd, std::string& content) {
   content.clear();
   char buffer[65536];
   for (;;) {
-    ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return Failure(errno, true);
     if (got == 0) return {};
     content.append(buffer, static_cast<std::size_t>(got));
   }
+}
+
+}  // namespace
+
+TOsError LoadBytes(const std::string& path, std::string& content) {
+  TScopedFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) return Failure(errno, false);
+  return ReadToEnd(file.Get(), content);
 }
 
 TOsError LoadPlainBytes(const std::string& path, std::string& content) {
@@ -135,15 +143,7 @@ TOsError LoadPlainBytes(const std::string& path, std::string& content) {
   struct stat st;
   if (::fstat(file.Get(), &st) != 0) return Failure(errno, true);
   if (!S_ISREG(st.st_mode)) return Failure(EINVAL, true);
-  content.clear();
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return Failure(errno, true);
-    if (got == 0) return {};
-    content.append(buffer, static_cast<std::size_t>(got));
-  }
+  return ReadToEnd(file.Get(), content);
 }
 
 TOsError StoreBytes(const std::string& path, const std::string& content) {

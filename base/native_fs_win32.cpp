@@ -64,32 +64,37 @@ bool FileExists(const std::string& path) { return KindOf(path) == TPathKind::Fil
 
 bool DirectoryExists(const std::string& path) { return KindOf(path) == TPathKind::Directory; }
 
-std::vector<std::string> FileNamesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  std::unique_ptr<void, BOOL (*)(HANDLE)> search(FindFirstFileA((dir + "\\*").c_str(), &found), FindClose);
-  if (search.get() == INVALID_HANDLE_VALUE) {
-    (void)search.release();  // nothing to close
-    return names;
-  }
-  do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
-  } while (FindNextFileA(search.get(), &found));
-  return names;
-}
+namespace {
 
-bool EntryNamesIn(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
+// Calls visit with each entry of dir ("." and ".." too); false when dir cannot be listed.
+template <class F>
+bool ForEachEntry(const std::string& dir, F visit) {
   WIN32_FIND_DATAA found;
   std::unique_ptr<void, BOOL (*)(HANDLE)> search(FindFirstFileA((dir + "\\*").c_str(), &found), FindClose);
   if (search.get() == INVALID_HANDLE_VALUE) {
     (void)search.release();  // nothing to close
     return false;
   }
-  do {
-    if (const std::string name = found.cFileName; name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search.get(), &found));
+  do visit(found);
+  while (FindNextFileA(search.get(), &found));
   return true;
+}
+
+}  // namespace
+
+std::vector<std::string> FileNamesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  ForEachEntry(dir, [&](const WIN32_FIND_DATAA& found) {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+  });
+  return names;
+}
+
+bool EntryNamesIn(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  return ForEachEntry(dir, [&](const WIN32_FIND_DATAA& found) {
+    if (const std::string name = found.cFileName; name != "." && name != "..") names.push_back(name);
+  });
 }
 
 bool ModifiedAt(const std::string& path, std::chrono::system_clock::time_point& at) {
