@@ -144,7 +144,7 @@ function access_lock(string $dir, ?string &$broken)
             return null;
         }
     }
-    $lock = access_open($dir . DIRECTORY_SEPARATOR . '.lock', 'c+');
+    $lock = site_open_plain($dir . DIRECTORY_SEPARATOR . '.lock', 'c+');
     if ($lock === null) {
         $broken = 'its lock file “.lock” is not a plain file, or cannot be opened';
         return null;
@@ -159,30 +159,6 @@ function access_lock(string $dir, ?string &$broken)
         usleep(random_int(2000, 15000));
     }
     return $lock;
-}
-
-/**
- * $file opened with $mode when it is a plain file itself (not a link, a
- * folder or a pipe); else null. A pipe is opened without waiting for its
- * other end, so that it cannot hold the page.
- */
-function access_open(string $file, string $mode)
-{
-    $entry = lstat($file);
-    if ($entry !== false && ($entry['mode'] & 0170000) !== 0100000) {
-        return null;
-    }
-    // 'n': O_NONBLOCK, where the system has it.
-    $fh = fopen($file, site_is_windows() ? $mode : $mode . 'n');
-    if ($fh === false) {
-        return null;
-    }
-    $opened = fstat($fh);
-    if ($opened === false || ($opened['mode'] & 0170000) !== 0100000) {
-        fclose($fh);
-        return null;
-    }
-    return $fh;
 }
 
 function access_damaged(array $state): array
@@ -223,7 +199,7 @@ function access_read_file(string $file): string|false|null
     if (lstat($file) === false) {
         return null;
     }
-    $fh = access_open($file, 'rb');
+    $fh = site_open_plain($file, 'rb');
     if ($fh === null) {
         return false;
     }
@@ -305,12 +281,9 @@ function access_save(string $dir, array $state): void
         json_encode($visitors, JSON_PRETTY_PRINT | JSON_UNESCAPED_SLASHES | JSON_INVALID_UTF8_SUBSTITUTE) . "\n");
 }
 
-// Whole or not at all: a reader never sees half a file.
 function access_write(string $file, string $text): void
 {
-    $temp = $file . '.' . bin2hex(random_bytes(6)) . '.tmp';
-    if (file_put_contents($temp, $text) !== strlen($text) || !rename($temp, $file)) {
-        unlink($temp);
+    if (!site_write_whole($file, $text)) {
         throw new RuntimeException('the site cannot write ' . basename($file));
     }
 }

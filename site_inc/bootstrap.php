@@ -127,6 +127,64 @@ function site_unbuffer(): void
     set_time_limit(0);
 }
 
+/**
+ * $file opened with $mode when it is a plain file itself (not a link, a
+ * folder or a pipe), or is made by the open; else null. A pipe is opened
+ * without waiting for its other end, so that it cannot hold the page.
+ */
+function site_open_plain(string $file, string $mode)
+{
+    clearstatcache(true, $file);
+    $entry = lstat($file);
+    if ($entry !== false && ($entry['mode'] & 0170000) !== 0100000) {
+        return null;
+    }
+    // 'n': O_NONBLOCK, where the system has it.
+    $fh = fopen($file, site_is_windows() ? $mode : $mode . 'n');
+    if ($fh === false) {
+        return null;
+    }
+    if (site_named_plain($fh, $file) === null) {
+        fclose($fh);
+        return null;
+    }
+    return $fh;
+}
+
+/**
+ * fstat of the file open as $fh while $file still names that very file, as a
+ * plain file and not through a link; else null. A name swapped meanwhile
+ * leads elsewhere.
+ */
+function site_named_plain($fh, string $file): ?array
+{
+    $open = fstat($fh);
+    clearstatcache(true, $file);
+    $named = lstat($file);
+    if ($open === false || $named === false || ($named['mode'] & 0170000) !== 0100000
+        || $open['dev'] !== $named['dev'] || $open['ino'] !== $named['ino']) {
+        return null;
+    }
+    return $open;
+}
+
+// Whole or not at all: a reader never sees half a file. The temporary file
+// is made new, so nothing is written through a link put in its place.
+function site_write_whole(string $file, string $text): bool
+{
+    $temp = $file . '.' . bin2hex(random_bytes(6)) . '.tmp';
+    $fh = fopen($temp, 'xb');
+    if ($fh === false) {
+        return false;
+    }
+    $ok = fwrite($fh, $text) === strlen($text);
+    if (fclose($fh) && $ok && rename($temp, $file)) {
+        return true;
+    }
+    unlink($temp);
+    return false;
+}
+
 /** Whether the request is the host's own: it came from the address it was sent to (127.0.0.1 to 127.0.0.1 too). */
 function site_is_host(): bool
 {

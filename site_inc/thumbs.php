@@ -210,16 +210,14 @@ function thumbs_wait(string $file): ?string
 function thumbs_cached(string $file): ?string
 {
     // Only a file of the cache itself: a link put in its place is not followed.
-    clearstatcache(true, $file);
-    $link = @lstat($file);
-    $fh = $link === false || ($link['mode'] & 0170000) !== 0100000 ? false : @fopen($file, 'rb');
-    $held = $fh === false ? false : fstat($fh);
-    $bytes = $held !== false && $held['dev'] === $link['dev'] && $held['ino'] === $link['ino']
-        ? stream_get_contents($fh) : false;
-    if ($fh !== false) {
-        fclose($fh);
+    $fh = site_open_plain($file, 'rb');
+    if ($fh === null) {
+        return null;
     }
-    if (!is_string($bytes)) {
+    $held = fstat($fh);
+    $bytes = stream_get_contents($fh);
+    fclose($fh);
+    if ($held === false || !is_string($bytes)) {
         return null;
     }
     // The cache is trimmed oldest first: a thumbnail still looked at stays young.
@@ -263,16 +261,8 @@ function thumbs_slot(string $dir)
 /** Keeps the thumbnail ('' for none) under its name, written whole before the name appears. */
 function thumbs_store(string $file, string $bytes): void
 {
-    $temp = tempnam(dirname($file), 'new');
-    if ($temp === false) {
-        return;
-    }
-    if (file_put_contents($temp, $bytes) !== strlen($bytes) || !rename($temp, $file)) {
-        unlink($temp);
-        return;
-    }
     // Now and then, not for every thumbnail: a look at the whole cache costs.
-    if (random_int(1, 32) === 1) {
+    if (site_write_whole($file, $bytes) && random_int(1, 32) === 1) {
         thumbs_trim(dirname($file), THUMB_CACHE_BYTES);
     }
 }
@@ -286,7 +276,7 @@ function thumbs_trim(string $dir, int $max): void
         $path = $dir . DIRECTORY_SEPARATOR . $name;
         // What an interpreter that was ended while writing left behind, and
         // marks of attempts that no request has looked at since.
-        $stale = strncmp($name, 'new', 3) === 0 || str_ends_with($name, '.try');
+        $stale = str_ends_with($name, '.tmp') || str_ends_with($name, '.try');
         if ($stale && ($st = stat($path)) !== false && $st['mtime'] < time() - 3600) {
             unlink($path);
         }

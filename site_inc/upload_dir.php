@@ -208,12 +208,8 @@ function upload_copy(string $tmp, string $part): bool
     $out = fopen($part, 'r+b');
     $ok = false;
     if ($in !== false && $out !== false) {
-        $held = fstat($out);
-        $there = lstat($part);
-        $ok = $held !== false && $there !== false && ($there['mode'] & 0170000) === 0100000
-            && $held['dev'] === $there['dev'] && $held['ino'] === $there['ino'];
         $size = fstat($in)['size'] ?? -1;
-        $ok = $ok && stream_copy_to_stream($in, $out) === $size && fflush($out);
+        $ok = site_named_plain($out, $part) !== null && stream_copy_to_stream($in, $out) === $size && fflush($out);
     }
     if ($in !== false) {
         fclose($in);

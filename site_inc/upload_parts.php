@@ -126,13 +126,19 @@ function parts_place(string $dir, string $id): ?array
     if (!parts_plain_folder($root)) {
         return null;
     }
-    $lock = fopen($root . DIRECTORY_SEPARATOR . '.lock', 'c');
-    if ($lock === false) {
+    $lock = parts_lock($root);
+    if ($lock === null) {
         return null;
     }
     // The cookie's hash: the folder's name gives nobody the cookie.
     $folder = $root . DIRECTORY_SEPARATOR . substr(hash('sha256', 'upload parts ' . $id), 0, 32);
     return ['root' => $root, 'lock' => $lock, 'folder' => $folder];
+}
+
+/** The lock of the hidden place $root, open; null when it is not a plain file or cannot be opened. */
+function parts_lock(string $root)
+{
+    return site_open_plain($root . DIRECTORY_SEPARATOR . '.lock', 'c');
 }
 
 function parts_plain_folder(string $path): bool
@@ -321,7 +327,7 @@ function parts_read_chunk($in, int $most): string
 /** Under the lock: writes the part of $chunk (which belongs at $pos) that the file lacks. [held, why]. */
 function parts_write_chunk($out, string $part, int $pos, string $chunk): array
 {
-    $held = parts_held_by($out, $part);
+    $held = site_named_plain($out, $part)['size'] ?? null;
     if ($held === null || $held < $pos) {
         return [$held ?? $pos, 'gone'];
     }
@@ -334,19 +340,6 @@ function parts_write_chunk($out, string $part, int $pos, string $chunk): array
     $written = fwrite($out, $rest);
     $held += $written === false ? 0 : $written;
     return [$held, $written === strlen($rest) ? '' : 'full'];
-}
-
-/** The size of the file open as $out, while $part still names it as a plain file; else null. */
-function parts_held_by($out, string $part): ?int
-{
-    $open = fstat($out);
-    clearstatcache(true, $part);
-    $named = lstat($part);
-    if ($open === false || $named === false || ($named['mode'] & 0170000) !== 0100000
-        || $open['dev'] !== $named['dev'] || $open['ino'] !== $named['ino']) {
-        return null;
-    }
-    return (int) $open['size'];
 }
 
 /**
@@ -400,16 +393,10 @@ function parts_meta(string $path): ?array
     return $meta;
 }
 
-// Whole or not at all: a reader never sees half of it.
 function parts_write_meta(string $path, array $meta): bool
 {
-    $text = json_encode($meta, JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE | JSON_INVALID_UTF8_SUBSTITUTE);
-    $temp = $path . '.' . bin2hex(random_bytes(6)) . '.tmp';
-    if (file_put_contents($temp, $text) === strlen($text) && rename($temp, $path)) {
-        return true;
-    }
-    unlink($temp);
-    return false;
+    return site_write_whole($path,
+        json_encode($meta, JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE | JSON_INVALID_UTF8_SUBSTITUTE));
 }
 
 function parts_size(string $part): ?int
@@ -515,8 +502,8 @@ function parts_in_progress(string $dir): array
     if (!parts_plain_folder($root)) {
         return [];
     }
-    $lock = fopen($root . DIRECTORY_SEPARATOR . '.lock', 'c');
-    if ($lock === false || !flock($lock, LOCK_EX)) {
+    $lock = parts_lock($root);
+    if ($lock === null || !flock($lock, LOCK_EX)) {
         return [];
     }
     $files = [];
