@@ -71,14 +71,15 @@ function parts_receive(string $dir, string $id, array $request, $body): array
         return [500, ['ok' => false, 'error' => 'Uploads are not possible: the upload directory cannot be written.']];
     }
     $file = parts_file($place, $request);
-    [$status, $answer] = parts_locked($place, static fn(): array => parts_start($place, $file, $request, $dir));
+    $lock = $place['lock'];
+    [$status, $answer] = parts_locked($lock, static fn(): array => parts_start($place, $file, $request, $dir));
     if ($status !== 0) {
         return [$status, $answer];
     }
-    [$held, $why] = parts_append($place['lock'], $body, $file['part'], $request['offset'], $request['length'],
+    [$held, $why] = parts_append($lock, $body, $file['part'], $request['offset'], $request['length'],
         $request['size']);
     if ($why === 'gone') {
-        return parts_known_end($place, $file, $dir);
+        return parts_known_end($lock, $file, $dir);
     }
     if ($why === 'full') {
         return parts_full($dir, $held);
@@ -86,13 +87,13 @@ function parts_receive(string $dir, string $id, array $request, $body): array
     if ($held < $request['size']) {
         return [200, parts_held_answer($held, $request['size'])];
     }
-    return parts_locked($place, static fn(): array => parts_finish($file, $dir));
+    return parts_locked($lock, static fn(): array => parts_finish($file, $dir));
 }
 
 /** The answer to a finished file, or to one whose place was taken from under a request. */
-function parts_known_end(array $place, array $file, string $dir): array
+function parts_known_end($lock, array $file, string $dir): array
 {
-    return parts_locked($place, static function () use ($file, $dir): array {
+    return parts_locked($lock, static function () use ($file, $dir): array {
         $meta = parts_meta($file['meta']);
         if (parts_stored_still($meta, $dir)) {
             return [200, parts_done_answer($meta, $dir)];
@@ -102,13 +103,13 @@ function parts_known_end(array $place, array $file, string $dir): array
     });
 }
 
-function parts_locked(array $place, callable $work): array
+function parts_locked($lock, callable $work): array
 {
-    flock($place['lock'], LOCK_EX);
+    flock($lock, LOCK_EX);
     try {
         return $work();
     } finally {
-        flock($place['lock'], LOCK_UN);
+        flock($lock, LOCK_UN);
     }
 }
 
@@ -167,7 +168,7 @@ function parts_start(array $place, array $file, array $request, string $dir): ar
         if (parts_stored_still($meta, $dir)) {
             return [200, parts_done_answer($meta, $dir)];
         }
-        parts_remove($file);  // the stored copy was moved or deleted: this is a new upload
+        parts_remove($file['part'], $file['meta']);  // the stored copy was moved or deleted: this is a new upload
         $meta = null;
     }
     $held = $meta === null ? null : parts_size($file['part']);
@@ -234,7 +235,7 @@ function parts_begin(array $place, array $file, array $request, string $dir): ?a
         return parts_full($dir, 0);
     }
     $now = time();
-    $all = parts_tidy($place['root'], $now);
+    $all = array_column(parts_tidy($place['root'], $now), 'touched', 'part');
     $mine = array_filter($all, static fn(string $part): bool => dirname($part) === $place['folder'],
         ARRAY_FILTER_USE_KEY);
     foreach ([PARTS_PER_VISITOR => 'This device has', PARTS_IN_ALL => 'Visitors have'] as $most => $who) {
@@ -258,7 +259,7 @@ function parts_begin(array $place, array $file, array $request, string $dir): ?a
         'started' => $now, 'addr' => (string) ($_SERVER['REMOTE_ADDR'] ?? ''),
         'device' => access_device_name((string) ($_SERVER['HTTP_USER_AGENT'] ?? ''))];
     if (!parts_write_meta($file['meta'], $meta)) {
-        parts_remove($file);
+        parts_remove($file['part'], $file['meta']);
         return [500, ['ok' => false, 'error' => 'The upload could not be started on the server.']];
     }
     return null;
@@ -272,7 +273,7 @@ function parts_make_room(array $parts, int $now): ?string
     if ($oldest === null || $parts[$oldest] > $now - PARTS_RESTING_SECONDS) {
         return null;
     }
-    parts_remove(['part' => $oldest, 'meta' => substr($oldest, 0, -5) . '.json']);
+    parts_remove($oldest, substr($oldest, 0, -5) . '.json');
     return $oldest;
 }
 
@@ -399,16 +400,22 @@ function parts_write_meta(string $path, array $meta): bool
         json_encode($meta, JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE | JSON_INVALID_UTF8_SUBSTITUTE));
 }
 
-function parts_size(string $part): ?int
+/** lstat of $part when it is a plain file itself; else null. */
+function parts_stat(string $part): ?array
 {
     clearstatcache(true, $part);
     $st = lstat($part);
-    return $st !== false && ($st['mode'] & 0170000) === 0100000 ? (int) $st['size'] : null;
+    return $st !== false && ($st['mode'] & 0170000) === 0100000 ? $st : null;
 }
 
-function parts_remove(array $file): void
+function parts_size(string $part): ?int
 {
-    foreach ([$file['part'], $file['meta']] as $path) {
+    return parts_stat($part)['size'] ?? null;
+}
+
+function parts_remove(string ...$paths): void
+{
+    foreach ($paths as $path) {
         if (file_exists($path) || is_link($path)) {
             unlink($path);
         }
@@ -418,107 +425,64 @@ function parts_remove(array $file): void
 /**
  * Under the lock: drops unfinished uploads untouched for a day, finished ones
  * past their memory, leftovers, and visitors' folders left empty. Returns the
- * unfinished uploads that stay: [part file => time last touched].
+ * unfinished uploads that stay: ['part', 'meta' (described), 'held', 'touched'].
  */
 function parts_tidy(string $root, int $now): array
 {
     $live = [];
     foreach (scandir($root) ?: [] as $name) {
         $folder = $root . DIRECTORY_SEPARATOR . $name;
-        if (!preg_match('/^[0-9a-f]{32}\z/', $name) || !parts_plain_folder($folder)) {
-            continue;
-        }
-        parts_tidy_folder($folder, $now);
-        rmdir($folder);  // only when nothing is left in it
-        foreach (parts_listed($folder) as $file) {
-            if (!isset($file['meta']['done'])) {
-                $live[$file['part']] = $file['touched'];
-            }
+        if (preg_match('/^[0-9a-f]{32}\z/', $name) && parts_plain_folder($folder)) {
+            array_push($live, ...parts_tidy_folder($folder, $now));
+            rmdir($folder);  // only when nothing is left in it
         }
     }
     return $live;
 }
 
-function parts_tidy_folder(string $folder, int $now): void
+/** parts_tidy of one visitor's folder, each file looked at once. */
+function parts_tidy_folder(string $folder, int $now): array
 {
+    $keys = [];
     foreach (scandir($folder) ?: [] as $name) {
         $path = $folder . DIRECTORY_SEPARATOR . $name;
-        if ($name === '.' || $name === '..') {
-            continue;
-        }
-        if (!preg_match('/^([0-9a-f]{32})\.(?:part|json)\z/', $name, $m)) {
-            // A description left half-written by a request that died.
-            if (preg_match('/\.tmp\z/', $name) && (int) filemtime($path) < $now - 60) {
-                unlink($path);
-            }
-            continue;
-        }
-        $file = ['part' => $folder . DIRECTORY_SEPARATOR . $m[1] . '.part',
-            'meta' => $folder . DIRECTORY_SEPARATOR . $m[1] . '.json'];
-        $stale = parts_stale($file, $now);
-        if ($stale !== '') {
-            parts_remove($stale === 'part' ? ['part' => $file['part'], 'meta' => $file['part']] : $file);
+        if (preg_match('/^([0-9a-f]{32})\.(?:part|json)\z/', $name, $m)) {
+            $keys[$m[1]] = true;
+        } elseif (str_ends_with($name, '.tmp') && (int) filemtime($path) < $now - 60) {
+            unlink($path);  // a description left half-written by a request that died
         }
     }
-}
-
-/** What of one file has had its time: '' (nothing), 'part' (its bytes only) or 'all'. */
-function parts_stale(array $file, int $now): string
-{
-    $meta = parts_meta($file['meta']);
-    if ($meta === null) {
-        return 'all';  // bytes nobody can name, or a description gone bad
-    }
-    clearstatcache(true, $file['part']);
-    $there = file_exists($file['part']);
-    if (isset($meta['done'])) {
-        // A finished upload's bytes have their name; a system that kept the
-        // part file open while it was named left the old name behind.
-        return $meta['done'] < $now - PARTS_DONE_SECONDS ? 'all' : ($there ? 'part' : '');
-    }
-    return !$there || (int) filemtime($file['part']) < $now - PARTS_IDLE_SECONDS ? 'all' : '';
-}
-
-/** The files of one visitor's folder: ['part', 'meta' (described), 'held', 'touched']. */
-function parts_listed(string $folder): array
-{
-    $files = [];
-    foreach (preg_grep('/^[0-9a-f]{32}\.json\z/', scandir($folder) ?: []) as $name) {
-        $meta = parts_meta($folder . DIRECTORY_SEPARATOR . $name);
-        $part = $folder . DIRECTORY_SEPARATOR . substr($name, 0, -5) . '.part';
-        $held = parts_size($part);
-        if ($meta !== null && ($held !== null || isset($meta['done']))) {
-            $files[] = ['part' => $part, 'meta' => $meta, 'held' => $held ?? $meta['size'],
-                'touched' => $held === null ? $meta['done'] : (int) filemtime($part)];
+    $live = [];
+    foreach (array_keys($keys) as $key) {
+        $base = $folder . DIRECTORY_SEPARATOR . $key;
+        $meta = parts_meta($base . '.json');
+        $part = parts_stat($base . '.part');
+        if (isset($meta['done']) && $meta['done'] >= $now - PARTS_DONE_SECONDS) {
+            // A finished upload's bytes have their name; a system that kept the
+            // part file open while it was named left the old name behind.
+            parts_remove($base . '.part');
+        } elseif ($meta !== null && !isset($meta['done']) && $part !== null
+            && $part['mtime'] >= $now - PARTS_IDLE_SECONDS) {
+            $live[] = ['part' => $base . '.part', 'meta' => $meta, 'held' => $part['size'],
+                'touched' => $part['mtime']];
+        } else {
+            // Its time is up, or its bytes or its description are gone or bad.
+            parts_remove($base . '.part', $base . '.json');
         }
     }
-    return $files;
+    return $live;
 }
 
 /** The unfinished uploads in $dir, the most recently touched first, after a tidy; for the host's eyes. */
 function parts_in_progress(string $dir): array
 {
     $root = $dir . DIRECTORY_SEPARATOR . HIDDEN_PARTS_NAME;
-    if (!parts_plain_folder($root)) {
+    $lock = parts_plain_folder($root) ? parts_lock($root) : null;
+    if ($lock === null) {
         return [];
     }
-    $lock = parts_lock($root);
-    if ($lock === null || !flock($lock, LOCK_EX)) {
-        return [];
-    }
-    $files = [];
-    try {
-        parts_tidy($root, time());
-        foreach (scandir($root) ?: [] as $name) {
-            if (preg_match('/^[0-9a-f]{32}\z/', $name) && parts_plain_folder($root . DIRECTORY_SEPARATOR . $name)) {
-                $files = array_merge($files, parts_listed($root . DIRECTORY_SEPARATOR . $name));
-            }
-        }
-    } finally {
-        flock($lock, LOCK_UN);
-        fclose($lock);
-    }
-    $files = array_filter($files, static fn(array $f): bool => !isset($f['meta']['done']));
+    $files = parts_locked($lock, static fn(): array => parts_tidy($root, time()));
+    fclose($lock);
     usort($files, static fn(array $a, array $b): int => $b['touched'] <=> $a['touched']);
     return $files;
 }
