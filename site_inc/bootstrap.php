@@ -97,13 +97,10 @@ function site_error(int $code, string $message): void
     if (!headers_sent()) {
         // The status goes out first: the server reads it from the first lines only.
         header_remove();
-        site_status($code);
         if (site_wants_json()) {
-            header('Content-Type: application/json; charset=UTF-8');
-            header('Cache-Control: no-store');
-            echo json_encode(['ok' => false, 'error' => $message], JSON_INVALID_UTF8_SUBSTITUTE);
-            exit;
+            site_json(['ok' => false, 'error' => $message], $code);
         }
+        site_status($code);
         site_page_headers();
         $title = $code . ' ' . (SITE_STATUS_TEXT[$code] ?? 'Error');
         echo "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
@@ -115,6 +112,21 @@ function site_error(int $code, string $message): void
             . '<p>' . h($message) . '</p><p><a href="/">Back to the shared folders</a></p>'
             . "</main></body></html>\n";
     }
+    exit;
+}
+
+/** Ends the request with $answer as JSON, under status $code. */
+function site_json(array $answer, int $code = 200): void
+{
+    $json = json_encode($answer, JSON_INVALID_UTF8_SUBSTITUTE);
+    if ($code !== 200) {
+        site_status($code);
+    }
+    header('Content-Type: application/json; charset=UTF-8');
+    // Its length lets the client go on before the interpreter has ended.
+    header('Content-Length: ' . strlen($json));
+    header('Cache-Control: no-store');
+    echo $json;
     exit;
 }
 

@@ -62,10 +62,7 @@ function upload_windows_drive(string $path): ?string
 /** A name that is safe to create on any system, from what the browser sent. */
 function upload_clean_name(string $name): string
 {
-    $name = preg_replace('/^.*[\/\\\\]/s', '', $name);  // some browsers send the whole path
-    if (!preg_match('//u', $name)) {
-        $name = preg_replace('/[\x80-\xff]/', '_', $name);
-    }
+    $name = upload_utf8(preg_replace('/^.*[\/\\\\]/s', '', $name));  // some browsers send the whole path
     // Format characters are invisible, and a right-to-left mark makes
     // "\u{202E}gnp.exe" look like "exe.png".
     $name = preg_replace('/\p{Cf}+/u', '', $name);
@@ -81,6 +78,12 @@ function upload_clean_name(string $name): string
         $name = upload_cut_utf8($base, 200 - strlen($ext)) . $ext;
     }
     return $name === '' ? 'upload' : $name;
+}
+
+/** $name, with every byte past ASCII as "_" when it is not UTF-8. */
+function upload_utf8(string $name): string
+{
+    return preg_match('//u', $name) ? $name : preg_replace('/[\x80-\xff]/', '_', $name);
 }
 
 /** ["photo", ".jpg"] of "photo.jpg"; a leading dot is part of the name. */
@@ -164,8 +167,15 @@ function upload_candidate(string $base, string $ext, int $n): string
 /** Whether the disk holding $dir lacks room for $size more bytes. */
 function upload_disk_full(string $dir, int $size): bool
 {
+    $free = upload_free_space($dir);
+    return $free !== null && $free < $size + UPLOAD_FULL_MARGIN;
+}
+
+/** The room left on the disk holding $dir, in bytes; null when the system does not tell. */
+function upload_free_space(string $dir): ?int
+{
     $free = disk_free_space($dir);
-    return $free !== false && $free < $size + UPLOAD_FULL_MARGIN;
+    return $free === false ? null : (int) $free;
 }
 
 function upload_taken(string $path): bool

@@ -34,10 +34,7 @@ const PARTS_NAME_MAX = 1024;
 function parts_request(array $query, string $length): array
 {
     $field = static fn(string $key): string => is_string($query[$key] ?? null) ? $query[$key] : '';
-    $name = $field('name');
-    if (!preg_match('//u', $name)) {
-        $name = preg_replace('/[\x80-\xff]/', '_', $name);  // as upload_clean_name does
-    }
+    $name = upload_utf8($field('name'));
     $number = '/^[0-9]{1,18}\z/';
     if ($name === '' || strlen($name) > PARTS_NAME_MAX || strpos($name, "\0") !== false) {
         return [400, 'The file’s name is missing or cannot be used.'];
@@ -206,8 +203,7 @@ function parts_conflict(int $held): array
 
 function parts_full(string $dir, int $held): array
 {
-    $free = disk_free_space($dir);
-    $free = $free === false ? null : (int) $free;
+    $free = upload_free_space($dir);
     return [507, ['ok' => false, 'error' => 'The file does not fit: the server’s disk has '
         . ($free === null ? 'too little room' : format_size($free)) . ' left.', 'offset' => $held, 'free' => $free]];
 }
@@ -219,10 +215,9 @@ function parts_held_answer(int $held, int $size): array
 
 function parts_done_answer(array $meta, string $dir): array
 {
-    $free = disk_free_space($dir);
     return ['ok' => true, 'offset' => $meta['size'], 'size' => $meta['size'], 'done' => true,
         'stored' => $meta['stored'], 'renamed' => upload_renamed($meta['name'], $meta['stored']),
-        'free' => $free === false ? null : (int) $free];
+        'free' => upload_free_space($dir)];
 }
 
 /**

@@ -180,7 +180,7 @@ function index_upload_panel(?string $dir, bool $on): void
             : 'The host has turned uploads off.') . "</p>\n</section>\n";
         return;
     }
-    $free = disk_free_space($dir);
+    $free = upload_free_space($dir);
     echo '<form id="upload-form" class="upload-form" method="post" action="/upload.php" '
         . "enctype=\"multipart/form-data\">\n"
         . '<input type="hidden" name="token" value="' . h($token) . "\">\n"
@@ -190,8 +190,7 @@ function index_upload_panel(?string $dir, bool $on): void
         . "<button type=\"submit\" class=\"upload-submit\" id=\"upload-submit\">Upload</button>\n"
         . "</form>\n"
         . '<p class="free">Room left: <strong id="free-space" data-bytes="'
-        . ($free === false ? '' : (int) $free) . '">'
-        . ($free === false ? 'unknown' : h(format_size($free))) . "</strong></p>\n"
+        . $free . '">' . ($free === null ? 'unknown' : h(format_size($free))) . "</strong></p>\n"
         . '<p class="note">Files go to the server’s “' . h(UPLOAD_DIR_NAME) . '”. A file whose name is taken '
         . "there is saved under a new name; nothing is ever replaced.</p>\n"
         . "<ul class=\"upload-list\" id=\"upload-list\" aria-live=\"polite\"></ul>\n</section>\n";

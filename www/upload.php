@@ -79,13 +79,9 @@ if (!$stored) {
     site_status($status);
 }
 access_note_transfers(array_map(static fn(array $r): array => ['up', $r['stored'], $r['size']], $stored));
-$free = disk_free_space($dir);
+$free = upload_free_space($dir);
 if (site_wants_json()) {
-    header('Content-Type: application/json; charset=UTF-8');
-    header('Cache-Control: no-store');
-    echo json_encode(['ok' => count($stored) === count($results), 'files' => $results,
-        'free' => $free === false ? null : (int) $free], JSON_INVALID_UTF8_SUBSTITUTE);
-    exit;
+    site_json(['ok' => count($stored) === count($results), 'files' => $results, 'free' => $free]);
 }
 upload_result_page($results, $free);
 
@@ -114,7 +110,7 @@ function upload_files($field): array
         || $f['name'] !== ''));
 }
 
-function upload_result_page(array $results, $free): void
+function upload_result_page(array $results, ?int $free): void
 {
     layout_open('Upload', [['Shared folders', '/'], ['Upload', null]]);
     echo "<section class=\"panel upload-result\">\n<h1>Upload</h1>\n<ul class=\"upload-list\">\n";
@@ -130,7 +126,7 @@ function upload_result_page(array $results, $free): void
         }
     }
     echo "</ul>\n";
-    if ($free !== false) {
+    if ($free !== null) {
         echo '<p class="free">Room left: <strong>' . h(format_size($free)) . "</strong></p>\n";
     }
     echo "<p><a class=\"button\" href=\"/\">Back to the shared folders</a></p>\n</section>\n";

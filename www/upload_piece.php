@@ -58,11 +58,4 @@ $body = fopen('php://stdin', 'rb');
 if ($body !== false) {
     stream_set_blocking($body, false);
 }
-$json = json_encode($answer, JSON_INVALID_UTF8_SUBSTITUTE);
-if ($status !== 200) {
-    site_status($status);
-}
-header('Content-Type: application/json; charset=UTF-8');
-header('Content-Length: ' . strlen($json));
-header('Cache-Control: no-store');
-echo $json;
+site_json($answer, $status);

@@ -17,6 +17,4 @@ access_update(static function (array &$state) use ($id, &$answer): bool {
     $answer = $device['status'] ?? (access_mode($state) === 'open' ? 'allowed' : 'none');
     return $answer === 'waiting' && access_note_asking($state, $key, $now);
 });
-header('Content-Type: application/json; charset=UTF-8');
-header('Cache-Control: no-store');
-echo json_encode(['state' => site_is_host() ? 'allowed' : $answer]);
+site_json(['state' => site_is_host() ? 'allowed' : $answer]);
