@@ -112,6 +112,7 @@ function access_update(callable $change, ?array &$state = null)
     $lock = access_lock($dir, $broken);
     if ($lock === null) {
         $state = array_merge(access_damaged(access_defaults()), ['broken' => $broken]);
+        access_known($state);
         return null;
     }
     try {
@@ -126,6 +127,7 @@ function access_update(callable $change, ?array &$state = null)
                 // The damage stays in force all the same; the next request tries again.
             }
         }
+        access_known($state);
         return $result;
     } finally {
         flock($lock, LOCK_UN);
@@ -432,16 +434,31 @@ function access_note_transfers(array $transfers): void
     }
 }
 
+/**
+ * The state as this request last read or stored it ($state, when given, is
+ * that); read now when it has not been. A page asks once, however many
+ * questions it has: the gate's look decides the whole request anyway.
+ */
+function access_known(?array $state = null): array
+{
+    static $known = null;
+    if ($state !== null) {
+        $known = $state;
+    } elseif ($known === null) {
+        access_update(static fn(): bool => false);
+    }
+    return $known;
+}
+
 /** The code for the address the host hands out: only in code mode. */
 function access_code_to_hand_out(): string
 {
-    access_update(static fn(): bool => false, $state);
+    $state = access_known();
     return access_mode($state) === 'code' ? $state['code'] : '';
 }
 
 /** Whether uploads are on, as the host set them. */
 function access_uploads_on(): bool
 {
-    access_update(static fn(): bool => false, $state);
-    return $state['uploads'];
+    return access_known()['uploads'];
 }
