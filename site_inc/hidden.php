@@ -3,7 +3,8 @@
 // the upload directory's place for unfinished uploads (upload_parts.php). The
 // upload directory may itself be shared, or lie inside a shared folder, so no
 // listing, search, download, preview, thumbnail or zip may reach the place,
-// by its name or through a link.
+// by its name or through a link: shares.php takes neither the name nor any
+// path inside the place for one inside a share.
 const HIDDEN_PARTS_NAME = '.ostrel-partial';
 
 /** Whether $name is the hidden place's, in any case: Windows opens it by any. */

@@ -127,8 +127,15 @@ function shares_segments(string $rel): ?array
     return $segments;
 }
 
+/**
+ * Whether the resolved path $real lies inside the shared directory $root, and
+ * outside the place the site keeps to itself there (hidden.php).
+ */
 function shares_inside(string $root, string $real): bool
 {
+    if (hidden_path($real)) {
+        return false;
+    }
     $sep = site_sep();
     if (site_is_windows()) {
         $root = strtolower($root);
@@ -164,7 +171,7 @@ function shares_resolve(array $shares, string $d, string $rel, string $kind): ar
     if ($real === false) {
         site_error(404, 'The file or folder was not found. It may have been moved or deleted.');
     }
-    if (!shares_inside($root, $real) || hidden_path($real)) {
+    if (!shares_inside($root, $real)) {
         site_error(403, SHARES_REFUSED);
     }
     $isDir = is_dir($real);
@@ -214,7 +221,7 @@ function shares_entry(string $root, string $dir, string $name): ?array
     $path = rtrim($dir, site_sep()) . site_sep() . $name;
     if (is_link($path)) {
         $target = realpath($path);
-        if ($target === false || !shares_inside($root, $target) || hidden_path($target)) {
+        if ($target === false || !shares_inside($root, $target)) {
             return null;
         }
     }
