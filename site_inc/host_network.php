@@ -52,12 +52,23 @@ function host_network(array $state): void
     if (!$info['addresses'] && filter_var($given, FILTER_VALIDATE_IP, FILTER_FLAG_IPV4) !== false) {
         $info['addresses'][] = ['ip' => $given, 'kind' => '', 'adapter' => ''];
     }
-    $port = preg_match('/:([0-9]+)$/', (string) ($_SERVER['HTTP_HOST'] ?? ''), $m) ? $m[1] : '60001';
+    $port = host_port();
     $code = access_mode($state) === 'code' ? $state['code'] : '';
     echo "<link rel=\"stylesheet\" href=\"/assets/host_network.css\">\n";
-    host_network_addresses($info['addresses'], $port, $code);
+    host_network_addresses($info['addresses'], $code);
     host_network_help($info, $port);
-    echo "<script src=\"/assets/host_network.js\" defer></script>\n";
+}
+
+/** The port the page was asked for on, as its Host says. */
+function host_port(): string
+{
+    return preg_match('/:([0-9]+)$/', (string) ($_SERVER['HTTP_HOST'] ?? ''), $m) ? $m[1] : '60001';
+}
+
+/** The site's address at $ip, with the code that lets a visitor in ('' for none). */
+function host_url(string $ip, string $code): string
+{
+    return 'http://' . $ip . ':' . host_port() . ($code === '' ? '' : '/?code=' . $code);
 }
 
 /**
@@ -81,7 +92,7 @@ function host_network_adapter(array $a, bool $given): string
     return implode(' ', $parts);
 }
 
-function host_network_addresses(array $addresses, string $port, string $code): void
+function host_network_addresses(array $addresses, string $code): void
 {
     echo "<section class=\"panel host-addresses\" id=\"addresses\" aria-labelledby=\"addresses-title\">\n"
         . "<h2 id=\"addresses-title\">This computer’s addresses</h2>\n";
@@ -93,7 +104,7 @@ function host_network_addresses(array $addresses, string $port, string $code): v
     echo '<p class="note">Phones and computers on the same network open one of these. The first is the one the '
         . "program gives out; if it does not open, try the next.</p>\n<ol class=\"host-address-list\">\n";
     foreach ($addresses as $i => $a) {
-        $url = 'http://' . $a['ip'] . ':' . $port . ($code === '' ? '' : '/?code=' . $code);
+        $url = host_url($a['ip'], $code);
         echo '<li class="host-address-item' . ($i === 0 ? ' host-address-given' : '') . '" data-ip="'
             . h($a['ip']) . '">'
             . '<canvas class="host-address-qr" width="0" height="0" role="img" aria-label="QR code of '

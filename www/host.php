@@ -135,8 +135,7 @@ function host_code(array $state, string $token): void
         return;
     }
     $host = (string) ($_SERVER['LOCAL_ADDR'] ?? '');
-    $port = preg_match('/:([0-9]+)$/', (string) ($_SERVER['HTTP_HOST'] ?? ''), $m) ? $m[1] : '60001';
-    $address = 'http://' . ($host === '' ? '127.0.0.1' : $host) . ':' . $port . '/?code=' . $state['code'];
+    $address = host_url($host === '' ? '127.0.0.1' : $host, $state['code']);
     echo "<section class=\"panel host-code\" aria-labelledby=\"code-title\">\n<h2 id=\"code-title\">The code</h2>\n"
         . '<p class="host-code-text">' . h($state['code']) . "</p>\n"
         . ($state['mode'] === 'code' ? '' : "<p class=\"note\">The code is asked for only in code mode.</p>\n")

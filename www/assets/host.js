@@ -1,6 +1,7 @@
-// host.js - the host page: the QR code of the address with the code, times in
-// the host's own zone, and the lists of waiting devices and of transfers kept
-// fresh, so a new device or an upload's progress shows without reloading.
+// host.js - the host page: the QR codes of the address with the code and of
+// each of this computer's addresses, times in the host's own zone, and the
+// lists of waiting devices and of transfers kept fresh, so a new device or an
+// upload's progress shows without reloading.
 (function () {
   'use strict';
   const format = new Intl.DateTimeFormat(undefined, { dateStyle: 'medium', timeStyle: 'short' });
@@ -12,9 +13,13 @@
     });
   }
 
-  function drawCode() {
+  function drawCodes() {
+    if (!window.OstrelQr) return;
     const canvas = document.getElementById('host-qr');
-    if (canvas && window.OstrelQr) window.OstrelQr.draw(canvas, canvas.dataset.text, 4);
+    if (canvas) window.OstrelQr.draw(canvas, canvas.dataset.text, 4);
+    document.querySelectorAll('canvas.host-address-qr').forEach((address) => {
+      window.OstrelQr.draw(address, address.dataset.text, 3);
+    });
   }
 
   // A section is replaced only while the host is not using it.
@@ -38,6 +43,6 @@
   }
 
   localTimes(document);
-  drawCode();
+  drawCodes();
   setTimeout(refreshWaiting, 3000);
 })();
