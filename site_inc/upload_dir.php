@@ -18,6 +18,25 @@ const UPLOAD_FULL_MARGIN = 1048576;
 const UPLOAD_SLASHES = ["\u{2044}", "\u{2215}", "\u{29F8}", "\u{FF0F}", "\u{FF3C}", "\u{2216}", "\u{29F5}",
     "\u{29F9}", "\u{FE68}", "\u{2571}", "\u{2572}"];
 
+/**
+ * Ends the request unless the host has uploads on and it comes from this
+ * site's upload form: from a page of this site, with the form's token $token
+ * (the page includes token.php).
+ */
+function upload_allowed($token): void
+{
+    if (!access_uploads_on()) {
+        site_error(403, 'The host has turned uploads off.');
+    }
+    if (!token_same_site(false)) {
+        site_error(403, 'This upload was sent from another site’s page: nothing was stored.');
+    }
+    if (!token_valid('upload', $token)) {
+        site_error(403, 'This upload form has expired or did not come from this site. '
+            . 'Please reload the page and try again.');
+    }
+}
+
 /** The upload directory, created when missing, as the program computes it; null when there is none. */
 function upload_dir(): ?string
 {

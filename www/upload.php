@@ -29,16 +29,7 @@ $limit = layout_ini_bytes((string) ini_get('post_max_size'));
 if ($limit > 0 && (int) ($_SERVER['CONTENT_LENGTH'] ?? 0) > $limit) {
     site_error(413, 'This upload is larger than the server accepts (' . format_size($limit) . ' at most).');
 }
-if (!access_uploads_on()) {
-    site_error(403, 'The host has turned uploads off.');
-}
-if (!token_same_site(false)) {
-    site_error(403, 'This upload was sent from another site’s page: nothing was stored.');
-}
-if (!token_check('upload')) {
-    site_error(403, 'This upload form has expired or did not come from this site. '
-        . 'Please reload the page and try again.');
-}
+upload_allowed($_POST['token'] ?? null);
 $dir = upload_dir();
 if ($dir === null) {
     site_error(500, 'Uploads are not possible: the server has no upload directory.');

@@ -18,16 +18,7 @@ require dirname(__DIR__) . '/site_inc/layout.php';
 if (strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? '')) !== 'POST') {
     site_error(405, 'Files are uploaded with the form on the main page.');
 }
-if (!access_uploads_on()) {
-    site_error(403, 'The host has turned uploads off.');
-}
-if (!token_same_site(false)) {
-    site_error(403, 'This upload was sent from another site’s page: nothing was stored.');
-}
-if (!token_valid('upload', $_SERVER['HTTP_X_UPLOAD_TOKEN'] ?? null)) {
-    site_error(403, 'This upload form has expired or did not come from this site. '
-        . 'Please reload the page and try again.');
-}
+upload_allowed($_SERVER['HTTP_X_UPLOAD_TOKEN'] ?? null);
 // A form's body was read (and parsed) before the page ran: it is not a piece.
 if (ini_get('enable_post_data_reading')) {
     site_error(415, 'A piece is sent as it is, as application/octet-stream or without a Content-Type, '
