@@ -1,8 +1,14 @@
-# app_copy.sh - sourced by the site's benchmarks once they run in a network
-# namespace of their own: loopback up, a work folder ($work, named after $1)
-# that goes on exit with the server in $server, and in $app a copy of the
-# built program ($built) with the repository's www ($repo) and an empty home;
-# start_app runs it there and returns once its port answers.
+# app_copy.sh - sourced by each of the site's benchmarks once it has read its
+# settings: runs the benchmark again in a network namespace of its own, so
+# port 60001 is never shared, and there brings loopback up and makes a work
+# folder ($work, named after $1) that goes on exit with the server in
+# $server, and in $app a copy of the built program ($built) with the
+# repository's www and site_inc ($repo) and an empty home; start_app runs it
+# there and returns once its port answers.
+if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
+  export OSTREL_BENCH_INSIDE=1
+  exec unshare -n bash "$0" "$built"
+fi
 ip link set lo up
 
 work=$(mktemp -d "/tmp/$1.XXXXXX")

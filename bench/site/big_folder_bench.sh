@@ -20,8 +20,7 @@ if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
     cp "$repo/tests/site/package.json" "$repo/tests/site/package-lock.json" "$modules/"
     (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error)
   fi
-  export OSTREL_BENCH_INSIDE=1 ROUNDS=$rounds NODE_PATH=$modules/node_modules
-  exec unshare -n bash "$0" "$built"
+  export NODE_PATH=$modules/node_modules
 fi
 source "$here/app_copy.sh" ostrel-big-folder
 # Documents, songs and archives of assorted sizes (no pictures: their

@@ -13,10 +13,6 @@ built=$(cd "${1:-$repo/build/linux/app}" && pwd)
 rounds=${ROUNDS:-5}
 size_mib=${SIZE_MIB:-1024}
 
-if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
-  export OSTREL_BENCH_INSIDE=1 ROUNDS=$rounds SIZE_MIB=$size_mib
-  exec unshare -n bash "$0" "$built"
-fi
 source "$here/app_copy.sh" ostrel-site-bench
 mkdir -p "$work/share"
 printf '%s\r\n' "$work/share" > "$app/www/dirs.ini"

@@ -13,10 +13,6 @@ repo=$(cd "$here/../.." && pwd)
 built=$(cd "${1:-$repo/build/linux/app}" && pwd)
 uploads=${UPLOADS:-1000}
 
-if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
-  export OSTREL_BENCH_INSIDE=1 UPLOADS=$uploads
-  exec unshare -n bash "$0" "$built"
-fi
 source "$here/app_copy.sh" ostrel-upload-bench
 : > "$app/www/dirs.ini"
 head -c 65536 /dev/urandom > "$work/photo.jpg"

@@ -16,10 +16,6 @@ built=$(cd "${1:-$repo/build/linux/app}" && pwd)
 size_mib=${SIZE_MIB:-1024}
 rounds=${ROUNDS:-3}
 
-if [ "${OSTREL_BENCH_INSIDE:-}" != 1 ]; then
-  export OSTREL_BENCH_INSIDE=1 SIZE_MIB=$size_mib ROUNDS=$rounds
-  exec unshare -n bash "$0" "$built"
-fi
 source "$here/app_copy.sh" ostrel-pieces-bench
 : > "$app/www/dirs.ini"
 start_app
