@@ -13,28 +13,13 @@ const crypto = require('node:crypto');
 const zlib = require('node:zlib');
 const os = require('node:os');
 const { execFileSync, spawn } = require('node:child_process');
-const { startSite } = require('./lib/fixture');
-const { request, multipart } = require('./lib/http');
+const { serveSite, ARTIFACTS } = require('./lib/fixture');
+const { request, multipart, visit } = require('./lib/http');
 const { openBrowser } = require('./lib/browser');
 const { treeOf, unzipTo } = require('./lib/tree');
 
-const APP_DIR = process.env.SITE_APP_DIR;
-const ARTIFACTS = process.env.SITE_ARTIFACTS || path.join(os.tmpdir(), 'site-artifacts');
-
-let site;
+const site = serveSite();
 const q = (p) => encodeURIComponent(p).replace(/%2F/g, '/');
-
-before(async () => {
-  assert.ok(APP_DIR && fs.existsSync(path.join(APP_DIR, 'ostrel')), 'SITE_APP_DIR must hold the built program');
-  site = await startSite(APP_DIR);
-});
-
-after(async () => {
-  if (!site) return;
-  const { code } = await site.stop();
-  site.cleanUp();
-  assert.equal(code, 0, 'the program ends with exit code 0 on SIGTERM');
-});
 
 /** A reply that a visitor may see: no interpreter message, no path of the server's disk. */
 function assertClean(reply) {
@@ -63,14 +48,6 @@ function watchInterpreters() {
   };
   const timer = setInterval(look, 10);
   return { stop() { clearInterval(timer); look(); return peak; } };
-}
-
-/** The upload form's token and the cookie it is bound to, as a visitor's browser holds them. */
-async function visit() {
-  const reply = await request('/');
-  const m = reply.body.toString().match(/name="token" value="([^"]+)"/);
-  assert.ok(m, 'the page carries an upload token');
-  return { token: m[1], cookie: (reply.headers['set-cookie'] || '').split(';')[0] };
 }
 
 /** POSTs files to the upload page in JSON mode, with the visitor's token and cookie. */

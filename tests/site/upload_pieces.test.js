@@ -11,42 +11,18 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const os = require('node:os');
 const crypto = require('node:crypto');
-const { startSite } = require('./lib/fixture');
-const { request } = require('./lib/http');
+const { serveSite, ARTIFACTS } = require('./lib/fixture');
+const { request, visit } = require('./lib/http');
 const { openBrowser } = require('./lib/browser');
 const { openLink } = require('./lib/link');
 const { unzipTo } = require('./lib/tree');
 
-const APP_DIR = process.env.SITE_APP_DIR;
-const ARTIFACTS = process.env.SITE_ARTIFACTS || path.join(os.tmpdir(), 'site-artifacts');
+const site = serveSite();
 const MiB = 1024 * 1024;
 const HIDDEN = '.ostrel-partial';
-
-let site;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const json = (reply) => JSON.parse(reply.body.toString());
-
-before(async () => {
-  assert.ok(APP_DIR && fs.existsSync(path.join(APP_DIR, 'ostrel')), 'SITE_APP_DIR must hold the built program');
-  site = await startSite(APP_DIR);
-});
-
-after(async () => {
-  if (!site) return;
-  const { code } = await site.stop();
-  site.cleanUp();
-  assert.equal(code, 0, 'the program ends with exit code 0 on SIGTERM');
-});
-
-/** A visitor's cookie and upload token, as its browser holds them after the first page. */
-async function visit(from) {
-  const reply = await request('/', { from });
-  const m = reply.body.toString().match(/name="token" value="([^"]+)"/);
-  assert.ok(m, 'the page carries an upload token');
-  return { token: m[1], cookie: (reply.headers['set-cookie'] || '').split(';')[0], from };
-}
 
 /** One request to the piece page: file's fields (and offset) in the query, body the piece. */
 function piece(who, fields, { body = '', headers = {} } = {}) {
