@@ -17,6 +17,7 @@ const { serveSite, ARTIFACTS } = require('./lib/fixture');
 const { request, multipart, visit } = require('./lib/http');
 const { openBrowser } = require('./lib/browser');
 const { treeOf, unzipTo } = require('./lib/tree');
+const { writeBombs } = require('./lib/jpeg');
 
 const site = serveSite();
 const q = (p) => encodeURIComponent(p).replace(/%2F/g, '/');
@@ -451,12 +452,12 @@ describe('thumbnails', () => {
     assert.ok(Date.now() - started > 1500, `made after ${Date.now() - started} ms, while both slots were taken`);
   });
 
-  // The bombs are made by tests/site/php/bombs.php, which says what each is.
+  // The bombs are made by lib/jpeg.js, which says what each is.
   describe('against pictures made to cost the machine', () => {
     const bombs = () => path.join(site.shares.music, 'bombs');
     before(() => {
       fs.mkdirSync(bombs());
-      execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'bombs.php')], { env: { ...process.env, DIR: bombs() } });
+      writeBombs(bombs());
     });
     after(() => fs.rmSync(bombs(), { recursive: true, force: true }));
 
