@@ -7,11 +7,8 @@
 const net = require('node:net');
 const { PORT } = require('./fixture');
 
-/**
- * Listens on 127.0.0.1 at a port of its own; bytesPerSecond holds what goes
- * to the server (0: no limit); from: the address it connects from.
- */
-async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
+/** Listens on 127.0.0.1 at a port of its own, and sends on to the server at bytesPerSecond. */
+async function openLink(bytesPerSecond, from = '127.0.0.2') {
   const pairs = new Set();
   const stranded = new Set();  // server ends of connections the network lost
   let toServer = 0;
@@ -19,30 +16,22 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
   let down = false;
 
   const server = net.createServer((client) => {
-    if (down) {
-      client.resetAndDestroy();
-      return;
-    }
+    if (down) return client.resetAndDestroy();
     const upstream = net.connect({ port: PORT, host: '127.0.0.1', localAddress: from });
-    const pair = { client, upstream, waits: 0 };
+    const pair = { client, upstream };
     pairs.add(pair);
     const end = () => {
-      if (!pairs.delete(pair)) return;
-      client.destroy();
-      upstream.destroy();
+      if (pairs.delete(pair)) [client, upstream].forEach((socket) => socket.destroy());
     };
-    for (const socket of [client, upstream]) {
-      socket.on('error', end);
-      socket.on('close', end);
-    }
-    // The client is read on only when nothing holds it back: the server's
-    // window, or the link's speed.
+    [client, upstream].forEach((socket) => socket.on('error', end).on('close', end));
+    // The client is read on only when neither the server's window nor the link's speed holds it back.
+    let waits = 0;
     const hold = () => {
-      pair.waits++;
+      waits++;
       client.pause();
     };
     const release = () => {
-      if (--pair.waits === 0 && pairs.has(pair)) client.resume();
+      if (--waits === 0 && pairs.has(pair)) client.resume();
     };
     client.on('data', (chunk) => {
       toServer += chunk.length;
@@ -50,13 +39,11 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
         hold();
         upstream.once('drain', release);
       }
-      if (bytesPerSecond > 0) {
-        const now = Date.now();
-        due = Math.max(due, now) + (chunk.length / bytesPerSecond) * 1000;
-        if (due > now + 5) {
-          hold();
-          setTimeout(release, due - now);
-        }
+      const now = Date.now();
+      due = Math.max(due, now) + (chunk.length / bytesPerSecond) * 1000;
+      if (due > now + 5) {
+        hold();
+        setTimeout(release, due - now);
       }
     });
     upstream.on('data', (chunk) => client.write(chunk));
@@ -64,18 +51,16 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 
+  const resetAll = () => {
+    for (const { client, upstream } of pairs) [client, upstream].forEach((socket) => socket.resetAndDestroy());
+    pairs.clear();
+  };
   return {
     port: server.address().port,
     /** Bytes the client sent that went on to the server. */
     bytesToServer: () => toServer,
     /** Every open connection ends with a reset, at both ends. */
-    resetAll() {
-      for (const { client, upstream } of pairs) {
-        client.resetAndDestroy();
-        upstream.resetAndDestroy();
-      }
-      pairs.clear();
-    },
+    resetAll,
     /**
      * The network goes: the browser's connections fail at once and new ones
      * are refused, while the server hears nothing more and is told nothing,
@@ -83,10 +68,10 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
      */
     cutOff() {
       down = true;
-      for (const pair of pairs) {
-        pair.upstream.removeAllListeners('data');
-        stranded.add(pair.upstream);
-        pair.client.resetAndDestroy();
+      for (const { client, upstream } of pairs) {
+        upstream.removeAllListeners('data');
+        stranded.add(upstream);
+        client.resetAndDestroy();
       }
       pairs.clear();
     },
@@ -94,8 +79,8 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
       down = false;
     },
     close() {
-      this.resetAll();
-      for (const socket of stranded) socket.destroy();
+      resetAll();
+      stranded.forEach((socket) => socket.destroy());
       return new Promise((resolve) => server.close(resolve));
     },
   };
