@@ -12,7 +12,6 @@ async function openLink(bytesPerSecond, from = '127.0.0.2') {
   const pairs = new Set();
   const stranded = new Set();  // server ends of connections the network lost
   let toServer = 0;
-  let due = 0;  // when what was sent so far has left, at the held speed
   let down = false;
 
   const server = net.createServer((client) => {
@@ -24,27 +23,11 @@ async function openLink(bytesPerSecond, from = '127.0.0.2') {
       if (pairs.delete(pair)) [client, upstream].forEach((socket) => socket.destroy());
     };
     [client, upstream].forEach((socket) => socket.on('error', end).on('close', end));
-    // The client is read on only when neither the server's window nor the link's speed holds it back.
-    let waits = 0;
-    const hold = () => {
-      waits++;
-      client.pause();
-    };
-    const release = () => {
-      if (--waits === 0 && pairs.has(pair)) client.resume();
-    };
+    // The client is read on once the server took a chunk and the chunk's time at the link's speed has passed.
     client.on('data', (chunk) => {
       toServer += chunk.length;
-      if (!upstream.write(chunk)) {
-        hold();
-        upstream.once('drain', release);
-      }
-      const now = Date.now();
-      due = Math.max(due, now) + (chunk.length / bytesPerSecond) * 1000;
-      if (due > now + 5) {
-        hold();
-        setTimeout(release, due - now);
-      }
+      client.pause();
+      upstream.write(chunk, () => setTimeout(() => client.resume(), (chunk.length / bytesPerSecond) * 1000));
     });
     upstream.on('data', (chunk) => client.write(chunk));
     upstream.on('end', () => client.end());
