@@ -554,7 +554,6 @@ describe('who may come in', () => {
     return html;
   }
 
-
   it('in code mode reveals and takes nothing without the code, and the code and its cookie let a visitor in', async () => {
     setAccess();
     assert.match((await visitor('/?d=0')).body.toString(), /data-name="random.bin"/, 'open: as before, for anyone');
