@@ -9,12 +9,13 @@ const path = require('node:path');
 const fs = require('node:fs');
 const os = require('node:os');
 const { execFileSync } = require('node:child_process');
+const { bytes, seg, frame, huffman, scan, lie, SOI, EOI } = require('./lib/jpeg');
 
 const SITE_INC = path.join(__dirname, '..', '..', 'site_inc');
 
 /** Calls [function, args] pairs in php-cgi and returns their results. */
-function php(calls, script = 'pure_functions.php') {
-  const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', script)], {
+function php(calls) {
+  const out = execFileSync('php-cgi', ['-q', path.join(__dirname, 'php', 'pure_functions.php')], {
     input: JSON.stringify(calls),
     // As the host, whom the gate never holds: it reads no state.
     env: { PATH: process.env.PATH, SITE_INC, PHP_INI_SCAN_DIR: '', REDIRECT_STATUS: '200',
@@ -36,14 +37,15 @@ describe('site helpers', () => {
     .map((line, i) => [i + 1, line]).filter(([, line]) => line.trim() !== '' && !line.startsWith('#'))
     .map(([n, line]) => [n, line.split('|').map((field) => field.split(/[ \t\r]+/).filter(Boolean).map((item) => item
       .replace(/<(CR|LF|TAB|NUL|SP|EMPTY|x[0-9A-Fa-f]{2})>/g, (all, b) => NAMED[b] ?? String.fromCharCode(parseInt(b.slice(1), 16)))))]);
-  const base64 = (text) => (text === '<NOFILE>' ? null : Buffer.from(text, 'latin1').toString('base64'));
+  const hex = (text) => (text === '<NOFILE>' ? null : { hex: Buffer.from(text, 'latin1').toString('hex') });
 
   it('shares the folders of dirs.ini that the program lists, as the case table says', () => {
     const table = cases('dirs_ini.txt');
     // The program writes back what it listed, a line each: the site reads that alike.
     const texts = [...table.map(([, [[text]]]) => text), ...table.map(([, [, folders]]) => folders.join('\r\n'))];
-    const read = php(texts.map((text) => ['case_dirs_ini', [base64(text)]]), 'case_tables.php');
+    const read = php(texts.map((text) => ['case_dirs_ini', [hex(text)]]));
     table.forEach(([line, [, , linux, windows]], i) => {
+      const base64 = (text) => Buffer.from(text, 'latin1').toString('base64');
       assert.deepEqual(read[i], [linux, windows].map((paths) => paths.map(base64)), `dirs_ini.txt line ${line}`);
       assert.deepEqual(read[table.length + i], read[i], `dirs_ini.txt line ${line}, as the program saves it`);
     });
@@ -51,7 +53,7 @@ describe('site helpers', () => {
 
   it('reads access.ini\'s mode and damage as the program does, as the case table says', () => {
     const table = cases('access_ini.txt');
-    const read = php(table.map(([, [[text]]]) => ['case_access_ini', [base64(text)]]), 'case_tables.php');
+    const read = php(table.map(([, [[text]]]) => ['case_access_ini', [hex(text)]]));
     table.forEach(([line, [, [mode], [damaged], [uploads], [code = '']]], i) =>
       assert.deepEqual(read[i], [mode, damaged, uploads, code], `access_ini.txt line ${line}`));
   });
@@ -133,46 +135,21 @@ describe('site helpers', () => {
       [[':60001', own], false],
       [['127.0.0.1:abc', own], false],
       // Names a router or any device of the network may answer for: a page of theirs could be pointed here.
-      [['attacker.lan:60001', own], false],
-      [['attacker.local', own], false],
-      [['pc', own], false],
-      [['nas.fritz.box', own], false],
-      [['pc.home.arpa.', own], false],
-      [['box.local', own], false],
+      ...['attacker.lan:60001', 'attacker.local', 'pc', 'nas.fritz.box', 'pc.home.arpa.', 'box.local'].map((h) => [[h, own], false]),
     ]);
   });
 
   it('knows this machine by its full and short name, the short one with a router\'s suffix', () => {
-    table('site_names_of', [
-      ['Box.Example.COM', ['box.example.com', 'box', 'box.lan', 'box.local', 'box.home', 'box.home.arpa',
-        'box.internal', 'box.localdomain', 'box.fritz.box']],
-      ['pc', ['pc', 'pc.lan', 'pc.local', 'pc.home', 'pc.home.arpa', 'pc.internal', 'pc.localdomain', 'pc.fritz.box']],
-      ['', []],
-    ]);
+    const suffixed = (name) => ['', '.lan', '.local', '.home', '.home.arpa', '.internal', '.localdomain', '.fritz.box'].map((s) => name + s);
+    table('site_names_of', [['Box.Example.COM', ['box.example.com', ...suffixed('box')]], ['pc', suffixed('pc')], ['', []]]);
   });
 
   it('opens the host page only under a loopback address, localhost, or this machine\'s own address or name', () => {
-    const own = ['box', 'box.lan'];
-    const addresses = ['192.168.1.20', 'fd00::2'];
-    table('site_host_is_own', [
-      ['127.0.0.1:60001', true],
-      ['127.9.9.9', true],
-      ['[::1]:60001', true],
-      ['[0:0:0:0:0:0:0:1]', true],
-      ['[::ffff:127.0.0.1]', true],
-      ['localhost:60001', true],
-      ['192.168.1.20:60001', true],
-      ['[FD00:0::2]:60001', true],
-      ['BOX.lan.:60001', true],
-      ['box', true],
-      ['192.168.1.21:60001', false],
-      ['10.0.0.5', false],
-      ['[fd00::3]', false],
-      ['attacker.lan:60001', false],
-      ['box.local', false],
-      ['', false],
-      ['[evil]', false],
-    ].map(([host, expected]) => [[host, own, addresses], expected]));
+    const own = ['127.0.0.1:60001', '127.9.9.9', '[::1]:60001', '[0:0:0:0:0:0:0:1]', '[::ffff:127.0.0.1]', 'localhost:60001',
+      '192.168.1.20:60001', '[FD00:0::2]:60001', 'BOX.lan.:60001', 'box'];
+    const foreign = ['192.168.1.21:60001', '10.0.0.5', '[fd00::3]', 'attacker.lan:60001', 'box.local', '', '[evil]'];
+    table('site_host_is_own', [...own.map((host) => [host, true]), ...foreign.map((host) => [host, false])]
+      .map(([host, expected]) => [[host, ['box', 'box.lan'], ['192.168.1.20', 'fd00::2']], expected]));
   });
 
   it('reads names and queries regardless of case and accents, and bounds a query', () => {
@@ -215,35 +192,27 @@ describe('site helpers', () => {
   });
 
   it('reads a JPEG\'s frame as its decoder does, whatever a marker without a length or stray bytes are made to hide', () => {
-    // Segments in hex: a marker and its data, with the length the data gives.
-    const seg = (marker, data) => 'ff' + marker + (data.length / 2 + 2).toString(16).padStart(4, '0') + data;
-    const sof = (w, h) => seg('c0', '08' + h.toString(16).padStart(4, '0') + w.toString(16).padStart(4, '0') + '01011100');
-    const sos = seg('da', '010100003f00');
-    const rest = seg('c4', '0001' + '00'.repeat(15) + '00') + sos + '00ff0012ffd300' + 'ffd9';
-    const jpeg = (...parts) => ({ hex: 'ffd8' + parts.join('') });
-    const frame = (width, height, scans = 1, whole = true) => ({ width, height, scans, whole });
-    // Where a reader that takes TEM's next two bytes (ff c0) for a length lands: 0xffc0 - 2 bytes on.
-    const app = '00'.repeat(0xffc0 - 17) + sof(16, 16) + '00'.repeat(65531 - (0xffc0 - 17) - 13);
+    const rest = bytes(huffman(0, 0), scan(0, 63), '00ff0012ffd300', EOI);
+    const jpeg = (...parts) => ({ hex: bytes(SOI, ...parts).toString('hex') });
+    const lied = { hex: lie(20000, 20000, rest).toString('hex') };
+    const found = (width, height, scans = 1, whole = true) => ({ width, height, scans, whole });
     table('picture_jpeg_frame', [
-      [[jpeg(sof(640, 480), rest)], frame(640, 480)],
-      [[jpeg('ff01', sof(20000, 20000), seg('e1', app), rest)], frame(20000, 20000)],
-      [[jpeg('ffffffd0ff01', sof(300, 200), rest)], frame(300, 200)],
-      [[jpeg('0000c0ee', sof(300, 200), 'abcd', rest)], frame(300, 200)],
-      [[jpeg(seg('fe', ''), 'ffe00000', sof(300, 200), rest)], frame(300, 200)],
-      [[jpeg(sof(300, 200), rest.slice(0, -4), sos, '0000', 'ffd9')], frame(300, 200, 2)],
-      [[jpeg(sof(300, 200), rest.slice(0, 60))], frame(300, 200, 1, false)],
-      [[jpeg(sof(300, 200), 'ffd9')], frame(300, 200, 0, false)],
-      [[jpeg(sof(300, 200), sof(16, 16), rest)], null],
-      [[jpeg(sos, sof(300, 200), rest)], null],
-      [[jpeg(seg('c2', '0800c8012c0101'), rest)], null],
-      [[jpeg('ffd8', sof(300, 200), rest)], null],
-      [[{ hex: 'ff01' + sof(300, 200) }], null],
+      [[jpeg(frame(640, 480), rest)], found(640, 480)],
+      [[lied], found(20000, 20000)],
+      [[jpeg('ffffffd0ff01', frame(300, 200), rest)], found(300, 200)],
+      [[jpeg('0000c0ee', frame(300, 200), 'abcd', rest)], found(300, 200)],
+      [[jpeg(seg(0xfe, []), 'ffe00000', frame(300, 200), rest)], found(300, 200)],
+      [[jpeg(frame(300, 200), rest.subarray(0, -2), scan(0, 63), '0000', EOI)], found(300, 200, 2)],
+      [[jpeg(frame(300, 200), rest.subarray(0, 30))], found(300, 200, 1, false)],
+      [[jpeg(frame(300, 200), EOI)], found(300, 200, 0, false)],
+      [[jpeg(frame(300, 200), frame(16, 16), rest)], null],
+      [[jpeg(scan(0, 63), frame(300, 200), rest)], null],
+      [[jpeg(seg(0xc2, [8, 0, 0xc8, 1, 0x2c, 1, 1]), rest)], null],
+      [[jpeg(SOI, frame(300, 200), rest)], null],
+      [[{ hex: bytes('ff01', frame(300, 200)).toString('hex') }], null],
     ]);
-    const sizes = php([
-      ['picture_size', [jpeg('ff01', sof(20000, 20000), seg('e1', app), rest), 2]],
-      ['picture_size', [jpeg(sof(640, 480), rest), 2]],
-    ]);
-    assert.deepEqual(sizes, [null, [640, 480]], 'the interpreter\'s own reader sees 16 x 16 in the first');
+    // The interpreter's own reader sees 16 x 16 in the lie.
+    table('picture_size', [[[lied, 2], null], [[jpeg(frame(640, 480), rest), 2], [640, 480]]]);
   });
 
   it('trims the thumbnail cache to its bound, the least recently used first, and nothing else', () => {

@@ -7,8 +7,11 @@ const os = require('node:os');
 const crypto = require('node:crypto');
 const net = require('node:net');
 const { spawn, execFileSync } = require('node:child_process');
+const { before, after } = require('node:test');
+const assert = require('node:assert/strict');
 
 const PORT = 60001;
+const ARTIFACTS = process.env.SITE_ARTIFACTS || path.join(os.tmpdir(), 'site-artifacts');
 
 function write(file, content) {
   fs.mkdirSync(path.dirname(file), { recursive: true });
@@ -132,4 +135,25 @@ async function startSite(builtAppDir) {
   };
 }
 
-module.exports = { startSite, PORT };
+/**
+ * The site of one test file, from SITE_APP_DIR (the built application): the
+ * object is filled in before the file's tests and the program stopped after
+ * them, when it must end with exit code 0.
+ */
+function serveSite() {
+  const site = {};
+  before(async () => {
+    const built = process.env.SITE_APP_DIR;
+    assert.ok(built && fs.existsSync(path.join(built, 'ostrel')), 'SITE_APP_DIR must hold the built program');
+    Object.assign(site, await startSite(built));
+  });
+  after(async () => {
+    if (!site.stop) return;
+    const { code } = await site.stop();
+    site.cleanUp();
+    assert.equal(code, 0, 'the program ends with exit code 0 on SIGTERM');
+  });
+  return site;
+}
+
+module.exports = { serveSite, PORT, ARTIFACTS };

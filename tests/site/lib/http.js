@@ -85,4 +85,12 @@ function multipart(fields, files) {
   return { body: Buffer.concat(parts), type: `multipart/form-data; boundary=${boundary}` };
 }
 
-module.exports = { request, multipart };
+/** The upload form's token and the cookie it is bound to, as a visitor's browser at from holds them. */
+async function visit(from) {
+  const reply = await request('/', { from });
+  const token = reply.body.toString().match(/name="token" value="([^"]+)"/);
+  if (!token) throw new Error('the page carries no upload token');
+  return { token: token[1], cookie: (reply.headers['set-cookie'] || '').split(';')[0], from };
+}
+
+module.exports = { request, multipart, visit };

@@ -7,75 +7,43 @@
 const net = require('node:net');
 const { PORT } = require('./fixture');
 
-/**
- * Listens on 127.0.0.1 at a port of its own; bytesPerSecond holds what goes
- * to the server (0: no limit); from: the address it connects from.
- */
-async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
+/** Listens on 127.0.0.1 at a port of its own, and sends on to the server at bytesPerSecond. */
+async function openLink(bytesPerSecond, from = '127.0.0.2') {
   const pairs = new Set();
   const stranded = new Set();  // server ends of connections the network lost
   let toServer = 0;
-  let due = 0;  // when what was sent so far has left, at the held speed
   let down = false;
 
   const server = net.createServer((client) => {
-    if (down) {
-      client.resetAndDestroy();
-      return;
-    }
+    if (down) return client.resetAndDestroy();
     const upstream = net.connect({ port: PORT, host: '127.0.0.1', localAddress: from });
-    const pair = { client, upstream, waits: 0 };
+    const pair = { client, upstream };
     pairs.add(pair);
     const end = () => {
-      if (!pairs.delete(pair)) return;
-      client.destroy();
-      upstream.destroy();
+      if (pairs.delete(pair)) [client, upstream].forEach((socket) => socket.destroy());
     };
-    for (const socket of [client, upstream]) {
-      socket.on('error', end);
-      socket.on('close', end);
-    }
-    // The client is read on only when nothing holds it back: the server's
-    // window, or the link's speed.
-    const hold = () => {
-      pair.waits++;
-      client.pause();
-    };
-    const release = () => {
-      if (--pair.waits === 0 && pairs.has(pair)) client.resume();
-    };
+    [client, upstream].forEach((socket) => socket.on('error', end).on('close', end));
+    // The client is read on once the server took a chunk and the chunk's time at the link's speed has passed.
     client.on('data', (chunk) => {
       toServer += chunk.length;
-      if (!upstream.write(chunk)) {
-        hold();
-        upstream.once('drain', release);
-      }
-      if (bytesPerSecond > 0) {
-        const now = Date.now();
-        due = Math.max(due, now) + (chunk.length / bytesPerSecond) * 1000;
-        if (due > now + 5) {
-          hold();
-          setTimeout(release, due - now);
-        }
-      }
+      client.pause();
+      upstream.write(chunk, () => setTimeout(() => client.resume(), (chunk.length / bytesPerSecond) * 1000));
     });
     upstream.on('data', (chunk) => client.write(chunk));
     upstream.on('end', () => client.end());
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 
+  const resetAll = () => {
+    for (const { client, upstream } of pairs) [client, upstream].forEach((socket) => socket.resetAndDestroy());
+    pairs.clear();
+  };
   return {
     port: server.address().port,
     /** Bytes the client sent that went on to the server. */
     bytesToServer: () => toServer,
     /** Every open connection ends with a reset, at both ends. */
-    resetAll() {
-      for (const { client, upstream } of pairs) {
-        client.resetAndDestroy();
-        upstream.resetAndDestroy();
-      }
-      pairs.clear();
-    },
+    resetAll,
     /**
      * The network goes: the browser's connections fail at once and new ones
      * are refused, while the server hears nothing more and is told nothing,
@@ -83,10 +51,10 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
      */
     cutOff() {
       down = true;
-      for (const pair of pairs) {
-        pair.upstream.removeAllListeners('data');
-        stranded.add(pair.upstream);
-        pair.client.resetAndDestroy();
+      for (const { client, upstream } of pairs) {
+        upstream.removeAllListeners('data');
+        stranded.add(upstream);
+        client.resetAndDestroy();
       }
       pairs.clear();
     },
@@ -94,8 +62,8 @@ async function openLink({ bytesPerSecond = 0, from = '127.0.0.2' } = {}) {
       down = false;
     },
     close() {
-      this.resetAll();
-      for (const socket of stranded) socket.destroy();
+      resetAll();
+      stranded.forEach((socket) => socket.destroy());
       return new Promise((resolve) => server.close(resolve));
     },
   };
