@@ -4,6 +4,7 @@
 #include "base/native_fs.h"
 #include "base/program_env.h"
 #include "config/kelv.h"
+#include "config/site_access.h"
 #include "net/local_ip.h"
 
 namespace {
@@ -44,7 +45,7 @@ std::string HostNetworkText(const std::vector<TLocalAddress>& addresses, TFirewa
 
 void WriteHostNetwork(const std::vector<TLocalAddress>& addresses) {
   const std::string text = HostNetworkText(addresses, ReadFirewallState(GetExePath()), ReadNetworkCategories());
-  const std::string dir = GetAppDir() + PathDelim() + "php" + PathDelim() + "temp";
+  const std::string dir = SiteStateDir();
   if (!native_fs::DirectoryExists(dir)) native_fs::MakeDirectory(dir);
   native_fs::ReplaceBytes(dir + PathDelim() + kHostNetworkFile, text);
 }

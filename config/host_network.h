@@ -1,16 +1,17 @@
 // host_network.h - the machine's addresses as the program gives them out (the
 // user's pick first), and what the host page learns of the network from the
-// program: php/temp/network.txt, written whole at each Start (outside state/,
-// whose every entry is the site's own). Main thread only (the firewall and the network list are asked through COM).
+// program: state/network.txt beside www, written whole at each Start. Main
+// thread only (the firewall and the network list are asked through COM).
 #pragma once
 #include <string>
 #include <vector>
 
+#include "config/site_access.h"
 #include "net/address_choice.h"
 #include "sys/firewall.h"
 #include "sys/network_category.h"
 
-inline constexpr char kHostNetworkFile[] = "network.txt";  // in php/temp
+inline constexpr const char* kHostNetworkFile = kSiteNetworkFile;  // in state/
 
 // The machine's addresses (net/local_ip.h), the one in Setup.ini's pick first
 // while the machine has it.

@@ -37,13 +37,15 @@ bool IsSound(const std::string& text) {
          std::ranges::all_of(damaged, [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// No state folder at all, or one that holds nothing but the lock: nothing was
-// ever stored, so nothing can have been lost.
+// No state folder at all, or one that holds nothing but the lock and the
+// program's network file: nothing was ever stored, so nothing can have been lost.
 bool IsFresh(const std::string& stateDir) {
   if (native_fs::EntryKindOf(stateDir) == native_fs::TPathKind::None) return true;
   std::vector<std::string> names;
   return native_fs::KindOf(stateDir) == native_fs::TPathKind::Directory && native_fs::EntryNamesIn(stateDir, names) &&
-         std::ranges::all_of(names, [](const std::string& name) { return name == kSiteLockFile; });
+         std::ranges::all_of(names, [](const std::string& name) {
+           return name == kSiteLockFile || name.starts_with(kSiteNetworkFile);
+         });
 }
 
 }  // namespace

@@ -14,6 +14,10 @@
 inline constexpr char kSiteStateDir[] = "state";
 inline constexpr char kSiteAccessFile[] = "access.ini";
 inline constexpr char kSiteLockFile[] = ".lock";
+// The program's own file there: the addresses and the network, for the host
+// page (config/host_network.h). It, and the new copy it is written as, say
+// nothing of who may come in.
+inline constexpr char kSiteNetworkFile[] = "network.txt";
 // How long a change waits for the lock, as the site's pages do, before it gives up.
 inline constexpr int kSiteLockWaitMs = 3000;
 // Without look-alikes (no 0/O, 1/I/L), so a code read off a screen is typed right.

@@ -214,7 +214,10 @@ function access_read_file(string $file): string|false|null
 function access_is_fresh(string $dir): bool
 {
     $names = scandir($dir);
-    return is_array($names) && array_diff($names, ['.', '..', '.lock']) === [];
+    // The program's network file for the host page (and the new copy it is
+    // written as) says nothing of who may come in.
+    return is_array($names) && array_filter($names, static fn(string $name): bool =>
+        !in_array($name, ['.', '..', '.lock'], true) && !str_starts_with($name, 'network.txt')) === [];
 }
 
 /** Reads access.ini into $state; false when it makes no sense. */

@@ -3,7 +3,7 @@
 // connect?": every address with its QR code (the one the program gives out
 // first, virtual and VPN adapters marked), whether the firewall lets visitors
 // in, the networks' categories, and plain steps. The program writes what it
-// knows into php/temp/network.txt at each Start (config/host_network.h); what it
+// knows into state/network.txt at each Start (config/host_network.h); what it
 // could not read is shown as unknown, never guessed.
 
 const HOST_NETWORK_FILE = 'network.txt';
@@ -47,7 +47,8 @@ function host_network_read(string $file): array
 /** Both sections, for the host page; $state is the site's access state (code mode puts the code in each address). */
 function host_network(array $state): void
 {
-    $info = host_network_read(implode(DIRECTORY_SEPARATOR, [dirname(__DIR__), 'php', 'temp', HOST_NETWORK_FILE]));
+    $info = host_network_read(dirname(__DIR__) . DIRECTORY_SEPARATOR . 'state' . DIRECTORY_SEPARATOR
+        . HOST_NETWORK_FILE);
     $given = (string) ($_SERVER['LOCAL_ADDR'] ?? '');
     if (!$info['addresses'] && filter_var($given, FILTER_VALIDATE_IP, FILTER_FLAG_IPV4) !== false) {
         $info['addresses'][] = ['ip' => $given, 'kind' => '', 'adapter' => ''];

@@ -71,14 +71,14 @@ rm -f "$app/state/access.ini"
 # What Windows may tell (the page reads the file afresh): a blocking rule and
 # a public network open the section; a damaged file leaves LOCAL_ADDR alone.
 printf 'address\t192.168.1.50\twifi\tWi-Fi\nfirewall\tblocked\nnetworks\tknown\nnetwork\tpublic\tCaf\xc3\xa9 <5G>\n' \
-  > "$app/php/temp/network.txt"
+  > "$app/state/network.txt"
 page=$(host_page 192.168.1.50)
 grep -q '<details open><summary><h2 id="cant-connect-title">' <<<"$page" &&
   grep -q 'role="alert">Windows Firewall blocks this program' <<<"$page" &&
   grep -q '<li>“Café &lt;5G&gt;”: <strong>Public network</strong> – Windows keeps visitors out' <<<"$page" &&
   grep -q 'Wi-Fi</span> <span class="host-kind">Wi-Fi</span>' <<<"$page" &&
   ok "host page: a blocking firewall and a public network, as Windows tells them" || fail "host page: Windows's words"
-printf 'address\t999.1.1.1\tvirtual\tx\naddress\t10.0.0.1\tstrange\tx\nfirewall\tmaybe\n' > "$app/php/temp/network.txt"
+printf 'address\t999.1.1.1\tvirtual\tx\naddress\t10.0.0.1\tstrange\tx\nfirewall\tmaybe\n' > "$app/state/network.txt"
 page=$(host_page 192.168.1.50)
 check "a damaged file: the address given out alone" "192.168.1.50" "$(listed <<<"$page")"
 grep -q 'The firewall: unknown' <<<"$page" && ok "a damaged file: the firewall unknown" || fail "damaged file: firewall"

@@ -31,7 +31,6 @@ TEST(HostNetwork, TheFileListsTheGivenAddressFirstAndSaysWhatIsUnknown) {
 
 TEST(HostNetwork, ThePickComesFirstWhileTheMachineHasItAndTheFileFollows) {
   TTempAppDir app("network");
-  app.MakeDir("php/temp");
   const std::vector<TLocalAddress> own = LocalAddresses();
   ASSERT_FALSE(own.empty());
   EXPECT_EQ(own.front().IP, OfferedAddresses().front().IP) << "no pick: the program's own choice";
@@ -43,7 +42,7 @@ TEST(HostNetwork, ThePickComesFirstWhileTheMachineHasItAndTheFileFollows) {
   EXPECT_EQ(own.front().IP, OfferedAddresses().front().IP);
 
   WriteHostNetwork({{"198.51.100.4", "eth0", TAdapterKind::Ethernet}});
-  const std::string written = Slurp(app.At("php/temp/network.txt"));
+  const std::string written = Slurp(app.At("state/network.txt"));
   EXPECT_NE(std::string::npos, written.find("\naddress\t198.51.100.4\tethernet\teth0\nfirewall\t")) << written;
 }
 

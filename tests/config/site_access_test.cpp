@@ -25,6 +25,8 @@ TEST(SiteAccess, OnlyAFolderThatHoldsNothingYetIsAFreshSite) {
   const std::vector<TRow> rows = {
       {"no state folder", [](const TTempDir&) {}, "open", false},
       {"a folder with only its lock", [](const TTempDir& t) { t.Write("state/.lock", ""); }, "open", false},
+      {"the program's network file, and its new copy",
+       [](const TTempDir& t) { t.Write("state/network.txt", "x"), t.Write("state/network.txt.7.tmp", "x"); }, "open", false},
       {"a sound file", [&](const TTempDir& t) { t.Write("state/access.ini", sound); }, "code", false},
       {"an empty file", [](const TTempDir& t) { t.Write("state/access.ini", ""); }, "approve", true},
       {"the file gone, the visitors left",

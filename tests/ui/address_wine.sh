@@ -41,7 +41,7 @@ pick() {  # n [picture]: the n-th address of the button's menu; the open menu ke
   xdotool key Return
 }
 setting() { tr -d '\r' < "$app/Setup.ini" | grep '^Address=' ; }
-first_listed() { sed -n 's/^address\t\([0-9.]*\)\t.*/\1/p' "$app/php/temp/network.txt" 2>/dev/null | head -1; }
+first_listed() { sed -n 's/^address\t\([0-9.]*\)\t.*/\1/p' "$app/state/network.txt" 2>/dev/null | head -1; }
 
 wine "$winexe" > /dev/null 2>&1 & pid=$!
 wait_state '^window visible' 60 || { fail "no window"; finish; exit 1; }
@@ -57,10 +57,10 @@ for _ in $(seq 40); do [ -s "$app/iexplore.log" ] && break; sleep 0.25; done
 check "Start opens the picked address" "http://172.20.0.5:60001" "$(tr -d '\r' < "$app/iexplore.log" 2>/dev/null | head -1)"
 check "the host page's list starts with it" "172.20.0.5" "$(first_listed)"
 check "the window still shows it" "http://172.20.0.5:60001" "$(url)"
-echo "What Wine tells the program (php/temp/network.txt):"
-sed 's/^/    /' "$app/php/temp/network.txt"
-grep -q -x -E 'firewall	(unknown|off|allowed|blocked|inactive|missing)' "$app/php/temp/network.txt" &&
-  grep -q -x -E 'networks	(unknown|known)' "$app/php/temp/network.txt" && ok "firewall and networks: known or unknown" ||
+echo "What Wine tells the program (state/network.txt):"
+sed 's/^/    /' "$app/state/network.txt"
+grep -q -x -E 'firewall	(unknown|off|allowed|blocked|inactive|missing)' "$app/state/network.txt" &&
+  grep -q -x -E 'networks	(unknown|known)' "$app/state/network.txt" && ok "firewall and networks: known or unknown" ||
   fail "firewall and networks lines"
 
 pick 2  # the program's own choice, second in the menu now
