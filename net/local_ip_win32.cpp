@@ -1,16 +1,13 @@
 // local_ip_win32.cpp - the machine's addresses on Windows: the IP Helper's
 // adapter table (type, state, gateway, whether a connector is present), the
-// interface of the best route outside and the forward table's default routes;
-// the host name's lookup for the old rule.
+// interface of the best route outside and the forward table's default routes
+// (the host name's lookup is local_ip.cpp's).
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 #include <netioapi.h>
 
-#include "net/component.h"
-#include "net/exceptions.h"
 #include "net/local_ip.h"
-#include "net/stack.h"
 #include "net/tcp_connection.h"
 
 namespace {
@@ -115,21 +112,10 @@ std::vector<TDefaultRoute> DefaultRoutes() {
   return routes;
 }
 
-std::vector<std::uint32_t> ByHostName() {
-  try {
-    TIdComponent stack;
-    return TIdStack::HostAddresses();
-  } catch (const EIdSocketError&) {
-    return {};
-  }
-}
-
 }  // namespace
 
 std::vector<TLocalAddress> LocalAddresses() {
-  std::vector<TLocalAddress> offered = ChooseAddresses(Adapters(), DefaultRoutes(), ByHostName());
+  std::vector<TLocalAddress> offered = ChooseAddresses(Adapters(), DefaultRoutes(), HostNameAddresses);
   if (offered.empty()) offered.push_back({FirstLocalAddress(), "", TAdapterKind::Physical});  // raises as before
   return offered;
 }
-
-std::string GetLocalIP() { return LocalAddresses().front().IP; }
