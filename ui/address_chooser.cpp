@@ -8,7 +8,6 @@
 
 #include "base/native_fs.h"
 #include "config/kelv.h"
-#include "net/local_ip.h"
 #include "ui/win_handles.h"
 
 namespace {
@@ -36,11 +35,10 @@ void TAddressChooser::Watch(HWND window, UINT message) {
   if (NotifyUnicastIpAddressChange(AF_INET, AddressChanged, this, FALSE, &FWatch) != NO_ERROR) FWatch = nullptr;
 }
 
-std::string TAddressChooser::Refresh(int port, const TSiteAccess& access) {
+std::string TAddressChooser::Refresh(int port, const TSiteAccess& access, std::vector<TLocalAddress> own) {
   FPort = port;
-  std::vector<TLocalAddress> addresses = LocalAddresses();
-  FAutomatic = addresses.front().IP;
-  addresses = WithFirst(std::move(addresses), TKelv::GetAddressPick());
+  FAutomatic = own.front().IP;
+  std::vector<TLocalAddress> addresses = WithFirst(std::move(own), TKelv::GetAddressPick());
   FChanged = addresses != FAddresses;
   FAddresses = std::move(addresses);
   return AddressToHandOut(UrlOf(FAddresses.front().IP, port), access);
