@@ -15,8 +15,8 @@
 #include "base/native_fs.h"
 #include "base/native_fs_posix.h"
 #include "base/scoped_fd_posix.h"
+#include "config/host_network.h"
 #include "config/site_access.h"
-#include "net/local_ip.h"
 
 namespace {
 
@@ -60,7 +60,10 @@ TScopedFd LockState(const std::string& dir, std::string& why) {
   return lock;
 }
 
-std::string ServerAddress() { return "http://" + GetLocalIP() + ":" + std::to_string(kServerPort); }
+// The one the running program gives out: Setup.ini's pick while the machine has it.
+std::string ServerAddress() {
+  return "http://" + OfferedAddresses().front().IP + ":" + std::to_string(kServerPort);
+}
 
 }  // namespace
 

@@ -81,11 +81,15 @@ int RunHeadless(bool autoStart, const std::function<void(const std::string& addr
   });
   Try([] { TKelv::GetAutoRun(); });
   Try([] { std::printf("Default upload directory: %s\n", TKelv::GetUploadDir().c_str()); });
-  std::string address;
-  Try([&] { address = TellAddresses(OfferedAddresses(), LoadSiteAccess()); });
 
   TWebServer server;
   Try([&] { server.Start(kServerPort); });
+  std::string address;
+  Try([&] {
+    // The addresses Start found; asked here only when Start failed before asking.
+    std::vector<TLocalAddress> own = server.Addresses();
+    address = TellAddresses(own.empty() ? OfferedAddresses() : OfferedAddresses(std::move(own)), LoadSiteAccess());
+  });
   TellAboutInterpreter(server.Interpreter());
   std::printf("Status: %s\n", server.Active() ? "started" : "stopped");
   std::fflush(stdout);

@@ -24,6 +24,17 @@ TScopedHandle OpenForReading(const std::string& path, DWORD share) {
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+TOsError ReadToEnd(HANDLE file, std::string& content) {
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) return Failure(GetLastError(), true);
+    if (got == 0) return {};
+    content.append(buffer, got);
+  }
+}
+
 TOsError WriteAll(HANDLE file, const char* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
@@ -115,14 +126,7 @@ TOsError LoadBytes(const std::string& path, std::string& content) {
   TScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Failure(GetLastError(), false);
-  content.clear();
-  char buffer[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return Failure(GetLastError(), true);
-    if (got == 0) return {};
-    content.append(buffer, got);
-  }
+  return ReadToEnd(file.Get(), content);
 }
 
 TOsError LoadPlainBytes(const std::string& path, std::string& content) {
@@ -140,14 +144,7 @@ TOsError LoadPlainBytes(const std::string& path, std::string& content) {
   if (GetFileType(file.Get()) != FILE_TYPE_DISK ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return Failure(ERROR_INVALID_PARAMETER, true);
-  content.clear();
-  char buffer[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return Failure(GetLastError(), true);
-    if (got == 0) return {};
-    content.append(buffer, got);
-  }
+  return ReadToEnd(file.Get(), content);
 }
 
 TOsError StoreBytes(const std::string& path, const std::string& content) {

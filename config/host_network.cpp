@@ -18,15 +18,16 @@ std::string Field(std::string text) {
 
 }  // namespace
 
-std::vector<TLocalAddress> OfferedAddresses() {
-  std::vector<TLocalAddress> addresses = LocalAddresses();
+std::vector<TLocalAddress> OfferedAddresses() { return OfferedAddresses(LocalAddresses()); }
+
+std::vector<TLocalAddress> OfferedAddresses(std::vector<TLocalAddress> own) {
   std::string pick;
   try {
     pick = TKelv::GetAddressPick();
   } catch (...) {
     // An unreadable Setup.ini leaves the program's own choice.
   }
-  return WithFirst(std::move(addresses), pick);
+  return WithFirst(std::move(own), pick);
 }
 
 std::string HostNetworkText(const std::vector<TLocalAddress>& addresses, TFirewallState firewall,

@@ -16,6 +16,8 @@ inline constexpr const char* kHostNetworkFile = kSiteNetworkFile;  // in state/
 // The machine's addresses (net/local_ip.h), the one in Setup.ini's pick first
 // while the machine has it.
 std::vector<TLocalAddress> OfferedAddresses();
+// The same of the machine's addresses as asked already (the program's own choice first).
+std::vector<TLocalAddress> OfferedAddresses(std::vector<TLocalAddress> own);
 
 // The file's lines, each "<key>\t<fields...>": "address\t<ip>\t<kind key>\t<adapter>"
 // for each address, the one given out first; "firewall\t<state key>";

@@ -12,6 +12,7 @@
 #include "http/interpreter_path.h"
 #include "http/ostrel.h"
 #include "http/php_temp.h"
+#include "net/local_ip.h"
 #include "net/mime_table.h"
 #include "net/tcp_server.h"
 #include "sys/port_owner.h"
@@ -116,20 +117,31 @@ std::string TWebServer::PhpExe() const {
   return FPhpExe;
 }
 
-// A machine without any address leaves LOCAL_ADDR empty, as a failed lookup
-// did before, and the host page's list empty rather than last Start's.
 void TWebServer::RefreshAddresses() {
-  std::vector<TLocalAddress> addresses;
+  std::vector<TLocalAddress> own;
   try {
-    addresses = OfferedAddresses();
+    own = LocalAddresses();
   } catch (...) {
   }
+  UseAddresses(std::move(own));
+}
+
+// A machine without any address leaves LOCAL_ADDR empty, as a failed lookup
+// did before, and the host page's list empty rather than last Start's.
+void TWebServer::UseAddresses(std::vector<TLocalAddress> own) {
+  const std::vector<TLocalAddress> offered = OfferedAddresses(own);
   try {
-    WriteHostNetwork(addresses);
+    WriteHostNetwork(offered);
   } catch (...) {
   }
   std::lock_guard<std::mutex> lock(FAddressLock);
-  FLocalIP = addresses.empty() ? std::string() : addresses.front().IP;
+  FAddresses = std::move(own);
+  FLocalIP = offered.empty() ? std::string() : offered.front().IP;
+}
+
+std::vector<TLocalAddress> TWebServer::Addresses() const {
+  std::lock_guard<std::mutex> lock(FAddressLock);
+  return FAddresses;
 }
 
 std::string TWebServer::LocalIP() const {

@@ -17,9 +17,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "http/interpreter_check.h"
 #include "http/request.h"
+#include "net/address_choice.h"
 #include "net/visitor_places.h"
 
 class TIdMimeTable;
@@ -46,11 +48,17 @@ class TWebServer {
   TInterpreterCheck Interpreter() const;
   // Whether the last Start's verdict is in (does not wait). Any thread.
   bool InterpreterKnown() const;
-  // The machine's addresses afresh, the user's pick first: the address given
-  // out becomes the pages' LOCAL_ADDR, and the host page's list is written
-  // (config/host_network.h). Start does it; the window again after a pick.
+  // The machine's addresses asked afresh, then as UseAddresses. Start does it.
   // Main thread.
   void RefreshAddresses();
+  // Keeps own, the machine's addresses (the program's own choice first), and
+  // gives out the user's pick first: the address given out becomes the pages'
+  // LOCAL_ADDR, and the host page's list is written (config/host_network.h).
+  // The window, after a pick or a change of network. Main thread.
+  void UseAddresses(std::vector<TLocalAddress> own);
+  // The machine's addresses as last kept, the program's own choice first;
+  // none before the first Start, or when the machine had none. Any thread.
+  std::vector<TLocalAddress> Addresses() const;
   std::string LocalIP() const;  // the address given out; "" when none is known. Any thread.
   // Called on the check's thread when a Start's verdict is known; set before Start.
   std::function<void()> OnInterpreterChecked;
@@ -112,10 +120,12 @@ class TWebServer {
   bool FChecked = true;            // guarded by FCheckLock
   TInterpreterCheck FInterpreter;  // guarded by FCheckLock
   std::string FPhpExe;  // guarded by FCheckLock; "" when none was there at Start, or it was refused
-  // The address given out, for the pages (LOCAL_ADDR): looked up at each
-  // Start, as asking the system on every page would cost more than relaying
-  // the page itself; the window's pick changes it while serving.
+  // The machine's addresses and the one given out, for the pages (LOCAL_ADDR):
+  // asked at each Start, as asking the system on every page would cost more
+  // than relaying the page itself; the window brings in a pick or a new
+  // network while serving.
   mutable std::mutex FAddressLock;
-  std::string FLocalIP;  // guarded by FAddressLock
+  std::vector<TLocalAddress> FAddresses;  // guarded by FAddressLock
+  std::string FLocalIP;                   // guarded by FAddressLock
   bool FActive = false;
 };

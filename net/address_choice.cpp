@@ -80,6 +80,12 @@ bool ByOldRule(const std::vector<TAdapterAddress>& adapters, const std::vector<s
 std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
                                            const std::vector<TDefaultRoute>& routes,
                                            const std::vector<std::uint32_t>& byName) {
+  return ChooseAddresses(adapters, routes, [&byName] { return byName; });
+}
+
+std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
+                                           const std::vector<TDefaultRoute>& routes,
+                                           const std::function<std::vector<std::uint32_t>()>& byName) {
   const std::vector<TDefaultRoute> best = ByMetric(routes);
   const TAdapterAddress* chosen = nullptr;
   for (const TDefaultRoute& route : best)
@@ -97,7 +103,7 @@ std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& a
   std::vector<TLocalAddress> offered;
   TLocalAddress first;
   if (chosen != nullptr) offered.push_back(Offer(*chosen));
-  else if (ByOldRule(adapters, byName, first)) offered.push_back(first);
+  else if (ByOldRule(adapters, byName(), first)) offered.push_back(first);
   for (const TAdapterAddress& a : adapters) {
     if (!Usable(a)) continue;
     const std::string ip = IPToText(a.IP);

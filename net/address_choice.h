@@ -3,6 +3,7 @@
 // (net/local_ip_*.cpp), so that both builds test the same table. Any thread.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,11 @@ struct TLocalAddress {
 std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
                                            const std::vector<TDefaultRoute>& routes,
                                            const std::vector<std::uint32_t>& byName);
+// The same, with the host name's lookup made only when the old rule is
+// reached: it may wait on the name service, and the adapters nearly always tell.
+std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
+                                           const std::vector<TDefaultRoute>& routes,
+                                           const std::function<std::vector<std::uint32_t>()>& byName);
 
 // The list with the address ip moved to the front, when it is in the list:
 // the user's pick holds while the machine has that address.

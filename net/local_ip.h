@@ -3,6 +3,7 @@
 // put in order by ChooseAddresses (net/address_choice.h). Any thread may ask;
 // each call asks the system afresh.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,3 +17,7 @@ std::vector<TLocalAddress> LocalAddresses();
 
 // The address to give out, dotted: the first of LocalAddresses().
 std::string GetLocalIP();
+
+// For the platforms' LocalAddresses: the addresses of the host name's lookup,
+// in its order; none when it fails.
+std::vector<std::uint32_t> HostNameAddresses();

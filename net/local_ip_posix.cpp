@@ -1,6 +1,6 @@
 // local_ip_posix.cpp - the machine's addresses on Linux: the interfaces'
 // own (getifaddrs), their kinds from /sys/class/net, the kernel's default
-// routes from /proc/net/route, and the host name's lookup for the old rule.
+// routes from /proc/net/route (the host name's lookup is local_ip.cpp's).
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -10,21 +10,9 @@
 
 #include "base/native_fs.h"
 #include "base/text.h"
-#include "net/component.h"
-#include "net/exceptions.h"
 #include "net/local_ip.h"
-#include "net/stack.h"
 
 namespace {
-
-std::vector<std::uint32_t> ByHostName() {
-  try {
-    TIdComponent stack;
-    return TIdStack::HostAddresses();
-  } catch (const EIdSocketError&) {
-    return {};
-  }
-}
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -87,9 +75,7 @@ std::vector<TDefaultRoute> DefaultRoutes(std::vector<TAdapterAddress>& adapters)
 std::vector<TLocalAddress> LocalAddresses() {
   std::vector<TAdapterAddress> adapters = Interfaces();
   const std::vector<TDefaultRoute> routes = DefaultRoutes(adapters);
-  std::vector<TLocalAddress> offered = ChooseAddresses(adapters, routes, ByHostName());
+  std::vector<TLocalAddress> offered = ChooseAddresses(adapters, routes, HostNameAddresses);
   if (offered.empty()) offered.push_back({"127.0.0.1", "lo", TAdapterKind::Loopback});
   return offered;
 }
-
-std::string GetLocalIP() { return LocalAddresses().front().IP; }

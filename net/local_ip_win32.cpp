@@ -1,29 +1,17 @@
 // local_ip_win32.cpp - the machine's addresses on Windows: the IP Helper's
 // adapter table (type, state, gateway, whether a connector is present), the
-// interface of the best route outside and the forward table's default routes;
-// the host name's lookup for the old rule.
+// interface of the best route outside and the forward table's default routes
+// (the host name's lookup is local_ip.cpp's).
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 #include <netioapi.h>
 
-#include "net/component.h"
-#include "net/exceptions.h"
+#include "base/system_text_win32.h"
 #include "net/local_ip.h"
-#include "net/stack.h"
 #include "net/tcp_connection.h"
 
 namespace {
-
-std::string Utf8(const wchar_t* text) {
-  if (text == nullptr || *text == L'\0') return "";
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return "";
-  std::string result(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), n, nullptr, nullptr);
-  result.resize(static_cast<std::size_t>(n - 1));
-  return result;
-}
 
 // Hyper-V's switches, VirtualBox's and VMware's host-only adapters, WSL and
 // TAP drivers call themselves Ethernet: only the connector tells a physical
@@ -69,7 +57,7 @@ std::vector<TAdapterAddress> Adapters() {
   if (table.empty()) return adapters;
   for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(table.data()); a != nullptr; a = a->Next) {
     const TAdapterKind kind = KindOf(*a);
-    const std::string name = Utf8(a->FriendlyName);
+    const std::string name = a->FriendlyName != nullptr ? Utf8Of(a->FriendlyName) : "";
     for (IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
       if (u->Address.lpSockaddr == nullptr || u->Address.lpSockaddr->sa_family != AF_INET) continue;
       TAdapterAddress adapter;
@@ -115,21 +103,10 @@ std::vector<TDefaultRoute> DefaultRoutes() {
   return routes;
 }
 
-std::vector<std::uint32_t> ByHostName() {
-  try {
-    TIdComponent stack;
-    return TIdStack::HostAddresses();
-  } catch (const EIdSocketError&) {
-    return {};
-  }
-}
-
 }  // namespace
 
 std::vector<TLocalAddress> LocalAddresses() {
-  std::vector<TLocalAddress> offered = ChooseAddresses(Adapters(), DefaultRoutes(), ByHostName());
+  std::vector<TLocalAddress> offered = ChooseAddresses(Adapters(), DefaultRoutes(), HostNameAddresses);
   if (offered.empty()) offered.push_back({FirstLocalAddress(), "", TAdapterKind::Physical});  // raises as before
   return offered;
 }
-
-std::string GetLocalIP() { return LocalAddresses().front().IP; }

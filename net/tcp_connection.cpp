@@ -33,13 +33,14 @@ TIdTCPConnection::~TIdTCPConnection() {
   DestroyHandler();
 }
 
-void TIdTCPConnection::CloseSocketHere() {
+void TIdTCPConnection::CloseSocketHere(bool reset) {
   // On the connection's own thread nobody else is inside a call on the socket,
   // so it is shut down and closed at once, in one step.
   std::lock_guard<std::mutex> lock(FHandlerLock);
   if (FIOHandler == nullptr) return;
   FPeerClosed = true;
-  FIOHandler->Endpoint().ReleaseSocket();
+  if (reset) FIOHandler->Endpoint().AbortSocket();
+  else FIOHandler->Endpoint().ReleaseSocket();
 }
 
 void TIdTCPConnection::AttachIOHandler(std::unique_ptr<TIdIOHandlerSocket> handler, bool owns) {
@@ -206,19 +207,12 @@ void TIdTCPConnection::DropSocket() {
   FIOHandler->Close();
 }
 
-void TIdTCPConnection::CloseConnection() {
-  CloseSocketHere();
-  if (FOwnsHandler) DestroyHandler();
-  if (OnDisconnected) OnDisconnected();
-}
+void TIdTCPConnection::CloseConnection() { EndConnection(false); }
 
-void TIdTCPConnection::AbortConnection() {
-  {
-    std::lock_guard<std::mutex> lock(FHandlerLock);
-    if (FIOHandler == nullptr) return;
-    FPeerClosed = true;
-    FIOHandler->Endpoint().AbortSocket();
-  }
+void TIdTCPConnection::AbortConnection() { EndConnection(true); }
+
+void TIdTCPConnection::EndConnection(bool reset) {
+  CloseSocketHere(reset);
   if (FOwnsHandler) DestroyHandler();
   if (OnDisconnected) OnDisconnected();
 }

@@ -84,7 +84,9 @@ class TIdTCPConnection : public TIdComponent {
 
  private:
   void DestroyHandler();
-  void CloseSocketHere();
+  // reset: with a reset instead of an orderly end (AbortConnection).
+  void CloseSocketHere(bool reset = false);
+  void EndConnection(bool reset);
   int SendWithin(const char* bytes, int n, bool moreFollows);
 
   std::mutex FHandlerLock;  // guards FIOHandler's teardown against DropSocket

@@ -2,6 +2,7 @@
 // Network List Manager, by late binding.
 #include <windows.h>
 
+#include "base/system_text_win32.h"
 #include "sys/late_binding_win32.h"
 #include "sys/network_category.h"
 
@@ -11,15 +12,6 @@ namespace {
 
 constexpr wchar_t kNetworkListManager[] = L"{DCB00C01-570F-4A9B-8D69-199FDBA5723B}";  // CLSID_NetworkListManager
 constexpr long kConnectedNetworks = 1;                                                // NLM_ENUM_NETWORK_CONNECTED
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return "";
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string result(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n, nullptr, nullptr);
-  return result;
-}
 
 // NLM_NETWORK_CATEGORY; any other value is not guessed at.
 const char* CategoryName(long category) {
@@ -47,7 +39,7 @@ TNetworkCategories ReadNetworkCategories() {
     ForEach(*networks, [&](IDispatch& network) {
       const char* category = CategoryName(GetLong(network, L"GetCategory", DISPATCH_METHOD));
       if (category == nullptr) allKnown = false;
-      else found.push_back({Utf8(GetText(network, L"GetName", DISPATCH_METHOD)), category});
+      else found.push_back({Utf8Of(GetText(network, L"GetName", DISPATCH_METHOD)), category});
     });
     result.Known = allKnown;
     if (allKnown) result.Networks = std::move(found);

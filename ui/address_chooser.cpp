@@ -6,23 +6,11 @@
 
 #include "ui/address_chooser.h"
 
+#include "base/native_fs.h"
 #include "config/kelv.h"
-#include "net/local_ip.h"
 #include "ui/win_handles.h"
 
 namespace {
-
-// The adapters' names come in UTF-8; the window's text is in the ANSI code page.
-std::string AnsiOf(const std::string& utf8) {
-  if (utf8.empty()) return "";
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  const int m = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<std::size_t>(m), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), n, ansi.data(), m, nullptr, nullptr);
-  return ansi;
-}
 
 std::string UrlOf(const std::string& ip, int port) { return "http://" + ip + ":" + std::to_string(port); }
 
@@ -47,11 +35,10 @@ void TAddressChooser::Watch(HWND window, UINT message) {
   if (NotifyUnicastIpAddressChange(AF_INET, AddressChanged, this, FALSE, &FWatch) != NO_ERROR) FWatch = nullptr;
 }
 
-std::string TAddressChooser::Refresh(int port, const TSiteAccess& access) {
+std::string TAddressChooser::Refresh(int port, const TSiteAccess& access, std::vector<TLocalAddress> own) {
   FPort = port;
-  std::vector<TLocalAddress> addresses = LocalAddresses();
-  FAutomatic = addresses.front().IP;
-  addresses = WithFirst(std::move(addresses), TKelv::GetAddressPick());
+  FAutomatic = own.front().IP;
+  std::vector<TLocalAddress> addresses = WithFirst(std::move(own), TKelv::GetAddressPick());
   FChanged = addresses != FAddresses;
   FAddresses = std::move(addresses);
   return AddressToHandOut(UrlOf(FAddresses.front().IP, port), access);
@@ -59,7 +46,8 @@ std::string TAddressChooser::Refresh(int port, const TSiteAccess& access) {
 
 // "&" would underline the next letter of a menu item.
 std::string TAddressChooser::MenuText(const TLocalAddress& address, int port) {
-  std::string adapter = AnsiOf(address.Adapter);
+  // The adapters' names come in UTF-8; the window's text is in the ANSI code page.
+  const std::string adapter = native_fs::Utf8ToAnsi(address.Adapter);
   std::string escaped;
   for (char c : adapter) escaped += c == '&' ? std::string("&&") : std::string(1, c);
   std::string text = UrlOf(address.IP, port) + "\t";

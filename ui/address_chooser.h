@@ -18,9 +18,10 @@ class TAddressChooser {
   TAddressChooser(const TAddressChooser&) = delete;
   TAddressChooser& operator=(const TAddressChooser&) = delete;
 
-  // Asks the system afresh, the pick first; returns the URL to give out
+  // Takes own, the machine's addresses (the program's own choice first; never
+  // empty), the pick first; returns the URL to give out
   // ("http://<address>:<port>", with the code in code mode).
-  std::string Refresh(int port, const TSiteAccess& access);
+  std::string Refresh(int port, const TSiteAccess& access, std::vector<TLocalAddress> own);
   // Whether the last Refresh found other addresses than the one before it.
   bool Changed() const { return FChanged; }
   // From now on message is posted to window whenever an IPv4 address of the

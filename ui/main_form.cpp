@@ -9,8 +9,10 @@
 #include "base/constants.h"
 #include "base/program_env.h"
 #include "config/kelv.h"
+#include "config/site_access.h"
 #include "getphp/setup_job.h"
 #include "http/web_server.h"
+#include "net/local_ip.h"
 #include "sys/firewall.h"
 #include "ui/application_window.h"
 #include "ui/error_box.h"
@@ -141,7 +143,7 @@ void TfrmMain::OnCommand(int id) {
 void TfrmMain::btnAddressesClick() {
   if (!FAddresses.Choose(Handle(), FControls.btnAddresses)) return;
   ShowServerAddress();
-  if (FWebServer && FWebServer->Active()) FWebServer->RefreshAddresses();
+  if (Serving()) FWebServer->UseAddresses(FWebServer->Addresses());
 }
 
 // A new network shows at once: in the box, and while serving in the pages'
@@ -149,10 +151,11 @@ void TfrmMain::btnAddressesClick() {
 // what it showed, without a box: nobody asked.
 void TfrmMain::AddressesChanged() {
   try {
-    const std::string address = ServerAddress();
+    std::vector<TLocalAddress> own = LocalAddresses();
+    const std::string address = FAddresses.Refresh(kServerPort, LoadSiteAccess(), own);
     if (!FAddresses.Changed()) return;
     FControls.SetText(FControls.edtUrl, address);
-    if (FWebServer && FWebServer->Active()) FWebServer->RefreshAddresses();
+    if (Serving()) FWebServer->UseAddresses(std::move(own));
   } catch (...) {
   }
 }
@@ -209,7 +212,6 @@ void TfrmMain::FormCreateSteps() {
   EnableWindow(FControls.btnDel, FALSE);
   EnableWindow(FControls.btnStop, FALSE);
   FControls.SetText(FControls.edtUploadDir, TKelv::GetUploadDir());
-  ShowServerAddress();
   FAddresses.Watch(Handle(), kAddressesChangedMessage);
   FControls.SetStatus("Status: stopped");
 }
@@ -227,6 +229,12 @@ void TfrmMain::FinishCreate() {
   try {
     autoStart = TKelv::GetStartMode() == 0 && TKelv::GetAutoRun();
     if (autoStart) StartServer(false);
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+  // After the start with Windows, whose Start has asked for the addresses.
+  try {
+    ShowServerAddress();
   } catch (const std::exception& e) {
     ShowError(e.what());
   }

@@ -93,7 +93,8 @@ class TfrmMain {
   void TellAboutInterpreter();
   // Puts the address to give out in the window's box, and returns it.
   std::string ShowServerAddress();
-  std::string ServerAddress();  // the address given out, the machine's addresses asked afresh
+  std::string ServerAddress();  // the address given out
+  bool Serving() const;         // the server exists and is active
 
   // The user picks another address; the system tells of one that came or went (main_form.cpp).
   void btnAddressesClick();

@@ -14,6 +14,7 @@
 #include "getphp/runtime_check.h"
 #include "getphp/setup_job.h"
 #include "http/web_server.h"
+#include "net/local_ip.h"
 #include "ui/main_form.h"
 #include "ui/php_progress.h"
 
@@ -168,10 +169,18 @@ void TfrmMain::TellAboutInterpreter() {
                                                     " folder, so that php\\php-cgi.exe exists, then press Stop and Start.");
 }
 
-// The address given out (the user's pick while the machine has it), the
-// machine's addresses asked afresh. In code mode it carries the code, as the
-// site's own QR code does.
-std::string TfrmMain::ServerAddress() { return FAddresses.Refresh(kServerPort, LoadSiteAccess()); }
+// The address given out (the user's pick while the machine has it): while
+// serving, of the addresses Start found (a change of network brings them in
+// through AddressesChanged); else of the machine's asked afresh. In code mode
+// it carries the code, as the site's own QR code does.
+std::string TfrmMain::ServerAddress() {
+  std::vector<TLocalAddress> own;
+  if (Serving()) own = FWebServer->Addresses();
+  if (own.empty()) own = LocalAddresses();  // raises when the machine has none
+  return FAddresses.Refresh(kServerPort, LoadSiteAccess(), std::move(own));
+}
+
+bool TfrmMain::Serving() const { return FWebServer && FWebServer->Active(); }
 
 // The one place the window shows the address to give out (at creation, at
 // the end of every Start, and when the user picks another).
