@@ -1,23 +1,19 @@
 // host_network_test.cpp - the host page's file of addresses, firewall and
-// networks; the user's pick in Setup.ini put first while the machine has it.
+// networks: one line a fact, the address given out first, no field that could
+// split a line, and what could not be read said as unknown.
 #include <gtest/gtest.h>
 
 #include "config/host_network.h"
-#include "config/kelv.h"
-#include "net/local_ip.h"
-#include "support/temp_dir.h"
 
 namespace {
 
 TEST(HostNetwork, TheFileListsTheGivenAddressFirstAndSaysWhatIsUnknown) {
   const std::vector<TLocalAddress> addresses = {{"192.168.1.50", "Wi-Fi", TAdapterKind::WiFi},
-                                                {"172.20.0.5", "vEthernet\t(Default\r\nSwitch)", TAdapterKind::Virtual},
-                                                {"10.0.0.9", "", TAdapterKind::Physical}};
+                                                {"172.20.0.5", "vEthernet\t(Default\r\nSwitch)", TAdapterKind::Virtual}};
   const std::string head = "# This computer's addresses, the one given out first, and what may keep visitors out:\n"
                            "# written by the program at each Start for the host page.\n"
                            "address\t192.168.1.50\twifi\tWi-Fi\n"
-                           "address\t172.20.0.5\tvirtual\tvEthernet (Default  Switch)\n"
-                           "address\t10.0.0.9\tphysical\t\n";
+                           "address\t172.20.0.5\tvirtual\tvEthernet (Default  Switch)\n";
   EXPECT_EQ(head + "firewall\tnone\nnetworks\tnone\n",
             HostNetworkText(addresses, TFirewallState::NotManaged, TNetworkCategories{}));
   EXPECT_EQ(head + "firewall\tunknown\nnetworks\tunknown\n",
@@ -25,25 +21,6 @@ TEST(HostNetwork, TheFileListsTheGivenAddressFirstAndSaysWhatIsUnknown) {
   EXPECT_EQ(head + "firewall\tblocked\nnetworks\tknown\nnetwork\tpublic\tCaf\xC3\xA9 \nnetwork\tprivate\tHome\n",
             HostNetworkText(addresses, TFirewallState::Blocked,
                             TNetworkCategories{true, true, {{"Caf\xC3\xA9\n", "public"}, {"Home", "private"}}}));
-  EXPECT_EQ(std::string::npos,
-            HostNetworkText({}, TFirewallState::Allowed, TNetworkCategories{true, true, {}}).find("address\t"));
-}
-
-TEST(HostNetwork, ThePickComesFirstWhileTheMachineHasItAndTheFileFollows) {
-  TTempAppDir app("network");
-  const std::vector<TLocalAddress> own = LocalAddresses();
-  ASSERT_FALSE(own.empty());
-  EXPECT_EQ(own.front().IP, OfferedAddresses().front().IP) << "no pick: the program's own choice";
-  TKelv::SetAddressPick(own.back().IP);
-  EXPECT_EQ(own.back().IP, TKelv::GetAddressPick());
-  EXPECT_EQ(own.back().IP, OfferedAddresses().front().IP);
-  EXPECT_EQ(own.size(), OfferedAddresses().size());
-  TKelv::SetAddressPick("203.0.113.77");  // an address this machine does not have
-  EXPECT_EQ(own.front().IP, OfferedAddresses().front().IP);
-
-  WriteHostNetwork({{"198.51.100.4", "eth0", TAdapterKind::Ethernet}});
-  const std::string written = Slurp(app.At("state/network.txt"));
-  EXPECT_NE(std::string::npos, written.find("\naddress\t198.51.100.4\tethernet\teth0\nfirewall\t")) << written;
 }
 
 }  // namespace

@@ -49,15 +49,13 @@ std::string Output(const std::string& command) {
   return output;
 }
 
-// The page as the gateway runs it, standard error joined to the output;
-// request: more "NAME=value" words, and a command whose output is the body.
-std::string RunPage(const std::string& appDir, const std::string& request = "REQUEST_METHOD=GET",
-                    const std::string& body = "true") {
+// The page as the gateway runs it, standard error joined to the output.
+std::string RunPage(const std::string& appDir) {
   const std::string www = appDir + "/www", php = appDir + "/php";
-  return Output(body + " | (cd " + Quoted(www) + " && env -i PHPRC=" + Quoted(php) + " PHP_INI_SCAN_DIR=" +
-                Quoted(":" + php + "/conf.d") + " " + request + " PATH_INFO=/page.php SCRIPT_NAME=/page.php" +
+  return Output("cd " + Quoted(www) + " && env -i PHPRC=" + Quoted(php) + " PHP_INI_SCAN_DIR=" +
+                Quoted(":" + php + "/conf.d") + " REQUEST_METHOD=GET PATH_INFO=/page.php SCRIPT_NAME=/page.php" +
                 " PATH_TRANSLATED=" + Quoted(www + "/page.php") + " SCRIPT_FILENAME=" + Quoted(www + "/page.php") +
-                " REDIRECT_STATUS=200 " + kPhpCgi + " 2>&1)");
+                " REDIRECT_STATUS=200 " + kPhpCgi + " 2>&1");
 }
 
 // The set-up links php/extensions to the system's extension directory, as it
@@ -68,21 +66,15 @@ void LinkExtensions(const std::string& appDir) {
   std::filesystem::create_directory_symlink(dir, appDir + "/php/extensions");
 }
 
-// An application directory with the written php.ini and page.php holding page.
-std::string MakeApp(TTempDir& parent, const std::string& appName, const std::string& page) {
+void CheckPage(const std::string& appName) {
+  TTempDir parent("phpcgi");
   const std::string appDir = parent.MakeDir(appName);
   OverrideAppDir(appDir);
   for (const char* dir : {"php/temp", "www"}) parent.MakeDir(appName + "/" + dir);
   LinkExtensions(appDir);
-  Spill(parent.At(appName + "/www/page.php"), page);
+  Spill(parent.At(appName + "/www/page.php"), kPage);
   TKelv::WritePhpIni();
   OverrideAppDir("");
-  return appDir;
-}
-
-void CheckPage(const std::string& appName) {
-  TTempDir parent("phpcgi");
-  const std::string appDir = MakeApp(parent, appName, kPage);
   Spill(parent.At(appName + "/php/conf.d/mine.ini"), "memory_limit = 64M\n");
 
   const std::string out = RunPage(appDir);
@@ -116,29 +108,6 @@ void CheckPage(const std::string& appName) {
 TEST(PhpCgi, RunsAPageWithTheWrittenConfiguration) {
   if (::access(kPhpCgi, X_OK) != 0) GTEST_SKIP() << "php-cgi is not installed";
   CheckPage("app");
-}
-
-// The gateway's OSTREL_PARSE_BODY decides whether the interpreter reads the
-// body first: a form's is parsed for the page, any other is left in its
-// standard input, and nothing of it goes through php/temp.
-TEST(PhpCgi, ParsesAFormsBodyAheadAndLeavesAnyOtherToThePage) {
-  if (::access(kPhpCgi, X_OK) != 0) GTEST_SKIP() << "php-cgi is not installed";
-  TTempDir parent("phpcgi");
-  const std::string appDir = MakeApp(parent, "app",
-      "<?php\n"
-      "$left = stream_get_contents(fopen('php://stdin', 'rb'));\n"
-      "echo 'POST=', count($_POST), ' STDIN=', strlen($left), ' ZERO=', trim($left, \"\\0\") === '' ? 1 : 0,\n"
-      "  ' TEMP=', count(preg_grep('/^php[0-9A-Za-z]{6}$/', scandir(ini_get('upload_tmp_dir')))), \"\\n\";\n");
-  const std::string raw = "REQUEST_METHOD=POST CONTENT_LENGTH=300000 CONTENT_TYPE= OSTREL_PARSE_BODY=";
-  const auto ran = [&appDir](const std::string& request, const std::string& body, const std::string& said) {
-    const std::string out = RunPage(appDir, request, body);
-    EXPECT_NE(out.find("\r\n\r\n" + said + "\n"), std::string::npos) << request << " gave " << out;
-  };
-  ran(raw + "0", "head -c 300000 /dev/zero", "POST=0 STDIN=300000 ZERO=1 TEMP=0");
-  // Read ahead, the body waits in php/temp for the page.
-  ran(raw + "1", "head -c 300000 /dev/zero", "POST=0 STDIN=0 ZERO=1 TEMP=1");
-  ran("REQUEST_METHOD=POST CONTENT_LENGTH=7 CONTENT_TYPE=application/x-www-form-urlencoded OSTREL_PARSE_BODY=1",
-      "printf a=1\\&b=2", "POST=2 STDIN=0 ZERO=1 TEMP=0");
 }
 
 // Blanks and parentheses, as in a program folder under "Program Files (x86)".

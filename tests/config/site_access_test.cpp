@@ -1,10 +1,10 @@
 // site_access_test.cpp - the site's access settings beyond what the program
-// reads of access.ini's text (tests/cases/access_ini.txt): only a state folder
-// that holds nothing yet is a fresh site; the address to give out, the codes,
-// the mode set as the host page sets it.
+// reads of access.ini's text: a fresh site; the address to give out, the
+// codes, the mode set as the host page sets it.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <utility>
+#include <vector>
 
 #include "config/site_access.h"
 #include "support/temp_dir.h"
@@ -13,35 +13,20 @@ namespace {
 constexpr char kCode[] = "ABCDEFGH23";
 }
 
-// Links and pipes in the folder are the Linux program's test (tests/app/entry_posix.sh).
+// Only a state folder that holds nothing but its lock and the program's
+// network file is a fresh site (what the file's text makes is
+// tests/cases/access_ini.txt; links and pipes are the Linux program's test,
+// tests/app/entry_posix.sh). A path ending in "/" is made a folder.
 TEST(SiteAccess, OnlyAFolderThatHoldsNothingYetIsAFreshSite) {
-  struct TRow {
-    const char* what;
-    std::function<void(const TTempDir&)> make;
-    std::string mode;
-    bool damaged;
-  };
-  const std::string sound = "[Access]\r\nMode=code\r\nUploads=on\r\nCode=ABCDEFGH23\r\n";
-  const std::vector<TRow> rows = {
-      {"no state folder", [](const TTempDir&) {}, "open", false},
-      {"a folder with only its lock", [](const TTempDir& t) { t.Write("state/.lock", ""); }, "open", false},
-      {"the program's network file, and its new copy",
-       [](const TTempDir& t) { t.Write("state/network.txt", "x"), t.Write("state/network.txt.7.tmp", "x"); }, "open", false},
-      {"a sound file", [&](const TTempDir& t) { t.Write("state/access.ini", sound); }, "code", false},
-      {"an empty file", [](const TTempDir& t) { t.Write("state/access.ini", ""); }, "approve", true},
-      {"the file gone, the visitors left",
-       [](const TTempDir& t) { t.Write("state/visitors.json", "{}"); }, "approve", true},
-      {"the file gone, a damaged copy left",
-       [](const TTempDir& t) { t.Write("state/access.ini.damaged", "x"); }, "approve", true},
-      {"a folder for the file", [](const TTempDir& t) { t.MakeDir("state/access.ini"); }, "approve", true},
-      {"a file for the folder", [](const TTempDir& t) { t.Write("state", ""); }, "approve", true},
-  };
-  for (const TRow& row : rows) {
+  for (const auto& [made, mode] : std::vector<std::pair<std::string, std::string>>{
+           {"", "open"}, {"state/.lock", "open"}, {"state/network.txt", "open"}, {"state/network.txt.7.tmp", "open"},
+           {"state/visitors.json", "approve"}, {"state/access.ini/", "approve"}, {"state", "approve"}}) {
     const TTempDir app("site-state");
-    row.make(app);
+    if (made.ends_with('/')) app.MakeDir(made);
+    else if (!made.empty()) app.Write(made, "");
     const TSiteAccess access = LoadSiteAccess(app.At("state"));
-    EXPECT_EQ(row.mode, access.Mode) << row.what;
-    EXPECT_EQ(row.damaged, access.Damaged) << row.what;
+    EXPECT_EQ(mode, access.Mode) << made;
+    EXPECT_EQ(mode == "approve", access.Damaged) << made;
   }
 }
 

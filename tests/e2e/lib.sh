@@ -41,3 +41,16 @@ link_php() {  # dir
   rmdir "$1/php/extensions" 2>/dev/null
   ln -s "$(echo '<?php echo PHP_EXTENSION_DIR;' | php-cgi -n -q)" "$1/php/extensions"
 }
+
+# Under unshare -n -m: two veth links stand in for a virtual switch listed
+# first (172.20.0.5) and a Wi-Fi-like adapter that carries the default route
+# (192.168.1.50); sysfs is mounted afresh, so that it shows the namespace's links.
+two_adapters() {
+  mount -t sysfs sysfs /sys && ip link set lo up || return 1
+  local link
+  for link in vswitch0:172.20.0.5/16 wifi0:192.168.1.50/24; do
+    ip link add "${link%%:*}" type veth peer name "${link%%:*}-peer" && ip addr add "${link#*:}" dev "${link%%:*}" &&
+      ip link set "${link%%:*}" up && ip link set "${link%%:*}-peer" up || return 1
+  done
+  ip route add default via 192.168.1.1 dev wifi0
+}

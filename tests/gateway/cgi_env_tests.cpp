@@ -104,28 +104,16 @@ TEST(CgiEnvTest, PostSetsTheBodyRowsAndTheCookieButNoCookieLine) {
 }
 
 // The interpreter reads only a form's body ahead of the page (php.ini takes
-// enable_post_data_reading from the variable); any other body stays in the
-// page's standard input.
+// enable_post_data_reading from the variable); any other stays in its input.
 TEST(CgiEnvTest, OnlyAFormsBodyIsParsedBeforeThePageRuns) {
-  const struct {
-    const char* type;
-    const char* parse;
-  } cases[] = {
-      {"Content-Type: application/x-www-form-urlencoded\r\n", "1"},
-      {"Content-Type: multipart/form-data; boundary=x\r\n", "1"},
+  const char* const cases[][2] = {
       {"Content-Type:  Multipart/Form-Data ;boundary=x\r\n", "1"},
       {"Content-Type: APPLICATION/X-WWW-FORM-URLENCODED; charset=UTF-8\r\n", "1"},
-      {"", "0"},
-      {"Content-Type: \r\n", "0"},
-      {"Content-Type: application/octet-stream\r\n", "0"},
-      {"Content-Type: text/plain\r\n", "0"},
-      {"Content-Type: multipart/form-data-x\r\n", "0"},
-      {"Content-Type: application/x-www-form-urlencoded-not\r\n", "0"},
-  };
-  for (const auto& c : cases) {
-    const std::string body = std::string("Content-Length: 3\r\n") + c.type + "\r\n";
-    EXPECT_EQ(BuildFor("POST /p.php HTTP/1.1\r\n" + body).Values["OSTREL_PARSE_BODY"], c.parse) << c.type;
-    EXPECT_EQ(BuildFor("GET /p.php HTTP/1.1\r\n" + body).Values["OSTREL_PARSE_BODY"], "1") << "a GET has no body";
+      {"", "0"}, {"Content-Type: application/octet-stream\r\n", "0"}, {"Content-Type: multipart/form-data-x\r\n", "0"}};
+  for (const auto& [type, parse] : cases) {
+    const std::string head = std::string(" /p.php HTTP/1.1\r\nContent-Length: 3\r\n") + type + "\r\n";
+    EXPECT_EQ(BuildFor("POST" + head).Values["OSTREL_PARSE_BODY"], parse) << type;
+    EXPECT_EQ(BuildFor("GET" + head).Values["OSTREL_PARSE_BODY"], "1") << "a GET has no body";
   }
 }
 
