@@ -7,6 +7,7 @@
 #include "ui/address_chooser.h"
 
 #include "base/native_fs.h"
+#include "config/host_network.h"
 #include "config/kelv.h"
 #include "ui/win_handles.h"
 
@@ -38,7 +39,7 @@ void TAddressChooser::Watch(HWND window, UINT message) {
 std::string TAddressChooser::Refresh(int port, const TSiteAccess& access, std::vector<TLocalAddress> own) {
   FPort = port;
   FAutomatic = own.front().IP;
-  std::vector<TLocalAddress> addresses = WithFirst(std::move(own), TKelv::GetAddressPick());
+  std::vector<TLocalAddress> addresses = OfferedAddresses(std::move(own));
   FChanged = addresses != FAddresses;
   FAddresses = std::move(addresses);
   return AddressToHandOut(UrlOf(FAddresses.front().IP, port), access);
