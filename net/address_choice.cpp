@@ -79,12 +79,6 @@ bool ByOldRule(const std::vector<TAdapterAddress>& adapters, const std::vector<s
 
 std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
                                            const std::vector<TDefaultRoute>& routes,
-                                           const std::vector<std::uint32_t>& byName) {
-  return ChooseAddresses(adapters, routes, [&byName] { return byName; });
-}
-
-std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
-                                           const std::vector<TDefaultRoute>& routes,
                                            const std::function<std::vector<std::uint32_t>()>& byName) {
   const std::vector<TDefaultRoute> best = ByMetric(routes);
   const TAdapterAddress* chosen = nullptr;

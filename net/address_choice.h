@@ -49,12 +49,9 @@ struct TLocalAddress {
 // an address (a full-tunnel VPN, say); without a default route, the first
 // private-range address of a physical adapter; last, the old rule: the first
 // address of the host name's lookup (byName) that is not loopback, else of
-// any adapter. Empty when none of these has an address.
-std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
-                                           const std::vector<TDefaultRoute>& routes,
-                                           const std::vector<std::uint32_t>& byName);
-// The same, with the host name's lookup made only when the old rule is
-// reached: it may wait on the name service, and the adapters nearly always tell.
+// any adapter. Empty when none of these has an address. The lookup is made
+// only when the old rule is reached: it may wait on the name service, and the
+// adapters nearly always tell.
 std::vector<TLocalAddress> ChooseAddresses(const std::vector<TAdapterAddress>& adapters,
                                            const std::vector<TDefaultRoute>& routes,
                                            const std::function<std::vector<std::uint32_t>()>& byName);

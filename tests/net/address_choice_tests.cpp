@@ -76,7 +76,7 @@ TEST(AddressChoice, TheDefaultRoutesPhysicalAdapterFirstThenTheOthers) {
   for (const auto& c : cases) {
     std::vector<std::uint32_t> byName;
     for (const char* ip : c.ByName) byName.push_back(Ip(ip));
-    EXPECT_EQ(c.Expected, Offered(ChooseAddresses(c.Adapters, c.Routes, byName))) << c.Case;
+    EXPECT_EQ(c.Expected, Offered(ChooseAddresses(c.Adapters, c.Routes, [&byName] { return byName; }))) << c.Case;
   }
 }
 
