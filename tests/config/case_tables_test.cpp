@@ -1,6 +1,5 @@
-// case_tables_test.cpp - the program's side of the case tables in tests/cases,
-// which the site's test (pure_functions.test.js) reads too: what the
-// shared-directory list and the site's access settings make of their files.
+// case_tables_test.cpp - the program's side of tests/cases, which the site's
+// pure_functions.test.js reads too: the shared-directory list and access.ini.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,7 +1,5 @@
-// host_network_test.cpp - the host page's file of addresses, firewall and
-// networks as Windows tells them (Linux's is the namespace test's): one line a
-// fact, the address given out first, no field that could split a line, and
-// what could not be read said as unknown.
+// host_network_test.cpp - the host page's network file as Windows tells it: the
+// address given out first, no field that splits a line, what was not read unknown.
 #include <gtest/gtest.h>
 
 #include "config/host_network.h"

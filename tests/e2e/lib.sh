@@ -42,9 +42,8 @@ link_php() {  # dir
   ln -s "$(echo '<?php echo PHP_EXTENSION_DIR;' | php-cgi -n -q)" "$1/php/extensions"
 }
 
-# Under unshare -n -m: two veth links stand in for a virtual switch listed
-# first (172.20.0.5) and a Wi-Fi-like adapter that carries the default route
-# (192.168.1.50); sysfs is mounted afresh, so that it shows the namespace's links.
+# Under unshare -n -m (sysfs mounted afresh shows its links): a virtual switch listed
+# first (172.20.0.5) and a Wi-Fi-like adapter that carries the default route (192.168.1.50).
 two_adapters() {
   mount -t sysfs sysfs /sys && ip link set lo up || return 1
   local link

@@ -1,7 +1,6 @@
 // cgi_head_fuzz.cpp - interpreter output, cut into reads as a pipe would give
 // it, through the gateway's relay to a real connection: the client must get the
-// reply head made from a well-formed header block, then every byte of the
-// output in order; for any other output the gateway's refusal, and none of it.
+// reply head made from a well-formed header block, then every byte of the output in order (else a 502).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>

@@ -1,7 +1,6 @@
 // ini_fuzz.cpp - any text through the initialization-file reader and writer and
 // the list file's line rules: a value written is the value read back, other
-// entries keep theirs, a plain text stays plain, and lines survive being
-// joined and cut again.
+// entries keep theirs, a plain text stays plain, lines survive being joined and cut again.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>

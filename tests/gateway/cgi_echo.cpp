@@ -2,8 +2,7 @@
 // the gateway tests (the Windows build has no interpreter of its own). It reads
 // "mode=<word>" from the page named by PATH_TRANSLATED and behaves so: prints
 // its environment and input, a 404, output without an empty line, 8 MiB,
-// an echo of its input, never ends, writes PHP's hard time-out message to
-// standard error (code 124), or fails after a part of its page (code 255). Asked "-v", it answers as the build
+// an echo of its input, never ends, PHP's time-out (124) or a failure mid-page (255). Asked "-v", it answers as the build
 // that the file <its own path>.version names ("cli", "cgi", ...; "cgi-fcgi"
 // when there is none), prints nothing ("silent") or never ends ("forever").
 #include <cctype>

@@ -36,8 +36,7 @@ $in = fopen("php://input", "rb");
 while (!feof($in)) { $d = fread($in, 65536); if ($d === false || $d === "") break; echo $d; flush(); })"},
     {"sleep.php", R"(<?php /* mode=sleep */ usleep(1000000); header("Content-Type: text/plain"); echo "awake";)"},
     {"ini.php", R"(<?php /* mode=ini */ header("Content-Type: text/plain"); echo "ini=", file_exists("php.ini") ? "yes" : "no";)"},
-    // PHP's hard time-out: its message goes straight to standard error, and
-    // the interpreter ends with code 124.
+    // PHP's hard time-out: its message on standard error, exit code 124.
     {"terminated.php",
      R"(<?php /* mode=terminated */ set_time_limit(1); hash_pbkdf2("sha256", "x", "s", 100000000);)"},
     // A fatal error after the head is out: exit code 255.
@@ -48,9 +47,8 @@ while (!feof($in)) { $d = fread($in, 65536); if ($d === false || $d === "") brea
 while (true) sleep(1);)"},
 };
 
-// The body is read by the pages themselves, as it arrives. Without a file to
-// log to (the program's php.ini names php/temp/php_errors.log), the interpreter
-// would log to standard error; the hard time-out is shortened to 1 s.
+// The body is read by the pages themselves, as it arrives. Errors are not logged
+// (to standard error, without the program's log file); the hard time-out is 1 s.
 inline const char* const kGatewayPhpIni =
     "[PHP]\r\ncgi.force_redirect = 0\r\ndisplay_errors = Off\r\nenable_post_data_reading = Off\r\n"
     "max_execution_time = 0\r\nlog_errors = Off\r\nhard_timeout = 1\r\n";

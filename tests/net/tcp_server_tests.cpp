@@ -318,10 +318,9 @@ TEST(TcpServer, PeerAddressIsTheClientsLoopbackAddress) {
 }
 
 // A visitor (a connection from another address than the one it reached) past
-// its share of open connections, or past the total for all visitors, is closed
-// at the accept, before it has a thread; other visitors and the host's own
-// connections are not held back, and a place comes free with the connection
-// that held it.
+// its share of open connections is closed at the accept, before it has a
+// thread; other visitors and the host's own connections are not held back,
+// and a place comes free with the connection that held it. Likewise past the total for all visitors.
 TEST(TcpServer, AVisitorsConnectionsPastItsShareAreClosedAtTheAccept) {
   struct : TShared {
     int Calls = 0;

@@ -20,9 +20,8 @@ class TLoopbackClient {
   int Receive(std::string& out, int timeoutMs);
   // Reads until the peer closes; false when it has not closed within timeoutMs.
   bool ReadToEnd(std::string& out, int timeoutMs);
-  // Once the stream has ended: whether the peer reset the connection rather
-  // than closed it. A send tells, failing only on a reset connection (Wine's
-  // receive reports a reset that follows data as a plain end).
+  // Once the stream has ended: whether the peer reset the connection. A send tells
+  // (Wine's receive reports a reset that follows data as a plain end).
   bool WasReset();
   void ShutdownSend();
   void Reset();  // linger 0, then close: the peer sees a reset, not a close
