@@ -159,7 +159,7 @@ describe('in Chromium as a phone, on a link held to 16 MB/s', () => {
     // A copy of a body through php/temp would show as one of the interpreter's files there.
     watcher = fs.watch(path.join(site.app, 'php', 'temp'), (event, name) => tempFiles.add(String(name)));
     link = await openLink(16 * 1000 * 1000);
-    browser = await openBrowser(path.join(site.work, 'phone-profile'), [],
+    browser = await openBrowser(path.join(site.work, 'phone-profile'),
       { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
     page = await browser.newPage();
     page.on('pageerror', (e) => assert.fail(`script error: ${e.message}`));
