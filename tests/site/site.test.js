@@ -402,7 +402,9 @@ describe('refusals', () => {
       ['GET', '/thumb.php?d=1&p=album/a%20photo.jpg'],
       ['POST', '/upload.php?format=json'],
     ];
-    for (const host of ['attacker.example', 'attacker.example:60001', '127.0.0.1.attacker.example', 'localhost.attacker.example']) {
+    // attacker.lan: a name that a device of the network answers for, and may point at this machine.
+    for (const host of ['attacker.example', 'attacker.example:60001', '127.0.0.1.attacker.example', 'localhost.attacker.example',
+      'attacker.lan:60001']) {
       for (const [method, target] of targets) {
         const reply = await request(target, {
           method, headers: { Host: host, Cookie: cookie, ...(method === 'POST' ? { 'Content-Type': form.type } : {}) },
@@ -428,6 +430,11 @@ describe('refusals', () => {
 });
 
 describe('thumbnails', () => {
+  // Pictures made to cost the machine; lib/jpeg.js says what each is.
+  const bombs = () => path.join(site.shares.music, 'bombs');
+  before(() => { fs.mkdirSync(bombs()); writeBombs(bombs()); });
+  after(() => fs.rmSync(bombs(), { recursive: true, force: true }));
+
   it('gives pictures that cannot be decoded safely no thumbnail, at once, and serves on meanwhile', async () => {
     for (const name of ['huge.png', 'cut.jpg', 'not a picture.jpg']) {
       const started = Date.now();
@@ -450,41 +457,29 @@ describe('thumbnails', () => {
     assert.ok(Date.now() - started > 1500, `made after ${Date.now() - started} ms, while both slots were taken`);
   });
 
-  // The bombs are made by lib/jpeg.js, which says what each is.
-  describe('against pictures made to cost the machine', () => {
-    const bombs = () => path.join(site.shares.music, 'bombs');
-    before(() => {
-      fs.mkdirSync(bombs());
-      writeBombs(bombs());
-    });
-    after(() => fs.rmSync(bombs(), { recursive: true, force: true }));
+  it('measures a JPEG by the frame its decoder reads: a lie or thousands of scans get no thumbnail, at once', async () => {
+    for (const name of ['lie.jpg', 'scans.jpg']) {
+      const [peak, started] = [watchInterpreters(), Date.now()];
+      const reply = await request('/thumb.php?d=1&p=bombs/' + name);
+      const [ms, mib] = [Date.now() - started, peak.stop()];
+      assert.ok(reply.status === 404 && ms < 3000 && mib < 512, `${name}: ${reply.status} after ${ms} ms, an interpreter of ${mib} MiB`);
+    }
+  });
 
-    it('measures a JPEG by the frame its decoder reads: a lie or thousands of scans get no thumbnail, at once', async () => {
-      for (const name of ['lie.jpg', 'scans.jpg']) {
-        const [peak, started] = [watchInterpreters(), Date.now()];
-        const reply = await request('/thumb.php?d=1&p=bombs/' + name);
-        const [ms, mib] = [Date.now() - started, peak.stop()];
-        assert.equal(reply.status, 404, name);
-        assert.ok(ms < 3000 && mib < 512, `${name}: ${ms} ms, an interpreter of ${mib} MiB`);
-      }
-    });
-
-    it('gives up a picture past its time budget, remembers that, and shows no error text', async () => {
-      const started = Date.now();
-      // Two at once: one makes the attempt, the other waits for its outcome, while another thumbnail is made.
-      const firsts = [0, 1].map(() => request('/thumb.php?d=1&p=bombs/slow.jpg', { timeoutMs: 120000 }));
-      assert.equal((await request('/thumb.php?d=1&p=album/c%20clip.gif')).status, 200);
-      const [first, waiter] = (await Promise.all(firsts)).sort((a, b) => b.status - a.status);
-      const firstMs = Date.now() - started;
-      assert.ok(first.status >= 500 && waiter.status === 404 && firstMs < 60000, `${first.status}, ${waiter.status} in ${firstMs} ms`);
-      [first, waiter].forEach(assertClean);
-      const again = Date.now();
-      const second = await request('/thumb.php?d=1&p=bombs/slow.jpg');
-      assert.equal(second.status, 404);
-      assert.match(second.headers['cache-control'], /max-age=3600/);
-      assert.ok(Date.now() - again < 3000, `the second request took ${Date.now() - again} ms`);
-      console.log(`time budget: first requests ${firstMs} ms (${first.status}), second ${Date.now() - again} ms`);
-    });
+  it('gives up a picture past its time budget, remembers that, and shows no error text', async () => {
+    const started = Date.now();
+    // Two at once: one makes the attempt, the other waits for its outcome, while another thumbnail is made.
+    const firsts = [0, 1].map(() => request('/thumb.php?d=1&p=bombs/slow.jpg', { timeoutMs: 120000 }));
+    assert.equal((await request('/thumb.php?d=1&p=album/c%20clip.gif')).status, 200);
+    const [first, waiter] = (await Promise.all(firsts)).sort((a, b) => b.status - a.status);
+    const firstMs = Date.now() - started;
+    assert.ok(first.status >= 500 && waiter.status === 404 && firstMs < 60000, `${first.status}, ${waiter.status} in ${firstMs} ms`);
+    [first, waiter].forEach(assertClean);
+    const again = Date.now();
+    const second = await request('/thumb.php?d=1&p=bombs/slow.jpg');
+    assert.ok(second.status === 404 && /max-age=3600/.test(second.headers['cache-control']) && Date.now() - again < 3000,
+      `the second request: ${second.status} after ${Date.now() - again} ms`);
+    console.log(`time budget: first requests ${firstMs} ms (${first.status}), second ${Date.now() - again} ms`);
   });
 
   it('never makes a thumbnail of what a picture is swapped for while it flips to a link outside and back', async () => {
@@ -629,13 +624,12 @@ describe('who may come in', () => {
     assert.match((await visitor('/')).body.toString(), /The host has turned uploads off/);
   });
 
-  it('goes over to approve mode, and tells the host, when the state is damaged by hand, emptied, deleted, a link, a folder or a pipe', async () => {
+  it('goes over to approve mode, and tells the host, when the state is damaged by hand, deleted, a link, a folder or a pipe', async () => {
     const ini = stateOf('access.ini');
     const replace = (file, make) => { fs.rmSync(stateOf(file)); make(stateOf(file)); };
     const damages = [
       ['garbled', 'access.ini', () => fs.writeFileSync(ini, '[Access]\r\nMode=op')],
       ['garbled', 'visitors.json', () => fs.writeFileSync(stateOf('visitors.json'), '{"devices": [')],
-      ['emptied', 'access.ini', () => fs.writeFileSync(ini, '')],
       ['deleted', 'access.ini', () => fs.rmSync(ini)],
       ['a dangling link', 'access.ini', () => replace('access.ini', (file) => fs.symlinkSync(path.join(site.work, 'nowhere'), file))],
       ['a folder', 'access.ini', () => replace('access.ini', fs.mkdirSync)],
@@ -673,7 +667,6 @@ describe('who may come in', () => {
       assert.equal(change.status, 403, name);
     }
     assert.match(fs.readFileSync(stateOf('access.ini'), 'utf8'), /Mode=code/, 'the mode stays');
-    assert.equal((await visitor('/?d=0', { headers: { Host: 'attacker.lan:60001' } })).status, 403);
     // This machine's own name with a router's suffix: the code page for a visitor, the host page for the host.
     const own = `${os.hostname()}.lan:60001`;
     assert.match((await visitor('/?d=0', { headers: { Host: own } })).body.toString(), /id="gate-code"/);
@@ -767,8 +760,7 @@ describe('in the browser', () => {
   let page;
   before(async () => {
     fs.mkdirSync(ARTIFACTS, { recursive: true });
-    // attacker.lan: a name that a device of the network answers for, and has pointed at this machine.
-    browser = await openBrowser(path.join(site.work, 'profile'), ['--host-resolver-rules=MAP attacker.lan 127.0.0.1']);
+    browser = await openBrowser(path.join(site.work, 'profile'));
     page = await browser.newPage();
     page.on('pageerror', (e) => assert.fail(`script error: ${e.message}`));
   });
@@ -1054,29 +1046,6 @@ describe('in the browser', () => {
       assert.match(await page.textContent('#transfers'), /Download\s*random\.bin\s*3\.0 MB\s*127\.0\.0\.1/);
     } finally {
       await visitorBrowser.close();
-      setAccess();
-    }
-  });
-
-  // The host's own browser on a page of attacker.lan, whose name now points
-  // here: the page's script, as its server sent it, reads and changes nothing of ours.
-  it('lets a page under a foreign name read nothing and change nothing through the host\'s own browser', async () => {
-    setAccess('code');
-    try {
-      assert.equal((await page.goto('http://attacker.lan:60001/?d=0')).status(), 403);
-      const seen = await page.evaluate(async () => {
-        const read = await fetch('/host.php', { credentials: 'include' });
-        const text = await read.text();
-        const token = (text.match(/name="token" value="([^"]+)"/) || [])[1] || '';
-        const change = await fetch('/host.php', { method: 'POST', credentials: 'include',
-          body: new URLSearchParams({ token, action: 'saved', mode: 'open', uploads: 'on' }) });
-        const list = await fetch('/?d=0', { credentials: 'include' });
-        return { got: [read.status, token, change.status, list.status], text: text + await list.text() };
-      });
-      assert.deepEqual(seen.got, [403, '', 403, 403]);
-      assert.doesNotMatch(seen.text, /ABCDEFGH23|Photos|random\.bin/);
-      assert.match(fs.readFileSync(path.join(site.app, 'state', 'access.ini'), 'utf8'), /Mode=code/);
-    } finally {
       setAccess();
     }
   });

@@ -7,12 +7,12 @@ const jsQR = require('jsqr');
 const ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
-/** A browser context on a profile of its own, with more command-line args; close() ends the browser. options: a phone's viewport, say. */
-function openBrowser(profileDir, args = [], options = {}) {
+/** A browser context on a profile of its own; close() ends the browser. options: a phone's viewport, say. */
+function openBrowser(profileDir, options = {}) {
   return chromium.launchPersistentContext(profileDir, {
     executablePath: '/usr/bin/chromium',
     headless: true,
-    args: [...ARGS, ...args],
+    args: ARGS,
     acceptDownloads: true,
     viewport: { width: 1280, height: 800 },
     ...options,

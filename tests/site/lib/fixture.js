@@ -135,11 +135,7 @@ async function startSite(builtAppDir) {
   };
 }
 
-/**
- * The site of one test file, from SITE_APP_DIR (the built application): the
- * object is filled in before the file's tests and the program stopped after
- * them, when it must end with exit code 0.
- */
+/** The site of one test file, from SITE_APP_DIR (the built application): filled in before its tests, stopped after them. */
 function serveSite() {
   const site = {};
   before(async () => {

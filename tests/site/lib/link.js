@@ -1,8 +1,7 @@
 // link.js - the network between a browser and the server, in the test's
-// hands: a TCP proxy that holds what the client sends to a speed, counts the
-// bytes the server reads from the client, resets connections, and goes away
-// for a while as a phone's Wi-Fi does. It connects to the server from a
-// visitor's address, so that the server treats the browser as a visitor.
+// hands: a TCP proxy from a visitor's address that holds what the client
+// sends to a speed, counts the bytes the server reads from it, resets
+// connections, and goes away for a while as a phone's Wi-Fi does.
 'use strict';
 const net = require('node:net');
 const { PORT } = require('./fixture');
@@ -33,7 +32,6 @@ async function openLink(bytesPerSecond, from = '127.0.0.2') {
     upstream.on('end', () => client.end());
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-
   const resetAll = () => {
     for (const { client, upstream } of pairs) [client, upstream].forEach((socket) => socket.resetAndDestroy());
     pairs.clear();
@@ -44,11 +42,7 @@ async function openLink(bytesPerSecond, from = '127.0.0.2') {
     bytesToServer: () => toServer,
     /** Every open connection ends with a reset, at both ends. */
     resetAll,
-    /**
-     * The network goes: the browser's connections fail at once and new ones
-     * are refused, while the server hears nothing more and is told nothing,
-     * until back().
-     */
+    /** The network goes until back(): the browser's connections fail at once, new ones are refused; the server is told nothing. */
     cutOff() {
       down = true;
       for (const { client, upstream } of pairs) {
@@ -58,9 +52,7 @@ async function openLink(bytesPerSecond, from = '127.0.0.2') {
       }
       pairs.clear();
     },
-    back() {
-      down = false;
-    },
+    back: () => { down = false; },
     close() {
       resetAll();
       stranded.forEach((socket) => socket.destroy());
