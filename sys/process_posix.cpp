@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "sys/port_owner.h"
@@ -16,13 +17,23 @@ namespace {
 // for a process that refuses to go.
 constexpr auto kEndWait = std::chrono::seconds(2);
 
-// Gone, or a zombie: either way its descriptors are closed.
+// Gone, or a zombie with no thread left: either way its descriptors are
+// closed. The first thread turns zombie as soon as it has exited itself, while
+// the others may still be on their way out, holding the descriptors they share.
 bool Ended(int processId) {
   std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
   std::string line;
   if (!std::getline(stat, line)) return true;
   const std::size_t close = line.rfind(')');  // the name may hold spaces and parentheses
-  return close == std::string::npos || line.compare(close, 3, ") Z") == 0;
+  if (close == std::string::npos) return true;
+  // After the name: the state, 16 more fields, then the number of threads.
+  std::istringstream fields(line.substr(close + 1));
+  std::string state, field;
+  long threads = 0;
+  fields >> state;
+  for (int i = 0; i < 16; ++i) fields >> field;
+  fields >> threads;
+  return state == "Z" && threads <= 1;
 }
 
 void WaitUntilEnded(int processId) {

@@ -1,16 +1,21 @@
 // port_owner_live_posix.cpp - FindPortOwner, FreePort and KillProcess against
 // real processes on Linux.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "sys/port_owner.h"
@@ -18,6 +23,7 @@
 namespace {
 
 constexpr int kFirstPort = 40000, kPortCount = 10000;
+constexpr std::size_t kHeldMemory = 256u << 20;
 
 bool BindLoopback(int s, int family, int port) {
   if (family == AF_INET6) {
@@ -35,16 +41,17 @@ bool BindLoopback(int s, int family, int port) {
 }
 
 // A forked child that listens on a free port in 40000-49999 until it is killed
-// (or for 30 s at most). Killed and reaped at the end if still there.
+// (or for 30 s at most). Killed and reaped at the end if still there. With
+// mainThreadLeaves, a second thread holds the port and the first one exits.
 class TListenerChild {
  public:
-  explicit TListenerChild(int family) {
+  explicit TListenerChild(int family, bool mainThreadLeaves = false) {
     int ready[2];
     if (::pipe(ready) != 0) return;
     FPid = ::fork();
     if (FPid == 0) {
       ::close(ready[0]);
-      RunChild(family, ready[1]);
+      RunChild(family, ready[1], mainThreadLeaves);
     }
     ::close(ready[1]);
     pollfd wait{ready[0], POLLIN, 0};
@@ -70,17 +77,48 @@ class TListenerChild {
   }
 
  private:
-  [[noreturn]] static void RunChild(int family, int ready) {
+  [[noreturn]] static void RunChild(int family, int ready, bool mainThreadLeaves) {
     ::alarm(30);  // never outlives a failed test by long
     int s = ::socket(family, SOCK_STREAM, 0);
     for (int i = 0; i < kPortCount; ++i) {
       int port = kFirstPort + (static_cast<int>(::getpid()) + i) % kPortCount;
       if (BindLoopback(s, family, port) && ::listen(s, 1) == 0) {
+        if (mainThreadLeaves) LeaveToSecondThread(ready, port);
         (void)!::write(ready, &port, sizeof port);
         for (;;) ::pause();
       }
     }
     ::_exit(1);
+  }
+
+  // The process's first thread shows as a zombie once it has ended.
+  static bool FirstThreadEnded() {
+    char stat[512];
+    int fd = ::open("/proc/self/stat", O_RDONLY);
+    ssize_t n = fd < 0 ? -1 : ::read(fd, stat, sizeof stat - 1);
+    if (fd >= 0) ::close(fd);
+    if (n <= 0) return false;
+    stat[n] = 0;
+    const char* close = std::strrchr(stat, ')');
+    return close != nullptr && close[1] == ' ' && close[2] == 'Z';
+  }
+
+  // The first thread ends; a second one tells the port once it has, and holds
+  // it. Memory in use is given back before descriptors are closed, which
+  // widens the gap between the first thread's end and the port's.
+  [[noreturn]] static void LeaveToSecondThread(int ready, int port) {
+    static struct {
+      int ready, port;
+    } handover{ready, port};
+    ::mmap(nullptr, kHeldMemory, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    pthread_t second;
+    ::pthread_create(&second, nullptr, [](void*) -> void* {
+      while (!FirstThreadEnded()) ::usleep(1000);
+      (void)!::write(handover.ready, &handover.port, sizeof handover.port);
+      for (;;) ::pause();
+    }, nullptr);
+    // pthread_exit would unwind into the test framework's catch-all.
+    for (;;) ::syscall(SYS_exit, 0);
   }
 
   bool Reaped() {
@@ -125,6 +163,17 @@ TEST(PortOwner, AFreePortHasNoOwner) {
   ::close(s);
   ASSERT_NE(port, 0);
   EXPECT_EQ(FindPortOwner(port), 0);
+}
+
+// The first thread turns zombie before the others have closed what they share:
+// the port is free only once they are gone, and the caller binds at once.
+TEST(KillProcess, ReturnsOnlyWhenEveryThreadHasLetGoOfThePort) {
+  TListenerChild child(AF_INET, true);
+  ASSERT_NE(child.Port(), 0) << "the child found no free port";
+  KillProcess(child.Pid());
+  int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  EXPECT_TRUE(BindLoopback(s, AF_INET, child.Port()));
+  ::close(s);
 }
 
 TEST(KillProcess, IdsThatNameProcessGroupsAreRefused) {
