@@ -1040,7 +1040,7 @@ describe('in the browser', () => {
       await guest.waitForSelector('#entries', { timeout: 15000 });
       const [file] = await Promise.all([guest.waitForEvent('download'), guest.click('a.name:text-is("random.bin")')]);
       assert.ok(fs.readFileSync(await file.path()).equals(fs.readFileSync(path.join(site.shares.photos, 'random.bin'))));
-      await stranger.waitForFunction(() => document.querySelector('h1').textContent === 'Not let in', null, { timeout: 15000 });
+      await stranger.waitForFunction(() => document.querySelector('h1')?.textContent === 'Not let in', null, { timeout: 15000 });
       assert.doesNotMatch(await stranger.content(), /Photos|random\.bin|hello/);
       await page.goto(site.base + '/host.php');
       assert.match(await page.textContent('#transfers'), /Download\s*random\.bin\s*3\.0 MB\s*127\.0\.0\.1/);
