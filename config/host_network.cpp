@@ -48,5 +48,5 @@ void WriteHostNetwork(const std::vector<TLocalAddress>& addresses) {
   const std::string text = HostNetworkText(addresses, ReadFirewallState(GetExePath()), ReadNetworkCategories());
   const std::string dir = SiteStateDir();
   if (!native_fs::DirectoryExists(dir)) native_fs::MakeDirectory(dir);
-  native_fs::ReplaceBytes(dir + PathDelim() + kHostNetworkFile, text);
+  native_fs::ReplaceBytes(dir + PathDelim() + kSiteNetworkFile, text);
 }

@@ -11,8 +11,6 @@
 #include "sys/firewall.h"
 #include "sys/network_category.h"
 
-inline constexpr const char* kHostNetworkFile = kSiteNetworkFile;  // in state/
-
 // The machine's addresses (net/local_ip.h), the one in Setup.ini's pick first
 // while the machine has it.
 std::vector<TLocalAddress> OfferedAddresses();

@@ -1,7 +1,6 @@
 // port_owner_live_posix.cpp - FindPortOwner, FreePort and KillProcess against
 // real processes on Linux.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -15,7 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "sys/port_owner.h"
@@ -93,14 +93,9 @@ class TListenerChild {
 
   // The process's first thread shows as a zombie once it has ended.
   static bool FirstThreadEnded() {
-    char stat[512];
-    int fd = ::open("/proc/self/stat", O_RDONLY);
-    ssize_t n = fd < 0 ? -1 : ::read(fd, stat, sizeof stat - 1);
-    if (fd >= 0) ::close(fd);
-    if (n <= 0) return false;
-    stat[n] = 0;
-    const char* close = std::strrchr(stat, ')');
-    return close != nullptr && close[1] == ' ' && close[2] == 'Z';
+    std::ifstream stat("/proc/self/stat");
+    std::string line;
+    return std::getline(stat, line) && line.find(") Z ") != std::string::npos;
   }
 
   // The first thread ends; a second one tells the port once it has, and holds
